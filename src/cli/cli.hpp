@@ -1,0 +1,111 @@
+// The parsed command line: value sets, one record per subcommand, and the parser's entry points.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <expected>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace CLI {
+class App;
+}
+
+namespace dimmwand {
+
+// The DDR generation; the value is the generation number sent in every request.
+enum class DeviceType : std::uint8_t { DDR3 = 3, DDR4 = 4, DDR5 = 5 };
+
+// The data area of a module.
+enum class DataMode { Spd, Reg };
+
+inline std::uint8_t generation(DeviceType d) { return static_cast<std::uint8_t>(d); }
+
+// A value of an enumerated argument as typed on the command line, with its help text.
+struct ValueText {
+  std::string_view text;
+  std::string_view help;
+};
+inline constexpr std::array<ValueText, 3> kDeviceValues{{{"3", "DDR3"}, {"4", "DDR4"}, {"5", "DDR5"}}};
+inline constexpr std::array<ValueText, 2> kModeValues{{{"spd", "SPD 数据区"}, {"reg", "REG 数据区（仅 DDR5）"}}};
+
+// Arguments shared by read and write.
+struct Common {
+  std::string port;
+  DeviceType device;
+  std::optional<DataMode> mode;
+};
+
+struct ScanArgs {};
+struct ReadArgs {
+  Common common;
+  std::optional<std::string> out;
+};
+struct ReadByteArgs {
+  std::string port;
+  DeviceType device;
+  std::uint16_t addr;
+};
+struct WriteArgs {
+  Common common;
+  std::string input;
+};
+struct WriteByteArgs {
+  std::string port;
+  DeviceType device;
+  std::uint16_t addr;
+  std::uint8_t value;
+};
+struct WriteProtectArgs {
+  std::string port;
+  DeviceType device;
+  std::uint16_t code;
+};
+
+// One alternative per subcommand, in the order of the help listing.
+using Commands = std::variant<ScanArgs, ReadArgs, ReadByteArgs, WriteArgs, WriteByteArgs, WriteProtectArgs>;
+
+struct Cli {
+  Commands command;
+};
+
+// A subcommand as the help lists it; aliases are accepted but never shown.
+struct SubcommandInfo {
+  std::string_view name;
+  std::array<std::string_view, 2> aliases;
+  std::string_view about;
+};
+inline constexpr std::array<SubcommandInfo, 6> kSubcommands{{
+    {"scan", {}, "搜索可用串口"},
+    {"read", {}, "读取数据，-o 保存文件，缺省打印十六进制"},
+    {"ReadByte", {"read-byte", "readbyte"}, "读取单个字节"},
+    {"write", {}, "写入文件数据到器件"},
+    {"WriteByte", {"write-byte", "writebyte"}, "写入单个字节（器件返回 1 表示成功、0 表示失败）"},
+    {"write-protect", {}, "设置写保护码"},
+}};
+
+inline constexpr std::string_view kProgramName = "dimmwand";
+inline constexpr std::string_view kVersion = "0.1.0";
+
+// Why parsing did not yield a Cli: the requested help or version, or a rejected command line.
+// `report` is the complete text to print, ending with a newline.
+struct ParseStop {
+  enum class Kind { Help, Version, Error };
+  Kind kind;
+  std::string report;
+};
+
+// The whole command description, built afresh on every call.
+std::unique_ptr<CLI::App> command_description();
+
+// The top-level help, as printed when the program is started without arguments.
+std::string top_level_help();
+
+// Parses the process arguments (program path first).
+std::expected<Cli, ParseStop> parse_command_line(std::span<const char* const> args);
+
+}  // namespace dimmwand

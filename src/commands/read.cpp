@@ -1,0 +1,7 @@
+#include "commands/commands.hpp"
+
+namespace dimmwand {
+
+Result<> run_read(ReadArgs /*args*/) { return std::unexpected(DeviceError::other("该命令尚未实现")); }
+
+}  // namespace dimmwand

@@ -1,0 +1,15 @@
+// The process entry: parse, run one handler, turn the outcome into output and exit status.
+#pragma once
+
+#include <span>
+
+namespace dimmwand {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitCommandFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+// Takes the process arguments as UTF-8 (program path first) and returns the exit status.
+int run_entry(std::span<const char* const> args);
+
+}  // namespace dimmwand
