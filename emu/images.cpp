@@ -1,0 +1,102 @@
+#include "images.hpp"
+
+#include <initializer_list>
+#include <string_view>
+
+namespace dimmwand::emu {
+namespace {
+
+using Image = std::vector<std::uint8_t>;
+
+void put(Image& image, std::size_t at, std::initializer_list<std::uint8_t> bytes) {
+  for (const auto b : bytes) image[at++] = b;
+}
+
+void put_text(Image& image, std::size_t at, std::size_t width, std::string_view text) {
+  for (std::size_t i = 0; i < width; ++i) image[at + i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : ' ';
+}
+
+// Stores the CRC of bytes [from, to] low byte first at `at`.
+void put_crc(Image& image, std::size_t from, std::size_t to, std::size_t at) {
+  const std::uint16_t crc = jedec_crc16(std::span(image).subspan(from, to - from + 1));
+  image[at] = static_cast<std::uint8_t>(crc & 0xFF);
+  image[at + 1] = static_cast<std::uint8_t>(crc >> 8);
+}
+
+Image ddr3() {
+  Image s(256, 0);
+  // 256 bytes used, CRC over 0-116; SPD 1.3; DDR3 SDRAM; UDIMM; 4 Gb, 8 banks; 15 rows, 10 columns.
+  put(s, 0, {0x92, 0x13, 0x0B, 0x02, 0x04, 0x19, 0x00, 0x01, 0x03, 0x11, 0x01, 0x08});
+  // tCKmin 1.25 ns (DDR3-1600), CAS 5-11, tAA 13.75 ns, tWR 15 ns, tRCD 13.75, tRRD 6, tRP 13.75.
+  put(s, 12, {0x0A, 0x00, 0xFE, 0x00, 0x69, 0x78, 0x69, 0x30, 0x69, 0x11, 0x18, 0x81});
+  put(s, 24, {0x20, 0x08, 0x3C, 0x3C, 0x00, 0xF0, 0x83, 0x05});
+  put(s, 60, {0x0F, 0x11});                     // module height and thickness
+  put(s, 117, {0x80, 0xCE});                    // module maker: Samsung (bank 1, 0xCE)
+  put(s, 119, {0x01, 0x24, 0x18});              // made at site 1, 2024 week 18
+  put(s, 122, {0x00, 0x00, 0x03, 0x33});        // serial number
+  put_text(s, 128, 18, "DW3U1600-4G");
+  put(s, 148, {0x80, 0xCE});                    // DRAM maker
+  put_crc(s, 0, 116, 126);
+  return s;
+}
+
+Image ddr4() {
+  Image s(512, 0);
+  // 384 bytes used of 512; SPD 1.1; DDR4 SDRAM; UDIMM; 8 Gb, 4 bank groups; 16 rows, 10 columns.
+  put(s, 0, {0x23, 0x11, 0x0C, 0x02, 0x85, 0x21, 0x00, 0x08, 0x00, 0x60, 0x00, 0x03, 0x01, 0x0B});
+  // tCKmin 0.625 ns (DDR4-3200), CAS latencies, tAA 13.75 ns, tRCD 13.75 ns, tRP 13.75 ns.
+  put(s, 17, {0x00, 0x05, 0x0D, 0xF8, 0xFF, 0x2B, 0x00, 0x6E, 0x6E, 0x6E, 0x11, 0x08, 0x58});
+  put(s, 117, {0x9C, 0xB4, 0xB4, 0xD6});
+  put(s, 128, {0x11, 0x01, 0x00});              // module height and thickness, reference card
+  put_crc(s, 0, 125, 126);
+  put_crc(s, 128, 253, 254);
+  put(s, 320, {0x80, 0x2C});                    // module maker: Micron (bank 1, 0x2C)
+  put(s, 322, {0x01, 0x24, 0x22});              // site 1, 2024 week 22
+  put(s, 325, {0x12, 0x34, 0x56, 0x78});        // serial number
+  put_text(s, 329, 20, "DW4U3200-8G");
+  put(s, 350, {0x80, 0x2C});                    // DRAM maker
+  return s;
+}
+
+Image ddr5() {
+  Image s(1024, 0);
+  // 1024 bytes; SPD 1.0; DDR5 SDRAM; UDIMM; 16 Gb per die; 16 banks in 8 groups.
+  put(s, 0, {0x30, 0x10, 0x12, 0x02, 0x04, 0x00, 0x40, 0x42});
+  // tCKAVGmin 0.416 ns (DDR5-4800) little endian in ps, CAS latencies, tAA/tRCD/tRP 16 ns.
+  put(s, 20, {0xA0, 0x01, 0xF2, 0x03, 0x7A, 0x0D, 0x00, 0x00, 0x80, 0x3E, 0x80, 0x3E, 0x80, 0x3E});
+  put(s, 192, {0x08, 0x00, 0x80, 0xB3, 0x80, 0x11, 0x02, 0x02});  // common module section
+  put_crc(s, 0, 509, 510);
+  put(s, 512, {0x80, 0xAD});                    // module maker: SK hynix (bank 1, 0xAD)
+  put(s, 514, {0x01, 0x24, 0x30});              // site 1, 2024 week 30
+  put(s, 517, {0xCA, 0xFE, 0x00, 0x05});        // serial number
+  put_text(s, 521, 30, "DW5U4800-16G");
+  put(s, 552, {0x80, 0xAD});                    // DRAM maker
+  return s;
+}
+
+Image reg5() {
+  Image r(128, 0);
+  // SPD5 hub: device type 5118, revision 1.0, two-byte addressing, no write protection.
+  put(r, 0, {0x51, 0x18, 0x10, 0x86, 0x32, 0x03, 0x32, 0x00, 0x00, 0x00});
+  put(r, 11, {0x00});  // legacy page 0
+  put(r, 18, {0x00, 0x00, 0x00, 0x00});
+  put(r, 26, {0x00, 0x00, 0x00, 0x70, 0x03, 0x00, 0x00, 0x00});
+  return r;
+}
+
+}  // namespace
+
+std::uint16_t jedec_crc16(std::span<const std::uint8_t> bytes) {
+  std::uint16_t crc = 0;
+  for (const std::uint8_t b : bytes) {
+    crc = static_cast<std::uint16_t>(crc ^ (b << 8));
+    for (int i = 0; i < 8; ++i) {
+      crc = (crc & 0x8000) != 0 ? static_cast<std::uint16_t>((crc << 1) ^ 0x1021) : static_cast<std::uint16_t>(crc << 1);
+    }
+  }
+  return crc;
+}
+
+Areas default_areas() { return {ddr3(), ddr4(), ddr5(), reg5()}; }
+
+}  // namespace dimmwand::emu

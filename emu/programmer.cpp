@@ -1,0 +1,141 @@
+#include "programmer.hpp"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+
+namespace dimmwand::emu {
+namespace {
+
+constexpr std::uint8_t kUnwrittenByte = 0xFF;  // what an address outside the area reads as
+
+const char* command_name(std::uint8_t code) {
+  switch (static_cast<CommandCode>(code)) {
+    case CommandCode::ReadByte: return "ReadByte";
+    case CommandCode::WriteByte: return "WriteByte";
+    case CommandCode::WriteProtect: return "WriteProtect";
+    case CommandCode::ReadSpd: return "ReadSpd";
+    case CommandCode::ReadReg: return "ReadReg";
+    case CommandCode::WriteRegByte: return "WriteRegByte";
+  }
+  return "unknown";
+}
+
+}  // namespace
+
+Programmer::Programmer(Areas areas, AnswerStyle style, std::chrono::microseconds min_write_gap)
+    : areas_(std::move(areas)),
+      style_(std::move(style)),
+      min_write_gap_(min_write_gap),
+      started_(std::chrono::steady_clock::now()) {}
+
+std::vector<FrameEvent> Programmer::feed(std::span<const std::uint8_t> bytes, std::chrono::steady_clock::time_point now) {
+  pending_.insert(pending_.end(), bytes.begin(), bytes.end());
+  std::vector<FrameEvent> events;
+  for (;;) {
+    // Resynchronise on the header; whatever stands before it is noise.
+    std::size_t start = 0;
+    while (start < pending_.size() &&
+           !(pending_[start] == kFrameHeader0 && (start + 1 == pending_.size() || pending_[start + 1] == kFrameHeader1))) {
+      ++start;
+    }
+    if (start > 0) {
+      events.push_back({now - started_, {pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(start)},
+                        fmt::format("{} stray bytes ignored", start), std::nullopt, false});
+      pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(start));
+    }
+    if (pending_.size() < kFrameSize) return events;
+    EncodedFrame frame{};
+    std::copy_n(pending_.begin(), kFrameSize, frame.begin());
+    if (frame_checksum(std::span<const std::uint8_t, 6>(frame.data() + 2, 6)) != frame[8]) {
+      events.push_back({now - started_, {frame.begin(), frame.end()}, "bad checksum, ignored", std::nullopt, false});
+      pending_.erase(pending_.begin());  // the header may have been noise; look again after it
+      continue;
+    }
+    pending_.erase(pending_.begin(), pending_.begin() + kFrameSize);
+    events.push_back(handle(frame, now));
+  }
+}
+
+std::vector<std::uint8_t>* Programmer::spd_area(std::uint8_t device) {
+  switch (device) {
+    case 3: return &areas_.spd3;
+    case 4: return &areas_.spd4;
+    case 5: return &areas_.spd5;
+    default: return nullptr;
+  }
+}
+
+FrameEvent Programmer::handle(const EncodedFrame& frame, std::chrono::steady_clock::time_point now) {
+  const std::uint8_t code = frame[2];
+  const std::uint8_t device = frame[3];
+  const auto address = static_cast<std::uint16_t>(frame[4] << 8 | frame[5]);
+  const auto value = static_cast<std::uint16_t>(frame[6] << 8 | frame[7]);
+  FrameEvent event{now - started_, {frame.begin(), frame.end()},
+                   fmt::format("{} d{} a{:04X} v{:04X}", command_name(code), device, address, value), std::nullopt, true};
+  std::vector<std::uint8_t>* area = nullptr;
+  const bool reg = code == static_cast<std::uint8_t>(CommandCode::ReadReg) ||
+                   code == static_cast<std::uint8_t>(CommandCode::WriteRegByte);
+  area = reg ? (device == 5 ? &areas_.reg5 : nullptr) : spd_area(device);
+  if (area == nullptr && code != static_cast<std::uint8_t>(CommandCode::WriteProtect)) {
+    event.note += " (no such area, no answer)";
+    return event;
+  }
+  switch (static_cast<CommandCode>(code)) {
+    case CommandCode::ReadSpd:
+    case CommandCode::ReadReg: {
+      const std::size_t n = area->size() - std::min(style_.short_by, area->size());
+      event.answer = hex_answer(std::span(*area).first(n));
+      break;
+    }
+    case CommandCode::ReadByte: {
+      const std::uint8_t b = address < area->size() ? (*area)[address] : kUnwrittenByte;
+      event.answer = hex_answer(std::span(&b, 1));
+      break;
+    }
+    case CommandCode::WriteByte:
+    case CommandCode::WriteRegByte: {
+      // An EEPROM busy with its write cycle ignores the next byte, as a real module would.
+      if (last_write_ && now - *last_write_ < min_write_gap_) {
+        ++too_fast_;
+        event.note += fmt::format(" TOO FAST ({:.3f} ms after the previous write), lost",
+                                  std::chrono::duration<double, std::milli>(now - *last_write_).count());
+      } else if (address < area->size()) {
+        (*area)[address] = static_cast<std::uint8_t>(value & 0xFF);
+      } else {
+        event.note += " (outside the area, ignored)";
+      }
+      last_write_ = now;
+      event.answer = text_answer(style_.write_answer);
+      break;
+    }
+    case CommandCode::WriteProtect: {
+      const auto& t = style_.protect_answer;
+      event.answer = hex_answer({reinterpret_cast<const std::uint8_t*>(t.data()), t.size()});
+      break;
+    }
+    default:
+      event.note += " (unknown command, no answer)";
+      return event;
+  }
+  if (style_.fixed) event.answer = *style_.fixed;
+  return event;
+}
+
+std::string Programmer::hex_answer(std::span<const std::uint8_t> bytes) const {
+  std::string out;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (i > 0 && style_.separators) out += ' ';
+    out += style_.lower_case ? fmt::format("{:02x}", bytes[i]) : fmt::format("{:02X}", bytes[i]);
+  }
+  return text_answer(out);
+}
+
+std::string Programmer::text_answer(const std::string& text) const { return style_.line_feed ? text + "\n" : text; }
+
+std::string log_line(const FrameEvent& event) {
+  return fmt::format("{:.6f} {:02X} {}\n", std::chrono::duration<double>(event.at).count(), fmt::join(event.bytes, " "),
+                     event.note);
+}
+
+}  // namespace dimmwand::emu

@@ -1,0 +1,72 @@
+#include "protocol/reception.hpp"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <array>
+
+#include "text/utf8.hpp"
+
+namespace dimmwand {
+namespace {
+
+int hex_value(std::uint8_t c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+Result<std::vector<std::uint8_t>> receive_raw(SerialLink& link, const MonotonicClock& now) {
+  const auto deadline = now() + kAnswerDeadline;
+  std::array<std::uint8_t, kReadChunk> chunk{};
+  std::vector<std::uint8_t> answer;
+  while (std::find(answer.begin(), answer.end(), std::uint8_t{'\n'}) == answer.end() && now() <= deadline) {
+    auto got = link.port().read(chunk);
+    if (!got) return std::unexpected(DeviceError::serial(fmt::format("读取失败: {}", got.error())));
+    answer.insert(answer.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(*got));
+  }
+  if (answer.empty()) return std::unexpected(DeviceError::no_response());
+  return answer;
+}
+
+Result<std::vector<std::uint8_t>> receive_raw(SerialLink& link) {
+  return receive_raw(link, [] { return std::chrono::steady_clock::now(); });
+}
+
+std::vector<std::uint8_t> decode_hex_digits(std::span<const std::uint8_t> answer) {
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(answer.size() / 2);
+  int high = -1;
+  for (const std::uint8_t c : answer) {
+    const int v = hex_value(c);
+    if (v < 0) continue;
+    if (high < 0) {
+      high = v;
+    } else {
+      bytes.push_back(static_cast<std::uint8_t>(high << 4 | v));
+      high = -1;
+    }
+  }
+  return bytes;  // an unpaired last digit is left out
+}
+
+std::string decode_answer_text(std::span<const std::uint8_t> answer) {
+  return std::string(text::trim_white_space(text::decode_utf8_lossy(answer)));
+}
+
+Result<std::vector<std::uint8_t>> receive_bytes(SerialLink& link) {
+  auto raw = receive_raw(link);
+  if (!raw) return std::unexpected(std::move(raw.error()));
+  return decode_hex_digits(*raw);
+}
+
+Result<std::string> receive_text(SerialLink& link) {
+  auto raw = receive_raw(link);
+  if (!raw) return std::unexpected(std::move(raw.error()));
+  return decode_answer_text(*raw);
+}
+
+}  // namespace dimmwand

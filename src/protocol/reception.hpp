@@ -1,0 +1,35 @@
+// Collecting the programmer's one-line answer and decoding it.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "error/device_error.hpp"
+#include "protocol/link.hpp"
+
+namespace dimmwand {
+
+inline constexpr std::chrono::seconds kAnswerDeadline{3};  // from the start of a reception
+inline constexpr std::size_t kReadChunk = 4096;           // bytes asked for per read
+
+using MonotonicClock = std::function<std::chrono::steady_clock::time_point()>;
+
+// The answer bytes as they came (never empty), up to and including the line feed and whatever
+// arrived with it; or what arrived by the deadline when no line feed came.
+Result<std::vector<std::uint8_t>> receive_raw(SerialLink& link);
+Result<std::vector<std::uint8_t>> receive_raw(SerialLink& link, const MonotonicClock& now);
+
+// The answer's hexadecimal digits decoded two by two (an odd last digit is dropped).
+Result<std::vector<std::uint8_t>> receive_bytes(SerialLink& link);
+
+// The answer as UTF-8 text, invalid sequences replaced, white space trimmed at both ends.
+Result<std::string> receive_text(SerialLink& link);
+
+// The decoding steps, for use without a link.
+std::vector<std::uint8_t> decode_hex_digits(std::span<const std::uint8_t> answer);
+std::string decode_answer_text(std::span<const std::uint8_t> answer);
+
+}  // namespace dimmwand

@@ -1,0 +1,72 @@
+#include "emulator.hpp"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <stdexcept>
+
+#include "process.hpp"
+
+extern char** environ;
+
+namespace dimmwand::testing {
+namespace {
+
+std::string unique_log_path() {
+  static int counter = 0;
+  return "/tmp/dimmwand-emu-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".log";
+}
+
+}  // namespace
+
+Emulator::Emulator(std::vector<std::string> options) : log_path_(unique_log_path()) {
+  std::vector<std::string> argv{emulator_path(), "--log", log_path_};
+  argv.insert(argv.end(), options.begin(), options.end());
+  int out[2];
+  if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  std::vector<char*> args;
+  for (auto& a : argv) args.push_back(a.data());
+  args.push_back(nullptr);
+  if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) throw std::runtime_error("spawn emu");
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  char c = 0;
+  while (read(out[0], &c, 1) == 1 && c != '\n') port_ += c;
+  close(out[0]);
+  if (port_.empty()) throw std::runtime_error("the emulator printed no port");
+}
+
+std::string Emulator::stop() {
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+  std::string log = read_file(log_path_);
+  unlink(log_path_.c_str());
+  return log;
+}
+
+Emulator::~Emulator() { stop(); }
+
+std::vector<std::string> logged_frames(const std::string& log) {
+  std::vector<std::string> frames;
+  std::istringstream in(log);
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    const auto first = line.find(' ');
+    if (first == std::string::npos || line.size() < first + 1 + 26) continue;
+    frames.push_back(line.substr(first + 1, 26));
+  }
+  return frames;
+}
+
+}  // namespace dimmwand::testing

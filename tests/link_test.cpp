@@ -1,0 +1,168 @@
+// The link and the reception on a real pseudo-terminal, against the emulator.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "emulator.hpp"
+#include "process.hpp"
+#include "protocol/link.hpp"
+#include "protocol/reception.hpp"
+
+namespace dimmwand {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::Emulator;
+using testing::logged_frames;
+
+SerialLink must_open(const std::string& port) {
+  auto link = open_link(port);
+  if (!link) throw std::runtime_error(link.error().display());
+  return std::move(*link);
+}
+
+double seconds_since(std::chrono::steady_clock::time_point t) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+}
+
+double cpu_seconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+TEST(Link, FramesArriveByteForByteAndAnswersDecode) {
+  Emulator emu;
+  auto link = must_open(emu.port());
+  ASSERT_TRUE(send_request(link, {CommandCode::ReadSpd, 3, 0, 0}));
+  const auto spd = receive_bytes(link);
+  ASSERT_TRUE(spd);
+  EXPECT_EQ(spd->size(), 256u);
+  EXPECT_EQ((*spd)[2], 0x0B);  // DDR3 memory type
+  ASSERT_TRUE(send_request(link, {CommandCode::ReadByte, 5, 0x0003, 0}));
+  EXPECT_EQ(*receive_bytes(link), std::vector<std::uint8_t>{0x02});  // DDR5 module type
+  ASSERT_TRUE(send_request(link, {CommandCode::WriteByte, 5, 0x0003, 0x07}));
+  EXPECT_EQ(*receive_text(link), "1");
+  EXPECT_EQ(logged_frames(emu.stop()), (std::vector<std::string>{
+                                           "AA 55 05 03 00 00 00 00 E4",
+                                           "AA 55 01 05 00 03 00 00 BC",
+                                           "AA 55 02 05 00 03 00 07 90",
+                                       }));
+}
+
+TEST(Link, AnswerInPiecesIsJoined) {
+  Emulator emu({"--chunk", "100", "--chunk-delay", "30", "--separators", "--lower"});
+  auto link = must_open(emu.port());
+  ASSERT_TRUE(send_request(link, {CommandCode::ReadSpd, 4, 0, 0}));
+  const auto spd = receive_bytes(link);
+  ASSERT_TRUE(spd);
+  EXPECT_EQ(spd->size(), 512u);
+  EXPECT_EQ((*spd)[2], 0x0C);
+}
+
+TEST(Link, StaleInputIsDiscardedBeforeTheFrame) {
+  Emulator emu({"--stale", "DEAD\\n"});
+  std::this_thread::sleep_for(50ms);  // let the stale line reach the port
+  auto link = must_open(emu.port());
+  std::this_thread::sleep_for(50ms);
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(send_request(link, {CommandCode::ReadByte, 3, 0x0002, 0}));
+    EXPECT_EQ(*receive_bytes(link), std::vector<std::uint8_t>{0x0B}) << i;
+    std::this_thread::sleep_for(50ms);  // the stale line after the answer arrives too
+  }
+}
+
+TEST(Link, SilenceIsNoResponseAfterTheDeadlineWithoutBurningCpu) {
+  Emulator emu({"--silent"});
+  auto link = must_open(emu.port());
+  ASSERT_TRUE(send_request(link, {CommandCode::ReadSpd, 5, 0, 0}));
+  const auto start = std::chrono::steady_clock::now();
+  const double cpu_before = cpu_seconds();
+  const auto r = receive_bytes(link);
+  const double took = seconds_since(start);
+  ASSERT_FALSE(r);
+  EXPECT_EQ(r.error().display(), "无响应");
+  EXPECT_GE(took, 3.0);
+  EXPECT_LT(took, 3.3);
+  EXPECT_LT(cpu_seconds() - cpu_before, 0.1);
+}
+
+TEST(Link, NoLineFeedReturnsTheBytesAtTheDeadline) {
+  Emulator emu({"--no-line-feed"});
+  auto link = must_open(emu.port());
+  ASSERT_TRUE(send_request(link, {CommandCode::ReadByte, 3, 0x0002, 0}));
+  const auto start = std::chrono::steady_clock::now();
+  const auto r = receive_raw(link);
+  const double took = seconds_since(start);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(std::string(r->begin(), r->end()), "0B");
+  EXPECT_GE(took, 3.0);
+  EXPECT_LT(took, 3.3);
+}
+
+TEST(Link, AnswerReturnsAsSoonAsItsLineFeedArrives) {
+  Emulator emu;
+  auto link = must_open(emu.port());
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_TRUE(send_request(link, {CommandCode::ReadByte, 3, 0x0002, 0}));
+    ASSERT_TRUE(receive_bytes(link));
+  }
+  EXPECT_LT(seconds_since(start), 0.5);  // 20 exchanges, far less than one read time-out each
+}
+
+TEST(Link, HangUpInTheMiddleOfAnAnswerFailsAtOnce) {
+  Emulator emu({"--hangup-mid-answer"});
+  auto link = must_open(emu.port());
+  ASSERT_TRUE(send_request(link, {CommandCode::ReadSpd, 5, 0, 0}));
+  const auto start = std::chrono::steady_clock::now();
+  const auto r = receive_bytes(link);
+  ASSERT_FALSE(r);
+  EXPECT_EQ(r.error().display(), "读取失败: 设备已断开连接");
+  EXPECT_LT(seconds_since(start), 1.0);
+}
+
+TEST(Link, WriteAfterHangUpFails) {
+  Emulator emu({"--hangup-after", "1"});
+  auto link = must_open(emu.port());
+  ASSERT_TRUE(send_request(link, {CommandCode::WriteByte, 3, 0, 1}));
+  std::this_thread::sleep_for(100ms);
+  const auto r = send_request(link, {CommandCode::WriteByte, 3, 1, 2});
+  ASSERT_FALSE(r);
+  EXPECT_TRUE(r.error().display().starts_with("发送失败: ")) << r.error().display();
+}
+
+TEST(Link, OpenFailuresNameThePortAndTheReason) {
+  testing::TempDir dir;
+  testing::write_file(dir.file("plain"), "x");
+  struct Case {
+    std::string port;
+    std::string text;
+  };
+  for (const auto& [port, text] : std::vector<Case>{
+           {"/nonexistent/COM3", "打开 /nonexistent/COM3 失败: No such file or directory"},
+           {"COM3", "打开 COM3 失败: No such file or directory"},
+           {dir.file("plain"), "打开 " + dir.file("plain") + " 失败: 不是串口设备"},
+           {dir.path(), "打开 " + dir.path() + " 失败: Is a directory"},
+           {"/dev/null", "打开 /dev/null 失败: 不是串口设备"},
+       }) {
+    const auto r = open_link(port);
+    ASSERT_FALSE(r) << port;
+    EXPECT_EQ(r.error().display(), text);
+  }
+}
+
+TEST(Link, APortIsHeldExclusively) {
+  Emulator emu;
+  auto first = must_open(emu.port());
+  const auto second = open_link(emu.port());
+  ASSERT_FALSE(second);
+  EXPECT_EQ(second.error().display(), "打开 " + emu.port() + " 失败: Device or resource busy");
+}
+
+}  // namespace
+}  // namespace dimmwand

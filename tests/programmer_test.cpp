@@ -1,0 +1,93 @@
+// The emulator's programmer model: what it accepts, stores and answers.
+#include <gtest/gtest.h>
+
+#include "images.hpp"
+#include "process.hpp"
+#include "programmer.hpp"
+
+namespace dimmwand::emu {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+std::vector<std::uint8_t> frame(CommandCode c, std::uint8_t device, std::uint16_t address, std::uint16_t value) {
+  const auto f = encode_frame({c, device, address, value});
+  return {f.begin(), f.end()};
+}
+
+TEST(Programmer, FindsFramesAmongNoiseAndIgnoresBadChecksums) {
+  Programmer p(default_areas(), {}, 5ms);
+  auto bytes = std::vector<std::uint8_t>{0x00, 0x31, 0xAA};  // noise, then a header byte with no 0x55
+  auto bad = frame(CommandCode::ReadByte, 3, 2, 0);
+  bad[8] ^= 1;
+  bytes.insert(bytes.end(), bad.begin(), bad.end());
+  const auto good = frame(CommandCode::ReadByte, 3, 2, 0);
+  bytes.insert(bytes.end(), good.begin(), good.end() - 4);  // the good frame comes in two reads
+  auto events = p.feed(bytes, Clock::now());
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events[0].note, "3 stray bytes ignored");
+  EXPECT_EQ(events[1].note, "bad checksum, ignored");
+  EXPECT_EQ(events[2].note, "8 stray bytes ignored");  // the rest of the bad frame
+  events = p.feed(std::span(good).last(4), Clock::now());
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_TRUE(events.back().valid);
+  EXPECT_EQ(events.back().answer, "0B\n");
+}
+
+TEST(Programmer, AnswersEachRequest) {
+  AnswerStyle style;
+  style.separators = true;
+  style.lower_case = true;
+  style.short_by = 1;
+  Programmer p(default_areas(), style, 0ms);
+  struct Case {
+    std::vector<std::uint8_t> frame;
+    std::optional<std::string> answer;
+  };
+  for (const auto& [f, answer] : std::vector<Case>{
+           {frame(CommandCode::ReadByte, 4, 2, 0), "0c\n"},
+           {frame(CommandCode::ReadByte, 3, 0x0100, 0), "ff\n"},      // outside the area
+           {frame(CommandCode::WriteByte, 3, 5, 0x00AB), "1\n"},
+           {frame(CommandCode::ReadByte, 3, 5, 0), "ab\n"},
+           {frame(CommandCode::WriteProtect, 5, 0, 0x2255), "4f 4b\n"},  // "OK"
+           {frame(CommandCode::ReadReg, 4, 0, 0), std::nullopt},         // no REG area on DDR4
+           {frame(CommandCode::ReadSpd, 6, 0, 0), std::nullopt},
+       }) {
+    const auto events = p.feed(f, Clock::now());
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].answer, answer) << events[0].note;
+  }
+  const auto reg = p.feed(frame(CommandCode::ReadReg, 5, 0, 0), Clock::now());
+  EXPECT_EQ(reg[0].answer->size(), 127u * 3 - 1 + 1);  // 127 bytes, spaces between, line feed
+}
+
+TEST(Programmer, ByteWritesFasterThanTheWriteCycleAreLost) {
+  Programmer p(default_areas(), {}, 5ms);
+  const auto t0 = Clock::now();
+  p.feed(frame(CommandCode::WriteRegByte, 5, 0, 0x11), t0);
+  p.feed(frame(CommandCode::WriteRegByte, 5, 1, 0x22), t0 + 2ms);  // too soon: lost
+  p.feed(frame(CommandCode::WriteRegByte, 5, 2, 0x33), t0 + 9ms);
+  EXPECT_EQ(p.frames_too_fast(), 1u);
+  EXPECT_EQ(p.areas().reg5[0], 0x11);
+  EXPECT_EQ(p.areas().reg5[1], default_areas().reg5[1]);
+  EXPECT_EQ(p.areas().reg5[2], 0x33);
+}
+
+TEST(Images, DefaultsCarryValidChecksumsAndMatchTheShippedSamples) {
+  const Areas a = default_areas();
+  const auto stored = [](const std::vector<std::uint8_t>& s, std::size_t at) {
+    return static_cast<std::uint16_t>(s[at] | s[at + 1] << 8);
+  };
+  EXPECT_EQ(stored(a.spd3, 126), jedec_crc16(std::span(a.spd3).first(117)));
+  EXPECT_EQ(stored(a.spd4, 126), jedec_crc16(std::span(a.spd4).first(126)));
+  EXPECT_EQ(stored(a.spd4, 254), jedec_crc16(std::span(a.spd4).subspan(128, 126)));
+  EXPECT_EQ(stored(a.spd5, 510), jedec_crc16(std::span(a.spd5).first(510)));
+  for (const auto& area : kAreaNames) {
+    const auto sample = testing::read_file(std::string(DIMMWAND_SAMPLES) + "/" + std::string(area.name) + ".bin");
+    EXPECT_EQ(std::vector<std::uint8_t>(sample.begin(), sample.end()), a.*area.member) << area.name;
+  }
+}
+
+}  // namespace
+}  // namespace dimmwand::emu
