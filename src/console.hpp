@@ -21,4 +21,7 @@ class ProcessArgs {
 // in UTF-8 (on POSIX as the system delivers them).
 ProcessArgs prepare_console(int argc, char** argv);
 
+// True when standard error is shown on a terminal (not a file or a pipe).
+bool stderr_is_terminal();
+
 }  // namespace dimmwand

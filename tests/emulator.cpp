@@ -57,6 +57,20 @@ std::string Emulator::stop() {
 
 Emulator::~Emulator() { stop(); }
 
+EmulatedRun run_with_emulator(const std::vector<std::string>& emulator_options,
+                              const std::vector<std::string>& tool_args, const std::string& cwd) {
+  const std::string log_path = unique_log_path();
+  std::vector<std::string> argv{emulator_path(), "--log", log_path};
+  argv.insert(argv.end(), emulator_options.begin(), emulator_options.end());
+  argv.push_back("--");
+  argv.push_back(tool_path());
+  argv.insert(argv.end(), tool_args.begin(), tool_args.end());
+  const RunResult r = run_program(argv, cwd);
+  EmulatedRun run{r.status, r.out, r.err, read_file(log_path)};
+  unlink(log_path.c_str());
+  return run;
+}
+
 std::vector<std::string> logged_frames(const std::string& log) {
   std::vector<std::string> frames;
   std::istringstream in(log);

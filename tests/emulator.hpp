@@ -25,6 +25,17 @@ class Emulator {
   std::string log_path_;
 };
 
+struct EmulatedRun {
+  int status = -1;
+  std::string out;  // the tool's standard output
+  std::string err;  // the tool's standard error (and the emulator's, which says nothing when all is well)
+  std::string log;  // the emulator's frame log
+};
+
+// Runs `dimmwand-emu OPTIONS -- dimmwand TOOL_ARGS` with {port} in TOOL_ARGS standing for the port.
+EmulatedRun run_with_emulator(const std::vector<std::string>& emulator_options,
+                              const std::vector<std::string>& tool_args, const std::string& cwd = {});
+
 // The log's frame lines reduced to their bytes, e.g. "AA 55 05 03 00 00 00 00 E4".
 std::vector<std::string> logged_frames(const std::string& log);
 

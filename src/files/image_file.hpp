@@ -1,0 +1,21 @@
+// Reading and saving raw area images. Errors are the system's message for the failure.
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace dimmwand {
+
+// Reads at most `limit` bytes from the start of the file, so that an endless device or a huge
+// file is never read whole.
+std::expected<std::vector<std::uint8_t>, std::string> read_image(const std::string& path, std::size_t limit);
+
+// Saves `bytes` as the whole content of `path`. A regular file (or a new one) is replaced at
+// once through a temporary file beside it, so a failure never leaves a half-written image in
+// place of a good one; anything else (a terminal, a pipe, /dev/stdout) is written directly.
+std::expected<void, std::string> save_image(const std::string& path, std::span<const std::uint8_t> bytes);
+
+}  // namespace dimmwand

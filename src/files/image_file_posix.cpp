@@ -1,0 +1,105 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "files/image_file.hpp"
+
+namespace dimmwand {
+namespace {
+
+std::string system_message(int error) { return std::strerror(error); }
+
+bool write_all(int fd, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes = bytes.subspan(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+std::expected<void, std::string> write_directly(const std::string& path, std::span<const std::uint8_t> bytes) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return std::unexpected(system_message(errno));
+  const bool ok = write_all(fd, bytes);
+  const int write_error = errno;
+  if (close(fd) != 0 && ok) return std::unexpected(system_message(errno));
+  if (!ok) return std::unexpected(system_message(write_error));
+  return {};
+}
+
+mode_t creation_mode() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+std::expected<std::vector<std::uint8_t>, std::string> read_image(const std::string& path, std::size_t limit) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::unexpected(system_message(errno));
+  std::vector<std::uint8_t> data(limit);
+  std::size_t got = 0;
+  while (got < limit) {
+    const ssize_t n = read(fd, data.data() + got, limit - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      close(fd);
+      return std::unexpected(system_message(error));
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  close(fd);
+  data.resize(got);
+  return data;
+}
+
+std::expected<void, std::string> save_image(const std::string& path, std::span<const std::uint8_t> bytes) {
+  struct stat st {};
+  const bool exists = stat(path.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) return write_directly(path, bytes);
+
+  // Replace the file a link points to, not the link.
+  std::string target = path;
+  if (exists) {
+    if (char* resolved = realpath(path.c_str(), nullptr)) {
+      target = resolved;
+      std::free(resolved);
+    }
+  }
+  const auto slash = target.rfind('/');
+  std::string temp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".dimmwand-XXXXXX";
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return std::unexpected(system_message(errno));
+  const auto fail = [&](int error) {
+    close(fd);
+    unlink(temp.c_str());
+    return std::unexpected(system_message(error));
+  };
+  if (fchmod(fd, exists ? (st.st_mode & 07777) : creation_mode()) != 0) return fail(errno);
+  if (!write_all(fd, bytes)) return fail(errno);
+  if (fsync(fd) != 0) return fail(errno);
+  if (close(fd) != 0) {
+    const int error = errno;
+    unlink(temp.c_str());
+    return std::unexpected(system_message(error));
+  }
+  if (rename(temp.c_str(), target.c_str()) != 0) {
+    const int error = errno;
+    unlink(temp.c_str());
+    return std::unexpected(system_message(error));
+  }
+  return {};
+}
+
+}  // namespace dimmwand
