@@ -95,8 +95,13 @@ FrameEvent Programmer::handle(const EncodedFrame& frame, std::chrono::steady_clo
     }
     case CommandCode::WriteByte:
     case CommandCode::WriteRegByte: {
-      // An EEPROM busy with its write cycle ignores the next byte, as a real module would.
-      if (last_write_ && now - *last_write_ < min_write_gap_) {
+      // An EEPROM busy with its write cycle ignores the next byte, as a real module would. Frames
+      // are stamped when this process reads them, so one late stamp shortens the next gap by as
+      // much as it lengthened the one before: a write counts as too fast only when the span over
+      // the last two gaps is short too.
+      const bool too_fast = last_write_ && now - *last_write_ < min_write_gap_ &&
+                            (!write_before_last_ || now - *write_before_last_ < 2 * min_write_gap_);
+      if (too_fast) {
         ++too_fast_;
         event.note += fmt::format(" TOO FAST ({:.3f} ms after the previous write), lost",
                                   std::chrono::duration<double, std::milli>(now - *last_write_).count());
@@ -105,6 +110,7 @@ FrameEvent Programmer::handle(const EncodedFrame& frame, std::chrono::steady_clo
       } else {
         event.note += " (outside the area, ignored)";
       }
+      write_before_last_ = last_write_;
       last_write_ = now;
       event.answer = text_answer(style_.write_answer);
       break;

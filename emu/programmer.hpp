@@ -54,6 +54,7 @@ class Programmer {
   std::chrono::microseconds min_write_gap_;
   std::chrono::steady_clock::time_point started_;
   std::optional<std::chrono::steady_clock::time_point> last_write_;
+  std::optional<std::chrono::steady_clock::time_point> write_before_last_;
   std::vector<std::uint8_t> pending_;
   std::size_t too_fast_ = 0;
 };

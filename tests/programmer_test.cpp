@@ -65,13 +65,26 @@ TEST(Programmer, AnswersEachRequest) {
 TEST(Programmer, ByteWritesFasterThanTheWriteCycleAreLost) {
   Programmer p(default_areas(), {}, 5ms);
   const auto t0 = Clock::now();
-  p.feed(frame(CommandCode::WriteRegByte, 5, 0, 0x11), t0);
-  p.feed(frame(CommandCode::WriteRegByte, 5, 1, 0x22), t0 + 2ms);  // too soon: lost
-  p.feed(frame(CommandCode::WriteRegByte, 5, 2, 0x33), t0 + 9ms);
-  EXPECT_EQ(p.frames_too_fast(), 1u);
-  EXPECT_EQ(p.areas().reg5[0], 0x11);
-  EXPECT_EQ(p.areas().reg5[1], default_areas().reg5[1]);
-  EXPECT_EQ(p.areas().reg5[2], 0x33);
+  struct Step {
+    std::chrono::microseconds at;
+    bool stored;
+  };
+  const std::vector<Step> steps{
+      {0ms, true},
+      {2ms, false},   // too soon after the first: lost
+      {9ms, true},
+      {18ms, true},   // stamped 2 ms late ...
+      {23ms, true},   // ... so this gap looks short, but the two-gap span is 14 ms
+      {26ms, false},  // short over two gaps too: lost
+      {29ms, false},
+  };
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    p.feed(frame(CommandCode::WriteRegByte, 5, static_cast<std::uint16_t>(i), 0xA0), t0 + steps[i].at);
+  }
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    EXPECT_EQ(p.areas().reg5[i] == 0xA0, steps[i].stored) << i;
+  }
+  EXPECT_EQ(p.frames_too_fast(), 3u);
 }
 
 TEST(Images, DefaultsCarryValidChecksumsAndMatchTheShippedSamples) {
