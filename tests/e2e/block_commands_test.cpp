@@ -35,16 +35,6 @@ std::string bytes_of(std::size_t n, std::uint8_t first = 0) {
   return s;
 }
 
-TEST(HexDump, Format) {
-  std::vector<std::uint8_t> twenty(20);
-  for (std::size_t i = 0; i < 20; ++i) twenty[i] = static_cast<std::uint8_t>(i);
-  EXPECT_EQ(format_hex_dump(twenty),
-            "000000  00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F\n"
-            "000010  10 11 12 13\n");
-  EXPECT_EQ(format_hex_dump(std::span(twenty).first(17)).substr(56), "000010  10\n");
-  EXPECT_EQ(format_hex_dump({}), "");
-}
-
 TEST(Read, EachAreaDumpsItsLinesAndSendsItsFrame) {
   struct Case {
     std::vector<std::string> args;

@@ -1,7 +1,6 @@
 // ReadByte, WriteByte, write-protect and scan end to end.
 #include <gtest/gtest.h>
 
-#include "commands/scan.hpp"
 #include "emulator.hpp"
 #include "process.hpp"
 #include "protocol/link.hpp"
@@ -120,17 +119,6 @@ TEST(SinglePortCommands, APortHeldByAnotherProgramIsRefused) {
     EXPECT_EQ(r.err, "错误: 打开 " + emu.port() + " 失败: Device or resource busy\n");
   }
   EXPECT_TRUE(logged_frames(emu.stop()).empty());
-}
-
-TEST(Scan, ReportRules) {
-  using Listing = std::expected<std::vector<std::string>, std::string>;
-  EXPECT_EQ(*scan_report(Listing{}), "未找到可用串口\n");
-  EXPECT_EQ(*scan_report(Listing{std::vector<std::string>{"COM3", "COM10"}}), "COM3\nCOM10\n");
-  EXPECT_EQ(*scan_report(Listing{std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB0"}}),
-            "/dev/ttyUSB0\n/dev/ttyUSB0\n");  // neither sorted nor deduplicated
-  const auto failed = scan_report(std::unexpected(std::string("Permission denied")));
-  ASSERT_FALSE(failed);
-  EXPECT_EQ(failed.error().display(), "枚举串口失败: Permission denied");
 }
 
 TEST(Scan, RunsForRealOnThisMachine) {
