@@ -306,6 +306,7 @@ std::expected<Cli, ParseStop> help_requested(const CLI::App& app, const CLI::App
 std::unique_ptr<CLI::App> command_description() {
   auto app = std::make_unique<CLI::App>(std::string(kAbout), std::string(kProgramName));
   app->formatter(std::make_shared<HelpFormatter>());
+  app->allow_windows_style_options(false);  // "/x" is a value (a path), never an option, on every system
   app->set_help_flag("-h,--help", "Print help");
   app->set_version_flag("-V,--version", fmt::format("{} {}", kProgramName, kVersion), "Print version");
   app->footer(std::string(kExamples));

@@ -75,3 +75,30 @@ TEST(DisplayWidth, CountsWideCharactersTwice) {
 
 }  // namespace
 }  // namespace dimmwand::text
+
+#include "text/utf16.hpp"
+
+namespace dimmwand::text {
+namespace {
+
+TEST(Utf16, RoundTripsIncludingUnpairedSurrogates) {
+  struct Case {
+    std::u16string wide;
+    std::string narrow;
+  };
+  for (const auto& [wide, narrow] : std::vector<Case>{
+           {u"", ""},
+           {u"COM3", "COM3"},
+           {u"保存 spd3.bin", "保存 spd3.bin"},
+           {u"\U0001F600", "\xF0\x9F\x98\x80"},
+           {std::u16string{u'a', char16_t(0xD800), u'b'}, "a\xED\xA0\x80" "b"},  // lone high surrogate
+           {std::u16string{char16_t(0xDC00)}, "\xED\xB0\x80"},                   // lone low surrogate
+       }) {
+    EXPECT_EQ(wtf8_from_utf16(wide), narrow);
+    EXPECT_EQ(utf16_from_wtf8(narrow), wide);
+  }
+  EXPECT_FALSE(is_valid_utf8(wtf8_from_utf16(std::u16string{char16_t(0xD800)})));
+}
+
+}  // namespace
+}  // namespace dimmwand::text

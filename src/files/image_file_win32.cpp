@@ -1,0 +1,88 @@
+// Image files on Windows: wide paths, and a replacement through a temporary file beside the
+// target that MoveFileEx puts in its place.
+#include <vector>
+
+#include "files/image_file.hpp"
+#include "win32/system.hpp"
+
+namespace dimmwand {
+namespace {
+
+std::unexpected<std::string> last_error() { return std::unexpected(win32::system_message(GetLastError())); }
+
+bool write_all(HANDLE h, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    DWORD written = 0;
+    if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return false;
+    bytes = bytes.subspan(written);
+  }
+  return true;
+}
+
+std::expected<void, std::string> write_to(const std::wstring& path, DWORD disposition,
+                                          std::span<const std::uint8_t> bytes, bool flush) {
+  const HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return last_error();
+  const bool ok = write_all(h, bytes) && (!flush || FlushFileBuffers(h));
+  const DWORD error = GetLastError();
+  CloseHandle(h);
+  if (!ok) return std::unexpected(win32::system_message(error));
+  return {};
+}
+
+}  // namespace
+
+std::expected<std::vector<std::uint8_t>, std::string> read_image(const std::string& path, std::size_t limit) {
+  const HANDLE h = CreateFileW(win32::wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return last_error();
+  std::vector<std::uint8_t> data(limit);
+  std::size_t got = 0;
+  while (got < limit) {
+    DWORD n = 0;
+    if (!ReadFile(h, data.data() + got, static_cast<DWORD>(limit - got), &n, nullptr)) {
+      const DWORD error = GetLastError();
+      CloseHandle(h);
+      if (error == ERROR_BROKEN_PIPE) break;  // the writer of a pipe is done
+      return std::unexpected(win32::system_message(error));
+    }
+    if (n == 0) break;
+    got += n;
+  }
+  CloseHandle(h);
+  data.resize(got);
+  return data;
+}
+
+std::expected<void, std::string> save_image(const std::string& path, std::span<const std::uint8_t> bytes) {
+  const std::wstring target = win32::wide(path);
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return std::unexpected(win32::system_message(ERROR_ACCESS_DENIED));
+  }
+  // Devices (CON, NUL, COM ports) and pipes are not files to replace: write to them directly.
+  const HANDLE probe =
+      CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (probe != INVALID_HANDLE_VALUE) {
+    const DWORD type = GetFileType(probe);
+    CloseHandle(probe);
+    if (type != FILE_TYPE_DISK) return write_to(target, OPEN_EXISTING, bytes, false);
+  }
+  const std::size_t slash = target.find_last_of(L"\\/");
+  const std::wstring folder = slash == std::wstring::npos ? L"." : target.substr(0, slash + 1);
+  wchar_t temp[MAX_PATH + 1];
+  if (GetTempFileNameW(folder.c_str(), L"dw", 0, temp) == 0) return last_error();
+  if (auto written = write_to(temp, CREATE_ALWAYS, bytes, true); !written) {
+    DeleteFileW(temp);
+    return written;
+  }
+  if (!MoveFileExW(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD error = GetLastError();
+    DeleteFileW(temp);
+    return std::unexpected(win32::system_message(error));
+  }
+  return {};
+}
+
+}  // namespace dimmwand

@@ -1,0 +1,27 @@
+#include "win32/system.hpp"
+
+#include "text/utf16.hpp"
+#include "text/utf8.hpp"
+
+namespace dimmwand::win32 {
+
+std::wstring wide(std::string_view text) {
+  const std::u16string w = text::utf16_from_wtf8(text);
+  return {w.begin(), w.end()};
+}
+
+std::string narrow(std::wstring_view text) {
+  return text::wtf8_from_utf16({reinterpret_cast<const char16_t*>(text.data()), text.size()});
+}
+
+std::string system_message(DWORD error) {
+  wchar_t* buffer = nullptr;
+  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  if (n == 0 || buffer == nullptr) return "system error " + std::to_string(error);
+  std::string message = narrow({buffer, n});
+  LocalFree(buffer);
+  return std::string(text::trim_white_space(message));
+}
+
+}  // namespace dimmwand::win32

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# End-to-end checks of the Windows build under wine: dimmwand.exe talks to dimmwand-emu through
+# a COM name that the wine prefix maps onto the emulator's pseudo-terminal.
+#   e2e.sh DIMMWAND_EXE DIMMWAND_EMU NATIVE_DIMMWAND SAMPLES_DIR
+set -u
+abs() { (cd "$(dirname "$1")" && echo "$PWD/$(basename "$1")"); }
+exe=$(abs "$1") emu=$(abs "$2") native=$(abs "$3") samples=$(abs "$4")
+export WINEDEBUG=-all
+export WINEPREFIX=${WINEPREFIX:-$(dirname "$exe")/wineprefix}
+work=$(mktemp -d)
+emu_pid=
+cleanup() {
+  [ -n "$emu_pid" ] && kill "$emu_pid" 2>/dev/null && wait "$emu_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+wine "$exe" --version >/dev/null 2>&1  # the first run creates the prefix
+com="$WINEPREFIX/dosdevices/com7"
+
+start_emulator() {  # options...
+  "$emu" --log "$work/frames.log" "$@" >"$work/port" &
+  emu_pid=$!
+  for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.02; done
+  ln -sfn "$(head -n 1 "$work/port")" "$com"
+}
+stop_emulator() {
+  kill "$emu_pid" 2>/dev/null
+  wait "$emu_pid" 2>/dev/null
+  emu_pid=
+}
+
+passed=0 failed=0
+# check NAME STATUS OUT ERR [emulator options...] -- dimmwand arguments...
+check() {
+  local name=$1 status=$2 out=$3 err=$4
+  shift 4
+  local options=()
+  while [ "$1" != -- ]; do options+=("$1"); shift; done
+  shift
+  start_emulator "${options[@]}"
+  (cd "$work" && wine "$exe" "$@" >"$work/out" 2>"$work/err")
+  local got=$?
+  stop_emulator
+  if [ "$got" = "$status" ] && [ "$(cat "$work/out")" = "$out" ] && [ "$(cat "$work/err")" = "$err" ]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    printf 'FAILED %s: status %s (want %s)\n--- out\n%s\n--- want\n%s\n--- err\n%s\n--- want\n%s\n' \
+      "$name" "$got" "$status" "$(cat "$work/out")" "$out" "$(cat "$work/err")" "$err"
+  fi
+}
+frames() { awk '{ print $2, $3, $4, $5, $6, $7, $8, $9, $10 }' "$work/frames.log" | grep -v '^#' | tr '\n' '|'; }
+expect_frames() {  # NAME EXPECTED ("AA 55 ...|AA 55 ...|")
+  if [ "$(frames)" = "$2" ]; then passed=$((passed + 1)); else
+    failed=$((failed + 1)); printf 'FAILED %s frames: %s\n' "$1" "$(frames)"; fi
+}
+
+dump3=$("$emu" -- "$native" read '{port}' 3)
+check "read DDR3" 0 "$dump3" "" -- read COM7 3
+expect_frames "read DDR3" "AA 55 05 03 00 00 00 00 E4|"
+check "read with the device namespace prefix" 0 "$dump3" "" -- read '\\.\COM7' 3
+check "read REG to a file" 0 "已保存 128 字节: reg5.bin" "" -- read COM7 5 -t REG -o reg5.bin
+cmp -s "$work/reg5.bin" "$samples/reg5.bin" && passed=$((passed + 1)) || { failed=$((failed + 1)); echo "FAILED saved REG image"; }
+check "ReadByte" 0 "0C" "" -- ReadByte COM7 4 0002
+check "WriteByte" 0 "1" "" -- WriteByte COM7 5 0003 0007
+expect_frames "WriteByte" "AA 55 02 05 00 03 00 07 90|"
+check "write-protect" 0 "设备返回: OK" "" -- write-protect COM7 4 0045
+expect_frames "write-protect" "AA 55 03 04 00 00 00 45 6C|"
+printf 'abc' >"$work/中文.bin"
+check "write from a Chinese file name" 0 "完成" "写入中 3 字节 ... " -- write COM7 3 -i 中文.bin
+expect_frames "write" "AA 55 02 03 00 00 00 61 B8|AA 55 02 03 00 01 00 62 1A|AA 55 02 03 00 02 00 63 3A|"
+check "silent programmer" 1 "" "错误: 无响应" --silent -- ReadByte COM7 3 0
+check "short answer" 1 "" "错误: 数据不完整: 255 / 256 字节" --short 1 -- read COM7 3
+check "bad hexadecimal" 2 "" "$("$native" ReadByte COM7 3 12G4 2>&1)" -- ReadByte COM7 3 12G4
+check "missing file" 1 "" "$(wine "$exe" write COM7 3 -i missing.bin 2>&1)" -- write COM7 3 -i missing.bin
+
+# Pacing of a 128-byte block write: the pause must stay 7 ms on Windows' coarse timer too.
+check "block write pacing" 0 "完成" "写入中 128 字节 ... " -- write COM7 5 -t reg -i "$(winepath -w "$samples/reg5.bin")"
+pacing=$(awk '$11 == "WriteRegByte" { if (!n++) first = $1; last = $1 } END { printf "%.4f", (last - first) / ((n - 1) * 0.007) }' "$work/frames.log")
+echo "wine: 128-frame write, first to last / (127 x 7 ms) = $pacing"
+awk -v r="$pacing" 'BEGIN { exit !(r >= 1.0 && r < 1.10) }' && passed=$((passed + 1)) || { failed=$((failed + 1)); echo "FAILED pacing $pacing"; }
+
+echo "wine-e2e: $passed passed, $failed failed"
+[ "$failed" = 0 ]
