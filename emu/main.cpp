@@ -43,6 +43,7 @@ struct Options {
   unsigned chunk_delay_ms = 20;
   std::string stale;
   std::size_t hangup_after = 0;
+  std::string babble;
   bool hangup_mid_answer = false;
   double min_write_gap_ms = 5.0;
   std::string export_dir;
@@ -116,7 +117,7 @@ struct Pty {
 
 std::optional<Pty> open_pty() {
   Pty pty;
-  pty.master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  pty.master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
   if (pty.master < 0 || grantpt(pty.master) != 0 || unlockpt(pty.master) != 0) return std::nullopt;
   pty.path = ptsname(pty.master);
   pty.slave = open(pty.path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -128,14 +129,18 @@ std::optional<Pty> open_pty() {
   return pty;
 }
 
+// Writes all of `bytes`, waiting for room while the client has not read what came before.
 void send_all(int fd, std::string_view bytes) {
   while (!bytes.empty() && fd >= 0) {
     const ssize_t n = write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
+    if (n >= 0) {
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+    } else if (errno == EAGAIN) {
+      pollfd p{fd, POLLOUT, 0};
+      poll(&p, 1, 100);
+    } else if (errno != EINTR) {
       return;
     }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
   }
 }
 
@@ -153,7 +158,8 @@ class Server {
   int run(std::optional<pid_t> child) {
     if (!o_.stale.empty()) send_all(pty_.master, o_.stale);
     for (;;) {
-      pollfd fds[2] = {{self_pipe[0], POLLIN, 0}, {pty_.master, POLLIN, 0}};
+      const short babbling = babbling_ ? POLLOUT : 0;
+      pollfd fds[2] = {{self_pipe[0], POLLIN, 0}, {pty_.master, static_cast<short>(POLLIN | babbling), 0}};
       const int n = poll(fds, pty_.master >= 0 ? 2 : 1, -1);
       if (n < 0 && errno == EINTR) continue;
       if ((fds[0].revents & POLLIN) != 0) {
@@ -170,6 +176,10 @@ class Server {
         }
       }
       if (pty_.master >= 0 && (fds[1].revents & POLLIN) != 0) take_input();
+      if (pty_.master >= 0 && babbling_ && (fds[1].revents & POLLOUT) != 0) {
+        // As much as the line takes, without a line feed, until the next frame comes.
+        [[maybe_unused]] const auto w = write(pty_.master, o_.babble.data(), o_.babble.size());
+      }
     }
   }
 
@@ -190,7 +200,15 @@ class Server {
         pty_.hang_up();
         return;
       }
-      if (event.answer && !o_.silent) answer(*event.answer);
+      if (!o_.babble.empty()) {
+        babbling_ = true;
+        continue;
+      }
+      if (event.answer && !o_.silent) {
+        // Like a real programmer, it answers a byte write once the EEPROM has finished it.
+        if (event.write) std::this_thread::sleep_until(now + programmer_.write_cycle());
+        answer(*event.answer);
+      }
       if (pty_.master < 0) return;
       if (!o_.stale.empty()) {
         // Late enough not to join the answer in one read, early enough to wait for the next frame.
@@ -227,6 +245,7 @@ class Server {
   Programmer programmer_;
   std::FILE* log_ = nullptr;
   std::size_t frames_ = 0;
+  bool babbling_ = false;
 };
 
 // Starts the command with {port} replaced; the error is the system's error number.
@@ -285,9 +304,12 @@ int run(Options o) {
 
   // Time stamps are taken when a frame is read; a real-time priority, where the system grants
   // it, keeps the emulator's own wake-up delays out of the measured gaps.
-  sched_param priority{};
-  priority.sched_priority = 10;
-  sched_setscheduler(0, SCHED_FIFO | SCHED_RESET_ON_FORK, &priority);
+  // (Not while babbling: that keeps the emulator busy for as long as the client reads.)
+  if (o.babble.empty()) {
+    sched_param priority{};
+    priority.sched_priority = 10;
+    sched_setscheduler(0, SCHED_FIFO | SCHED_RESET_ON_FORK, &priority);
+  }
 
   const std::string port = pty->path;
   const auto gap = std::chrono::microseconds(static_cast<long>(o.min_write_gap_ms * 1000));
@@ -357,6 +379,8 @@ int main(int argc, char** argv) {
   faults->add_option("--stale", o.stale, "send TEXT at start and 10 ms after every answer (escapes \\n \\r \\xHH)")
       ->type_name("TEXT");
   faults->add_option("--hangup-after", o.hangup_after, "drop the line when the Nth frame arrives")->type_name("N");
+  faults->add_option("--babble", o.babble, "after a frame, send TEXT over and over, never a line feed")
+      ->type_name("TEXT");
   faults->add_flag("--hangup-mid-answer", o.hangup_mid_answer, "send half of the first answer, then drop the line");
   faults->add_option_function<std::string>("--answer", [&o](const std::string& t) { o.style.fixed = t; },
                                            "answer every request with TEXT (escapes \\n \\r \\xHH)")

@@ -111,6 +111,7 @@ FrameEvent Programmer::handle(const EncodedFrame& frame, std::chrono::steady_clo
         event.note += " (outside the area, ignored)";
       }
       write_before_last_ = last_write_;
+      event.write = true;
       last_write_ = now;
       event.answer = text_answer(style_.write_answer);
       break;

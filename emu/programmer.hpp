@@ -31,6 +31,7 @@ struct FrameEvent {
   std::string note;                        // what the programmer made of it
   std::optional<std::string> answer;       // bytes to send back, if any
   bool valid = false;
+  bool write = false;  // a byte write: its answer waits for the write cycle
 };
 
 class Programmer {
@@ -41,6 +42,7 @@ class Programmer {
   std::vector<FrameEvent> feed(std::span<const std::uint8_t> bytes, std::chrono::steady_clock::time_point now);
 
   const Areas& areas() const { return areas_; }
+  std::chrono::microseconds write_cycle() const { return min_write_gap_; }
   std::size_t frames_too_fast() const { return too_fast_; }
 
  private:

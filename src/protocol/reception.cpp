@@ -23,10 +23,14 @@ Result<std::vector<std::uint8_t>> receive_raw(SerialLink& link, const MonotonicC
   const auto deadline = now() + kAnswerDeadline;
   std::array<std::uint8_t, kReadChunk> chunk{};
   std::vector<std::uint8_t> answer;
-  while (std::find(answer.begin(), answer.end(), std::uint8_t{'\n'}) == answer.end() && now() <= deadline) {
+  bool line_feed = false;
+  while (!line_feed && now() <= deadline) {
     auto got = link.port().read(chunk);
     if (!got) return std::unexpected(DeviceError::serial(fmt::format("读取失败: {}", got.error())));
-    answer.insert(answer.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(*got));
+    const auto piece = std::span(chunk).first(*got);
+    line_feed = std::find(piece.begin(), piece.end(), std::uint8_t{'\n'}) != piece.end();
+    const std::size_t kept = std::min(piece.size(), kAnswerLimit - answer.size());
+    answer.insert(answer.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(kept));
   }
   if (answer.empty()) return std::unexpected(DeviceError::no_response());
   return answer;

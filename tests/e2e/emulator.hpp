@@ -16,6 +16,7 @@ class Emulator {
   Emulator& operator=(const Emulator&) = delete;
 
   const std::string& port() const { return port_; }
+  pid_t pid() const { return pid_; }
   // Ends the emulator (as an interrupt would) and returns its frame log.
   std::string stop();
 

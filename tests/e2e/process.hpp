@@ -10,6 +10,8 @@ struct RunResult {
   int status = -1;  // exit status, or 128 + signal
   std::string out;
   std::string err;
+  long max_rss_kb = 0;  // the program's peak memory
+  double seconds = 0;   // wall time from start to exit
 };
 
 // Runs `argv` with standard input closed, in `cwd` when given.

@@ -67,6 +67,18 @@ TEST(ReceiveRaw, DeadlineRules) {
   }
 }
 
+TEST(ReceiveRaw, ABabblingProgrammerCannotExhaustMemory) {
+  Steps steps;
+  for (int i = 0; i < 100; ++i) steps.push_back(FakePort::Data{std::string(kReadChunk, 'z'), std::chrono::milliseconds(1)});
+  steps.push_back(FakePort::Data{"zz\nafter"});
+  steps.push_back(FakePort::Data{"never read"});
+  Harness h(std::move(steps));
+  const auto r = h.raw();
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->size(), kAnswerLimit);            // what came past the limit was dropped ...
+  EXPECT_EQ(h.port->read_calls, 101);            // ... and its line feed still ended the answer
+}
+
 TEST(ReceiveRaw, AReadFailureEndsTheReceptionAndDropsThePartialAnswer) {
   Harness h({FakePort::Data{"12"}, FakePort::Failure{"设备已断开连接"}});
   const auto r = h.raw();
