@@ -212,12 +212,14 @@ const CLI::App* chosen_subcommand(const CLI::App& app) {
   return chosen.empty() ? &app : chosen.front();
 }
 
+// The report of a rejected command line. It may quote what was typed, which need not be valid
+// UTF-8: such bytes are shown as U+FFFD rather than passed to the terminal.
 std::string error_report(const CLI::App& app, const std::string& message) {
   const CLI::App* where = chosen_subcommand(app);
   const std::string help_hint =
       where == &app ? std::string("'--help'") : fmt::format("'{} {} --help'", kProgramName, where->get_name());
-  return fmt::format("error: {}\n\n{}\nFor more information, try {}.\n", message,
-                     HelpFormatter{}.make_usage(where, where->get_name()), help_hint);
+  return shown(fmt::format("error: {}\n\n{}\nFor more information, try {}.\n", message,
+                           HelpFormatter{}.make_usage(where, where->get_name()), help_hint));
 }
 
 std::size_t edit_distance(std::string_view a, std::string_view b) {

@@ -76,12 +76,13 @@ std::string HelpFormatter::make_help(const CLI::App* app, std::string name, CLI:
   if (!app->get_description().empty()) out += app->get_description() + "\n\n";
   out += make_usage(app, name);
 
-  std::vector<Row> commands;
-  for (const auto* sub : app->get_subcommands([](const CLI::App*) { return true; })) {
-    commands.push_back({sub->get_name(), sub->get_description(), {}});
-  }
   // The parser's own help subcommand comes last, after the tool's commands.
-  std::stable_partition(commands.begin(), commands.end(), [](const Row& r) { return r.label != "help"; });
+  std::vector<Row> commands;
+  for (const bool last : {false, true}) {
+    for (const auto* sub : app->get_subcommands([](const CLI::App*) { return true; })) {
+      if ((sub->get_name() == "help") == last) commands.push_back({sub->get_name(), sub->get_description(), {}});
+    }
+  }
   out += section("Commands", commands);
 
   std::vector<Row> arguments;
@@ -91,12 +92,13 @@ std::string HelpFormatter::make_help(const CLI::App* app, std::string name, CLI:
   out += section("Arguments", arguments);
 
   // The parser's help and version options come after the command's own.
-  auto flags = app->get_options([](const CLI::Option* p) { return p->nonpositional(); });
-  std::stable_partition(flags.begin(), flags.end(), [app](const CLI::Option* o) {
-    return o != app->get_help_ptr() && o != app->get_version_ptr();
-  });
   std::vector<Row> options;
-  for (const auto* o : flags) options.push_back({option_label(o), o->get_description(), values_of(o)});
+  for (const bool last : {false, true}) {
+    for (const auto* o : app->get_options([](const CLI::Option* p) { return p->nonpositional(); })) {
+      const bool parsers_own = o == app->get_help_ptr() || o == app->get_version_ptr();
+      if (parsers_own == last) options.push_back({option_label(o), o->get_description(), values_of(o)});
+    }
+  }
   out += section("Options", options);
 
   if (!app->get_footer().empty()) out += "\n" + app->get_footer() + "\n";

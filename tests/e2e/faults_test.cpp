@@ -34,7 +34,7 @@ TEST(Faults, ABabblingProgrammerCostsBoundedTimeAndMemory) {
     const auto r = tool({"ReadByte", emu.port(), "3", "0"});
     EXPECT_GE(r.seconds, 3.0) << babble;
     EXPECT_LT(r.seconds, 3.5) << babble;
-    EXPECT_LT(r.max_rss_kb, 16 * 1024) << babble;
+    EXPECT_LT(r.max_rss_kb, 64 * 1024) << babble;  // unbounded, it would be gigabytes
     if (std::string(babble) == "zz") {
       EXPECT_EQ(r.status, 1);
       EXPECT_EQ(r.err, "错误: 未收到设备返回数据\n");
