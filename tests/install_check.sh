@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# What an installation holds and how it behaves: files in their places, the manual pages render,
+# the bash completion offers what it should, and the .deb declares its dependencies and runs.
+#   install_check.sh BUILD_DIR
+set -u
+build=$(cd "$1" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0 failed=0
+ok() { passed=$((passed + 1)); }
+bad() { failed=$((failed + 1)); echo "FAILED: $*"; }
+expect() {  # NAME EXPECTED ACTUAL
+  if [ "$2" = "$3" ]; then ok; else bad "$1: got '$3', want '$2'"; fi
+}
+
+cmake --install "$build" --prefix "$work/prefix" >/dev/null || bad "cmake --install"
+for f in bin/dimmwand bin/dimmwand-emu share/man/man1/dimmwand.1 share/man/man1/dimmwand-emu.1 \
+  share/bash-completion/completions/dimmwand share/doc/dimmwand/README.md share/doc/dimmwand/samples/spd4.bin; do
+  [ -e "$work/prefix/$f" ] && ok || bad "not installed: $f"
+done
+expect "installed binary runs" "dimmwand 0.1.0" "$("$work/prefix/bin/dimmwand" --version)"
+
+for page in dimmwand dimmwand-emu; do
+  text=$(MANWIDTH=80 man -l "$work/prefix/share/man/man1/$page.1" 2>"$work/man-err")
+  [ -s "$work/man-err" ] && bad "$page.1 warnings: $(cat "$work/man-err")"
+  [[ $text == *NAME*SYNOPSIS*DESCRIPTION* ]] && ok || bad "$page.1 does not render"
+done
+[[ $(man -l "$work/prefix/share/man/man1/dimmwand.1") == *"EXIT STATUS"*"无响应"* ]] && ok || bad "dimmwand.1 sections"
+
+# complete WORDS...: what the completion offers for the last word
+complete_words() {
+  bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _dimmwand; printf "%s\n" "${COMPREPLY[@]}"' \
+    _ "$work/prefix/share/bash-completion/completions/dimmwand" "$@" | sort | tr '\n' ' '
+}
+dw="$work/prefix/bin/dimmwand"
+expect "subcommands" "ReadByte WriteByte help read scan write write-protect " "$(complete_words "$dw" "")"
+expect "subcommands starting with w" "write write-protect " "$(complete_words "$dw" w)"
+expect "-t values" "reg spd " "$(complete_words "$dw" read COM3 5 -t "")"
+expect "device values" "3 4 5 " "$(complete_words "$dw" read COM3 "")"
+expect "device values after an option" "3 4 5 " "$(complete_words "$dw" write -i a.bin COM3 "")"
+expect "read options" "--help -h -o -t " "$(complete_words "$dw" read COM3 5 -)"
+expect "top-level options" "--help --version " "$(complete_words "$dw" --)"
+expect "help topics" "write write-protect " "$(complete_words "$dw" help wr)"
+touch "$work/image-one.bin"
+expect "files after -i" "$work/image-one.bin " "$(complete_words "$dw" write COM3 3 -i "$work/image-o")"
+ports=$("$dw" scan | grep -v '^未找到' | sort | tr '\n' ' ')
+expect "ports after the subcommand" "$ports" "$(complete_words "$dw" ReadByte "")"
+
+# The Debian package: dependencies declared, and its files run once unpacked.
+if command -v dpkg-shlibdeps >/dev/null; then
+  (cd "$build" && cpack -G DEB -B "$work/deb" >/dev/null 2>&1) || bad "cpack"
+  deb=$(ls "$work"/deb/*.deb 2>/dev/null | head -n 1)
+  if [ -n "$deb" ]; then
+    depends=$(dpkg-deb -f "$deb" Depends)
+    for lib in libc6 libstdc++6 libfmt9 libserialport0; do
+      [[ $depends == *"$lib"* ]] && ok || bad "Depends lacks $lib: $depends"
+    done
+    dpkg-deb -x "$deb" "$work/unpacked"
+    expect "packaged binary runs" "dimmwand 0.1.0" "$("$work/unpacked/usr/bin/dimmwand" --version)"
+    out=$("$work/unpacked/usr/bin/dimmwand-emu" -- "$work/unpacked/usr/bin/dimmwand" ReadByte '{port}' 4 2)
+    expect "packaged binaries work together" "0C" "$out"
+  fi
+else
+  bad "dpkg-shlibdeps is missing (dpkg-dev)"
+fi
+
+echo "install-check: $passed passed, $failed failed"
+[ "$failed" = 0 ]
