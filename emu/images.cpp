@@ -1,5 +1,7 @@
 #include "images.hpp"
 
+#include "spd/crc16.hpp"
+
 #include <initializer_list>
 #include <string_view>
 
@@ -18,7 +20,7 @@ void put_text(Image& image, std::size_t at, std::size_t width, std::string_view 
 
 // Stores the CRC of bytes [from, to] low byte first at `at`.
 void put_crc(Image& image, std::size_t from, std::size_t to, std::size_t at) {
-  const std::uint16_t crc = jedec_crc16(std::span(image).subspan(from, to - from + 1));
+  const std::uint16_t crc = spd::crc16(std::span(image).subspan(from, to - from + 1));
   image[at] = static_cast<std::uint8_t>(crc & 0xFF);
   image[at + 1] = static_cast<std::uint8_t>(crc >> 8);
 }
@@ -43,7 +45,7 @@ Image ddr3() {
 Image ddr4() {
   Image s(512, 0);
   // 384 bytes used of 512; SPD 1.1; DDR4 SDRAM; UDIMM; 8 Gb, 4 bank groups; 16 rows, 10 columns.
-  put(s, 0, {0x23, 0x11, 0x0C, 0x02, 0x85, 0x21, 0x00, 0x08, 0x00, 0x60, 0x00, 0x03, 0x01, 0x0B});
+  put(s, 0, {0x23, 0x11, 0x0C, 0x02, 0x85, 0x21, 0x00, 0x08, 0x00, 0x60, 0x00, 0x03, 0x01, 0x03});
   // tCKmin 0.625 ns (DDR4-3200), CAS latencies, tAA 13.75 ns, tRCD 13.75 ns, tRP 13.75 ns.
   put(s, 17, {0x00, 0x05, 0x0D, 0xF8, 0xFF, 0x2B, 0x00, 0x6E, 0x6E, 0x6E, 0x11, 0x08, 0x58});
   put(s, 117, {0x9C, 0xB4, 0xB4, 0xD6});
@@ -60,17 +62,27 @@ Image ddr4() {
 
 Image ddr5() {
   Image s(1024, 0);
-  // 1024 bytes; SPD 1.0; DDR5 SDRAM; UDIMM; 16 Gb per die; 16 banks in 8 groups.
+  // 1024 bytes; SPD 1.0; DDR5 SDRAM; UDIMM; 16 Gb monolithic dies, x16, 4 bank groups of 4.
   put(s, 0, {0x30, 0x10, 0x12, 0x02, 0x04, 0x00, 0x40, 0x42});
-  // tCKAVGmin 0.416 ns (DDR5-4800) little endian in ps, CAS latencies, tAA/tRCD/tRP 16 ns.
-  put(s, 20, {0xA0, 0x01, 0xF2, 0x03, 0x7A, 0x0D, 0x00, 0x00, 0x80, 0x3E, 0x80, 0x3E, 0x80, 0x3E});
+  // tCKAVGmin 416 ps (DDR5-4800) and tCKAVGmax, little endian; CAS latencies 22 to 42.
+  put(s, 20, {0xA0, 0x01, 0xF2, 0x03, 0x7A, 0x0D, 0x00, 0x00, 0x00});
+  // tAA, tRCD, tRP 16 ns; tRAS 32 ns; tRC 48 ns; tWR 30 ns (ps, little endian).
+  put(s, 30, {0x80, 0x3E, 0x80, 0x3E, 0x80, 0x3E, 0x00, 0x7D, 0x80, 0xBB, 0x30, 0x75});
   put(s, 192, {0x08, 0x00, 0x80, 0xB3, 0x80, 0x11, 0x02, 0x02});  // common module section
+  put(s, 234, {0x08, 0x22});  // two package ranks; two 32-bit sub-channels, no ECC
   put_crc(s, 0, 509, 510);
   put(s, 512, {0x80, 0xAD});                    // module maker: SK hynix (bank 1, 0xAD)
   put(s, 514, {0x01, 0x24, 0x30});              // site 1, 2024 week 30
   put(s, 517, {0xCA, 0xFE, 0x00, 0x05});        // serial number
   put_text(s, 521, 30, "DW5U4800-16G");
   put(s, 552, {0x80, 0xAD});                    // DRAM maker
+  // An XMP 3.0 block with one profile: DDR5-5600 CL36 at 1.40 V.
+  put(s, 0x280, {0x0C, 0x4A, 0x30, 0x01});
+  put_text(s, 0x28E, 16, "DW 5600");
+  put_crc(s, 0x280, 0x2BD, 0x2BE);
+  put(s, 0x2C0, {0x30, 0x28, 0x28, 0x00, 0x26, 0x65, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00});  // voltages, tCK 357 ps, CL36
+  put(s, 0x2CD, {0x34, 0x32, 0x34, 0x32, 0x34, 0x32, 0x00, 0x7D, 0x80, 0xBB});  // tAA, tRCD, tRP, tRAS, tRC
+  put_crc(s, 0x2C0, 0x2FD, 0x2FE);
   return s;
 }
 
@@ -85,17 +97,6 @@ Image reg5() {
 }
 
 }  // namespace
-
-std::uint16_t jedec_crc16(std::span<const std::uint8_t> bytes) {
-  std::uint16_t crc = 0;
-  for (const std::uint8_t b : bytes) {
-    crc = static_cast<std::uint16_t>(crc ^ (b << 8));
-    for (int i = 0; i < 8; ++i) {
-      crc = (crc & 0x8000) != 0 ? static_cast<std::uint16_t>((crc << 1) ^ 0x1021) : static_cast<std::uint16_t>(crc << 1);
-    }
-  }
-  return crc;
-}
 
 Areas default_areas() { return {ddr3(), ddr4(), ddr5(), reg5()}; }
 

@@ -28,9 +28,6 @@ inline constexpr AreaName kAreaNames[] = {
     {"reg5", &Areas::reg5, 128},
 };
 
-// The JEDEC SPD checksum: CRC-16 with polynomial 0x1021, initial value 0, not reflected.
-std::uint16_t jedec_crc16(std::span<const std::uint8_t> bytes);
-
 // A DDR3 UDIMM, a DDR4 UDIMM and a DDR5 UDIMM with valid checksums, and a DDR5 hub register file.
 Areas default_areas();
 

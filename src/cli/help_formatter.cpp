@@ -54,7 +54,9 @@ std::string section(std::string_view title, const std::vector<Row>& rows) {
 }  // namespace
 
 std::string HelpFormatter::make_usage(const CLI::App* app, std::string /*name*/) const {
-  std::string usage = fmt::format("Usage: {}", kProgramName);
+  const CLI::App* root = app;
+  while (root->get_parent() != nullptr) root = root->get_parent();
+  std::string usage = fmt::format("Usage: {}", root->get_name());
   if (app->get_parent() != nullptr) usage += " " + app->get_name();
   const auto options = app->get_options([](const CLI::Option* o) { return o->nonpositional(); });
   const bool optional_options = std::any_of(options.begin(), options.end(), [app](const CLI::Option* o) {

@@ -1,0 +1,42 @@
+// What every command line of the project shares: the value checks hooked into CLI11, the
+// reports of rejected command lines in one layout, the `help` subcommand, and the mapping of
+// CLI11's outcomes to help, version or rejection. Used by dimmwand and dimmwand-spd.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <expected>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "cli/cli.hpp"
+
+namespace dimmwand::cli {
+
+// A typed text as it may be shown on a terminal: invalid UTF-8 becomes U+FFFD.
+std::string shown(std::string_view typed);
+
+// Text arguments must be valid UTF-8.
+CLI::Validator utf8_text(std::string_view value_name);
+
+// An enumerated value, matched exactly or ignoring the case of ASCII letters.
+std::optional<std::size_t> match_value(std::span<const ValueText> values, std::string_view typed, bool fold_case);
+CLI::Validator one_of(std::span<const ValueText> values, std::string_view value_name, bool fold_case);
+
+// A file path after an option: a value that looks like an option means the value was left out,
+// so `-o -t spd` never creates a file named "-t".
+CLI::Validator path_value(std::string_view label);
+
+// Adds the `help [COMMAND]` subcommand.
+void add_help_subcommand(CLI::App& app);
+
+// Parses `args` against `app` (built with add_help_subcommand). Returns the chosen subcommand,
+// or the help, version or rejection report to print.
+std::expected<const CLI::App*, ParseStop> parse_with(CLI::App& app, std::span<const char* const> args);
+
+// The report of a rejected command line, in the layout of every other rejection.
+std::string rejection(const CLI::App& app, const std::string& message);
+
+}  // namespace dimmwand::cli
