@@ -14,13 +14,14 @@ expect() {  # NAME EXPECTED ACTUAL
 }
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null || bad "cmake --install"
-for f in bin/dimmwand bin/dimmwand-emu share/man/man1/dimmwand.1 share/man/man1/dimmwand-emu.1 \
+for f in bin/dimmwand bin/dimmwand-emu bin/dimmwand-spd share/man/man1/dimmwand.1 share/man/man1/dimmwand-emu.1 \
+  share/man/man1/dimmwand-spd.1 \
   share/bash-completion/completions/dimmwand share/doc/dimmwand/README.md share/doc/dimmwand/samples/spd4.bin; do
   [ -e "$work/prefix/$f" ] && ok || bad "not installed: $f"
 done
 expect "installed binary runs" "dimmwand 0.1.0" "$("$work/prefix/bin/dimmwand" --version)"
 
-for page in dimmwand dimmwand-emu; do
+for page in dimmwand dimmwand-emu dimmwand-spd; do
   text=$(MANWIDTH=80 man -l "$work/prefix/share/man/man1/$page.1" 2>"$work/man-err")
   [ -s "$work/man-err" ] && bad "$page.1 warnings: $(cat "$work/man-err")"
   [[ $text == *NAME*SYNOPSIS*DESCRIPTION* ]] && ok || bad "$page.1 does not render"

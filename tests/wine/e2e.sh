@@ -74,6 +74,13 @@ check "short answer" 1 "" "错误: 数据不完整: 255 / 256 字节" --short 1 
 check "bad hexadecimal" 2 "" "$("$native" ReadByte COM7 3 12G4 2>&1)" -- ReadByte COM7 3 12G4
 check "missing file" 1 "" "$(wine "$exe" write COM7 3 -i missing.bin 2>&1)" -- write COM7 3 -i missing.bin
 
+# dimmwand-spd.exe on the shipped samples, a wide path among them.
+spd_exe="$(dirname "$exe")/dimmwand-spd.exe"
+cp "$samples/spd5.bin" "$work/内存.bin"
+got=$(cd "$work" && wine "$spd_exe" check 内存.bin 2>&1)
+want=$("$(dirname "$native")/dimmwand-spd" check "$samples/spd5.bin" 2>&1)
+[ "$got" = "$want" ] && passed=$((passed + 1)) || { failed=$((failed + 1)); printf 'FAILED dimmwand-spd.exe check:\n%s\n--- want\n%s\n' "$got" "$want"; }
+
 # Pacing of a 128-byte block write: the pause must stay 7 ms on Windows' coarse timer too.
 check "block write pacing" 0 "完成" "写入中 128 字节 ... " -- write COM7 5 -t reg -i "$(winepath -w "$samples/reg5.bin")"
 pacing=$(awk '$11 == "WriteRegByte" { if (!n++) first = $1; last = $1 } END { printf "%.4f", (last - first) / ((n - 1) * 0.007) }' "$work/frames.log")

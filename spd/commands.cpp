@@ -1,0 +1,132 @@
+#include "spd/commands.hpp"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "files/image_file.hpp"
+#include "spd/fields.hpp"
+#include "spd/image.hpp"
+#include "spd/info.hpp"
+#include "text/utf8.hpp"
+
+namespace dimmwand::spd {
+namespace {
+
+constexpr std::size_t kLargestImage = 64 * 1024;  // far above any SPD; larger files are refused unread
+constexpr std::size_t kBytesShown = 32;           // of one run of differences
+
+Result<std::vector<std::uint8_t>> load(const std::string& path) {
+  auto data = read_image(path, kLargestImage + 1);
+  if (!data) return std::unexpected(DeviceError::file(FileFailure::Action::Read, path, data.error()));
+  if (data->size() > kLargestImage) {
+    return std::unexpected(DeviceError::other(fmt::format("{} 大于 64 KiB，不是 SPD 映像", path)));
+  }
+  return std::move(*data);
+}
+
+std::string describe_identity(DeviceType g, std::size_t size, bool given) {
+  return fmt::format("DDR{} SPD，{} 字节（{}）", generation(g), size, given ? "按命令行给出的类型" : "由大小与内存类型字节判断");
+}
+
+std::string checksum_line(const Checksum& c) {
+  return fmt::format("{}: 字节 {}-{}，存于 {}-{}: 存储 0x{:04X}，计算 0x{:04X}，{}", c.name, c.from, c.to, c.at, c.at + 1,
+                     c.stored, c.computed, c.ok() ? "正确" : "错误");
+}
+
+std::string bytes_text(std::span<const std::uint8_t> bytes) {
+  const auto shown = bytes.first(std::min(bytes.size(), kBytesShown));
+  std::string s = fmt::format("{:02X}", fmt::join(shown, " "));
+  if (shown.size() < bytes.size()) s += " …";
+  return s;
+}
+
+}  // namespace
+
+Result<> run_check(const std::string& file, std::optional<DeviceType> device) {
+  auto image = load(file);
+  if (!image) return std::unexpected(std::move(image.error()));
+  const auto g = identify(*image, device);
+  if (!g) return std::unexpected(g.error());
+  fmt::print("{}\n", describe_identity(*g, image->size(), device.has_value()));
+  std::size_t wrong = 0;
+  for (const auto& c : checksums(*image, *g)) {
+    fmt::print("{}\n", checksum_line(c));
+    if (!c.ok()) ++wrong;
+  }
+  if (wrong > 0) return std::unexpected(DeviceError::other(fmt::format("{} 个校验和不正确", wrong)));
+  return {};
+}
+
+Result<> run_fix(const std::string& file, std::optional<DeviceType> device, const std::string& out) {
+  auto image = load(file);
+  if (!image) return std::unexpected(std::move(image.error()));
+  const auto g = identify(*image, device);
+  if (!g) return std::unexpected(g.error());
+  std::error_code ignored;
+  if (std::filesystem::equivalent(std::filesystem::u8path(file), std::filesystem::u8path(out), ignored)) {
+    return std::unexpected(DeviceError::other("输出文件不能是输入文件：fix 从不改写原映像"));
+  }
+  const auto changed = fix_checksums(*image, *g);
+  for (const auto& c : changed) fmt::print("已修正 {}: 0x{:04X} → 0x{:04X}\n", c.name, c.stored, c.computed);
+  if (changed.empty()) fmt::print("校验和均正确，未作修改\n");
+  if (auto saved = save_image(out, *image); !saved) {
+    return std::unexpected(DeviceError::file(FileFailure::Action::Write, out, saved.error()));
+  }
+  fmt::print("已保存 {} 字节: {}\n", image->size(), out);
+  return {};
+}
+
+Result<> run_info(const std::string& file, std::optional<DeviceType> device) {
+  auto image = load(file);
+  if (!image) return std::unexpected(std::move(image.error()));
+  const auto g = identify(*image, device);
+  if (!g) return std::unexpected(g.error());
+  for (const auto& [label, value] : describe(*image, *g)) fmt::print("{}: {}\n", label, value);
+  return {};
+}
+
+Result<bool> run_diff(const std::string& a_path, const std::string& b_path) {
+  auto a = load(a_path);
+  if (!a) return std::unexpected(std::move(a.error()));
+  auto b = load(b_path);
+  if (!b) return std::unexpected(std::move(b.error()));
+  // Field names follow the first image that can be identified.
+  std::optional<DeviceType> g;
+  if (auto ga = identify(*a, std::nullopt)) g = *ga;
+  else if (auto gb = identify(*b, std::nullopt)) g = *gb;
+
+  const std::size_t common = std::min(a->size(), b->size());
+  const unsigned digits = std::max<std::size_t>(a->size(), b->size()) > 0x1000 ? 5 : 3;
+  std::size_t runs = 0;
+  std::size_t differing = 0;
+  for (std::size_t i = 0; i < common;) {
+    if ((*a)[i] == (*b)[i]) {
+      ++i;
+      continue;
+    }
+    std::size_t end = i;
+    while (end + 1 < common && (*a)[end + 1] != (*b)[end + 1]) ++end;
+    const auto old_bytes = std::span(*a).subspan(i, end - i + 1);
+    const auto new_bytes = std::span(*b).subspan(i, end - i + 1);
+    const std::string place = i == end ? fmt::format("0x{:0{}X}", i, digits) : fmt::format("0x{:0{}X}-0x{:0{}X}", i, digits, end, digits);
+    const std::string names = g ? field_names(*a, *g, i, end) : std::string();
+    fmt::print("{}{}: {} → {}\n", place, names.empty() ? "" : fmt::format(" ({})", names), bytes_text(old_bytes),
+               bytes_text(new_bytes));
+    ++runs;
+    differing += end - i + 1;
+    i = end + 1;
+  }
+  if (a->size() != b->size()) {
+    fmt::print("大小不同: {} 为 {} 字节，{} 为 {} 字节\n", a_path, a->size(), b_path, b->size());
+  }
+  if (runs == 0 && a->size() == b->size()) {
+    fmt::print("两个映像相同\n");
+    return false;
+  }
+  fmt::print("共 {} 处不同，{} 字节\n", runs, differing);
+  return true;
+}
+
+}  // namespace dimmwand::spd

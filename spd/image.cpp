@@ -1,0 +1,147 @@
+#include "spd/image.hpp"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <array>
+
+#include "spd/crc16.hpp"
+
+namespace dimmwand::spd {
+namespace {
+
+constexpr std::array<DeviceType, 3> kGenerations{DeviceType::DDR3, DeviceType::DDR4, DeviceType::DDR5};
+constexpr std::size_t kMemoryTypeByte = 2;
+constexpr std::size_t kXmp3Size = 0x40;  // header and each profile
+constexpr std::size_t kExpoSize = 0x80;
+constexpr std::size_t kRegSize = 128;   // a DDR5 REG area image, which is not SPD
+
+std::optional<DeviceType> generation_of_type(std::uint8_t type) {
+  for (const auto g : kGenerations) {
+    if (memory_type(g) == type) return g;
+  }
+  return std::nullopt;
+}
+
+std::optional<DeviceType> generation_of_size(std::size_t size) {
+  for (const auto g : kGenerations) {
+    if (spd_size(g) == size) return g;
+  }
+  return std::nullopt;
+}
+
+DeviceError size_mismatch(DeviceType g, std::size_t size) {
+  const auto n = generation(g);
+  if (size < spd_size(g)) {
+    return DeviceError::other(fmt::format("映像不完整: DDR{} SPD 为 {} 字节，文件只有 {} 字节", n, spd_size(g), size));
+  }
+  return DeviceError::other(fmt::format("文件 {} 字节，大于 DDR{} SPD 的 {} 字节", size, n, spd_size(g)));
+}
+
+Checksum block(Image image, std::string name, std::size_t from, std::size_t to, std::size_t at) {
+  return {std::move(name), from, to, at, u16(image, at), crc16(image.subspan(from, to - from + 1))};
+}
+
+bool blank(Image bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0x00; }) ||
+         std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; });
+}
+
+}  // namespace
+
+std::size_t spd_size(DeviceType g) {
+  switch (g) {
+    case DeviceType::DDR3: return 256;
+    case DeviceType::DDR4: return 512;
+    case DeviceType::DDR5: return 1024;
+  }
+  return 0;
+}
+
+std::uint8_t memory_type(DeviceType g) {
+  switch (g) {
+    case DeviceType::DDR3: return 0x0B;
+    case DeviceType::DDR4: return 0x0C;
+    case DeviceType::DDR5: return 0x12;
+  }
+  return 0;
+}
+
+Result<DeviceType> identify(Image image, std::optional<DeviceType> given) {
+  if (image.empty()) return std::unexpected(DeviceError::other("文件为空"));
+  if (given) {
+    if (image.size() != spd_size(*given)) return std::unexpected(size_mismatch(*given, image.size()));
+    return *given;
+  }
+  if (image.size() <= kMemoryTypeByte) {
+    return std::unexpected(DeviceError::other(fmt::format("映像不完整: 只有 {} 字节，没有内存类型字节 (字节 2)", image.size())));
+  }
+  const std::uint8_t type = image[kMemoryTypeByte];
+  if (const auto by_type = generation_of_type(type)) {
+    if (image.size() != spd_size(*by_type)) return std::unexpected(size_mismatch(*by_type, image.size()));
+    return *by_type;
+  }
+  if (generation_of_size(image.size())) {
+    return std::unexpected(DeviceError::other(fmt::format(
+        "未知内存类型 0x{:02X} (字节 2)；如确为 DDR3、DDR4 或 DDR5 映像，请在命令行给出类型 3 | 4 | 5", type)));
+  }
+  return std::unexpected(DeviceError::other(fmt::format(
+      "文件大小 {} 字节不符合任何 SPD（DDR3 256、DDR4 512、DDR5 1024 字节）{}", image.size(),
+      image.size() == kRegSize ? "；128 字节的是 DDR5 REG 区映像，它不带校验和" : "")));
+}
+
+bool has_xmp3(Image image) {
+  return image.size() >= kXmp3Header + kXmp3Size && image[kXmp3Header] == 0x0C && image[kXmp3Header + 1] == 0x4A;
+}
+
+bool has_expo(Image image) {
+  return image.size() >= kExpo + kExpoSize && image[kExpo] == 'E' && image[kExpo + 1] == 'X' && image[kExpo + 2] == 'P' &&
+         image[kExpo + 3] == 'O';
+}
+
+std::vector<Checksum> checksums(Image image, DeviceType g) {
+  std::vector<Checksum> out;
+  switch (g) {
+    case DeviceType::DDR3:
+      // Byte 0 bit 7 set: the CRC covers bytes 0-116 only.
+      out.push_back(block(image, "基本区 CRC", 0, (image[0] & 0x80) != 0 ? 116 : 125, 126));
+      break;
+    case DeviceType::DDR4:
+      out.push_back(block(image, "基本区 CRC", 0, 125, 126));
+      out.push_back(block(image, "模块区 CRC", 128, 253, 254));
+      break;
+    case DeviceType::DDR5: {
+      out.push_back(block(image, "基本区 CRC", 0, 509, 510));
+      const bool expo = has_expo(image);
+      if (has_xmp3(image)) {
+        out.push_back(block(image, "XMP 3.0 头 CRC", kXmp3Header, kXmp3Header + kXmp3Size - 3, kXmp3Header + kXmp3Size - 2));
+        const std::uint8_t enabled = image[kXmp3Header + 3];
+        for (std::size_t n = 1; n <= 5; ++n) {
+          const std::size_t at = kXmp3Profile + kXmp3Size * (n - 1);
+          if (expo && (n == 3 || n == 4)) continue;  // EXPO occupies these two blocks
+          const bool present = n <= 3 ? (enabled >> (n - 1) & 1) != 0 : !blank(image.subspan(at, kXmp3Size));
+          if (present) out.push_back(block(image, fmt::format("XMP 配置 {} CRC", n), at, at + kXmp3Size - 3, at + kXmp3Size - 2));
+        }
+      }
+      if (expo) out.push_back(block(image, "EXPO CRC", kExpo, kExpo + kExpoSize - 3, kExpo + kExpoSize - 2));
+      break;
+    }
+  }
+  return out;
+}
+
+std::vector<Checksum> fix_checksums(std::vector<std::uint8_t>& image, DeviceType g) {
+  std::vector<Checksum> changed;
+  // One at a time and in order: a fixed JEDEC CRC never lies inside an extension block, but
+  // recomputing each after the last was stored keeps that true by construction.
+  for (auto& c : checksums(image, g)) {
+    const auto now = block(image, c.name, c.from, c.to, c.at);
+    if (now.ok()) continue;
+    image[c.at] = static_cast<std::uint8_t>(now.computed & 0xFF);
+    image[c.at + 1] = static_cast<std::uint8_t>(now.computed >> 8);
+    changed.push_back(now);
+  }
+  return changed;
+}
+
+}  // namespace dimmwand::spd

@@ -1,0 +1,104 @@
+// dimmwand-spd: know what is in an SPD image before it goes onto a module.
+//   dimmwand-spd check FILE [DEVICE]       verify every checksum (status 1 when one is wrong)
+//   dimmwand-spd fix FILE [DEVICE] -o OUT  write a copy with every checksum recomputed
+//   dimmwand-spd info FILE [DEVICE]        decode the essentials
+//   dimmwand-spd diff A B                  the bytes that differ (status 1 when any does)
+#include <fmt/format.h>
+
+#include <cstdio>
+
+#include "cli/help_formatter.hpp"
+#include "cli/parse_support.hpp"
+#include "console.hpp"
+#include "dispatch.hpp"
+#include "spd/commands.hpp"
+
+namespace {
+
+using namespace dimmwand;
+
+std::unique_ptr<CLI::App> description() {
+  auto app = std::make_unique<CLI::App>("SPD 映像的校验、修正、解读与比较", "dimmwand-spd");
+  app->formatter(std::make_shared<HelpFormatter>());
+  app->allow_windows_style_options(false);
+  app->set_help_flag("-h,--help", "Print help");
+  app->set_version_flag("-V,--version", fmt::format("dimmwand-spd {}", kVersion), "Print version");
+  app->footer(
+      "示例:\n"
+      "  dimmwand-spd check spd4.bin              //检查校验和\n"
+      "  dimmwand-spd fix spd4.bin -o fixed.bin   //重算校验和并另存\n"
+      "  dimmwand-spd info spd5.bin               //解读映像\n"
+      "  dimmwand-spd diff old.bin new.bin        //比较两个映像");
+  app->require_subcommand(1);
+  const auto file = [](CLI::App* sub, const char* id, const char* value_name, const char* help) {
+    sub->add_option(id)->description(help)->type_name(value_name)->required();
+  };
+  const auto device = [](CLI::App* sub) {
+    sub->add_option("device")
+        ->description("DDR 类型: 3 | 4 | 5（缺省按文件判断）")
+        ->type_name("DEVICE")
+        ->check(cli::one_of(kDeviceValues, "DEVICE", false));
+  };
+  CLI::App* check = app->add_subcommand("check", "检查 JEDEC、XMP 3.0 与 EXPO 校验和");
+  file(check, "file", "FILE", "SPD 映像文件");
+  device(check);
+  CLI::App* fix = app->add_subcommand("fix", "重算所有校验和，另存为新文件");
+  file(fix, "file", "FILE", "SPD 映像文件");
+  device(fix);
+  fix->add_option("-o")->description("输出文件")->type_name("OUT")->required()->check(cli::path_value("-o <OUT>"));
+  CLI::App* info = app->add_subcommand("info", "解读映像：类型、容量、速率、时序、制造商等");
+  file(info, "file", "FILE", "SPD 映像文件");
+  device(info);
+  CLI::App* diff = app->add_subcommand("diff", "比较两个映像，按字段列出不同的字节");
+  file(diff, "a", "A", "原映像");
+  file(diff, "b", "B", "新映像");
+  for (auto* sub : {check, fix, info, diff}) sub->footer("");
+  cli::add_help_subcommand(*app);
+  return app;
+}
+
+std::optional<DeviceType> device_of(const CLI::App& sub) {
+  const CLI::Option* o = sub.get_option_no_throw("device");
+  if (o == nullptr || o->count() == 0) return std::nullopt;
+  return static_cast<DeviceType>(3 + *cli::match_value(kDeviceValues, o->as<std::string>(), false));
+}
+
+// Runs the chosen subcommand; the exit status, with 1 also for images that differ.
+int run(const CLI::App& sub) {
+  const auto text = [&](const char* id) { return sub.get_option(id)->as<std::string>(); };
+  const std::string& name = sub.get_name();
+  Result<> outcome;
+  bool differ = false;
+  if (name == "check") outcome = spd::run_check(text("file"), device_of(sub));
+  if (name == "fix") outcome = spd::run_fix(text("file"), device_of(sub), text("-o"));
+  if (name == "info") outcome = spd::run_info(text("file"), device_of(sub));
+  if (name == "diff") {
+    auto d = spd::run_diff(text("a"), text("b"));
+    if (d) differ = *d;
+    else outcome = std::unexpected(std::move(d.error()));
+  }
+  std::fflush(stdout);
+  if (!outcome) {
+    fmt::print(stderr, "错误: {}\n", outcome.error().display());
+    return kExitCommandFailed;
+  }
+  return differ ? kExitCommandFailed : kExitSuccess;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  auto args = prepare_console(argc, argv);
+  auto app = description();
+  if (args.view().size() <= 1) {
+    fmt::print("{}\n", app->help());
+    return kExitSuccess;
+  }
+  const auto chosen = cli::parse_with(*app, args.view());
+  if (!chosen) {
+    const bool failed = chosen.error().kind == ParseStop::Kind::Error;
+    std::fputs(chosen.error().report.c_str(), failed ? stderr : stdout);
+    return failed ? kExitUsage : kExitSuccess;
+  }
+  return run(**chosen);
+}

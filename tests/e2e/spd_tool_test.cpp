@@ -1,0 +1,165 @@
+// dimmwand-spd as a user runs it: exact output, exit statuses, files written and left alone.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "emulator.hpp"
+#include "process.hpp"
+
+namespace dimmwand {
+namespace {
+
+using testing::read_file;
+using testing::run_program;
+using testing::TempDir;
+using testing::write_file;
+
+std::string sample(const char* area) { return std::string(DIMMWAND_SAMPLES) + "/" + area + ".bin"; }
+
+testing::RunResult spd(std::vector<std::string> args) {
+  args.insert(args.begin(), DIMMWAND_SPD_TOOL);
+  return run_program(args);
+}
+
+TEST(SpdTool, TheEmulatorsImagesPassCheckAsReadFromIt) {
+  TempDir dir;
+  struct Case {
+    std::vector<std::string> read;
+    const char* file;
+    std::size_t lines;
+  };
+  for (const auto& c : std::vector<Case>{{{"3"}, "d3.bin", 2}, {{"4"}, "d4.bin", 3}, {{"5"}, "d5.bin", 4}}) {
+    std::vector<std::string> args{"read", "{port}"};
+    args.insert(args.end(), c.read.begin(), c.read.end());
+    args.insert(args.end(), {"-o", dir.file(c.file)});
+    ASSERT_EQ(testing::run_with_emulator({}, args).status, 0);
+    const auto r = spd({"check", dir.file(c.file)});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), static_cast<long>(c.lines)) << r.out;
+    EXPECT_EQ(r.out.find("错误"), std::string::npos);
+  }
+  const auto ddr4 = spd({"check", sample("spd4")});
+  EXPECT_EQ(ddr4.out,
+            "DDR4 SPD，512 字节（由大小与内存类型字节判断）\n"
+            "基本区 CRC: 字节 0-125，存于 126-127: 存储 0xA159，计算 0xA159，正确\n"
+            "模块区 CRC: 字节 128-253，存于 254-255: 存储 0xB2AD，计算 0xB2AD，正确\n");
+}
+
+TEST(SpdTool, ABadChecksumFailsCheckAndFixRepairsACopy) {
+  TempDir dir;
+  std::string image = read_file(sample("spd4"));
+  image[200] = static_cast<char>(image[200] ^ 0x01);  // inside the module section
+  write_file(dir.file("bad.bin"), image);
+  const auto check = spd({"check", dir.file("bad.bin")});
+  EXPECT_EQ(check.status, 1);
+  EXPECT_NE(check.out.find("模块区 CRC: 字节 128-253，存于 254-255: 存储 0xB2AD，计算 0x"), std::string::npos) << check.out;
+  EXPECT_NE(check.out.find("，错误\n"), std::string::npos);
+  EXPECT_EQ(check.err, "错误: 1 个校验和不正确\n");
+
+  const auto fix = spd({"fix", dir.file("bad.bin"), "-o", dir.file("fixed.bin")});
+  EXPECT_EQ(fix.status, 0) << fix.err;
+  EXPECT_TRUE(fix.out.starts_with("已修正 模块区 CRC: 0xB2AD → 0x")) << fix.out;
+  EXPECT_TRUE(fix.out.ends_with("已保存 512 字节: " + dir.file("fixed.bin") + "\n"));
+  EXPECT_EQ(read_file(dir.file("bad.bin")), image);  // never in place
+  EXPECT_EQ(spd({"check", dir.file("fixed.bin")}).status, 0);
+  const std::string fixed = read_file(dir.file("fixed.bin"));
+  EXPECT_EQ(fixed.substr(0, 254), image.substr(0, 254));  // only the checksum bytes changed
+  EXPECT_EQ(fixed.substr(256), image.substr(256));
+
+  const auto again = spd({"fix", dir.file("fixed.bin"), "-o", dir.file("again.bin")});
+  EXPECT_EQ(again.out, "校验和均正确，未作修改\n已保存 512 字节: " + dir.file("again.bin") + "\n");
+}
+
+TEST(SpdTool, FixNeverRewritesItsInput) {
+  TempDir dir;
+  const std::string image = read_file(sample("spd3"));
+  write_file(dir.file("a.bin"), image);
+  std::filesystem::create_symlink(dir.file("a.bin"), dir.file("link.bin"));
+  for (const auto& out : {dir.file("a.bin"), dir.file("link.bin")}) {
+    const auto r = spd({"fix", dir.file("a.bin"), "-o", out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "错误: 输出文件不能是输入文件：fix 从不改写原映像\n");
+  }
+  EXPECT_EQ(read_file(dir.file("a.bin")), image);
+  const auto r = spd({"fix", dir.file("a.bin"), "-o", "/nonexistent-dir/out.bin"});
+  EXPECT_EQ(r.err, "错误: 写入 /nonexistent-dir/out.bin 失败: No such file or directory\n");
+}
+
+TEST(SpdTool, InfoOfTheDdr5Sample) {
+  const auto r = spd({"info", sample("spd5")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            "类型: DDR5 SDRAM，SPD 1024 字节\n"
+            "模块类型: UDIMM\n"
+            "容量: 16 GB (2 rank，x16 颗粒 16 Gb，2 × 32 位)\n"
+            "速率: DDR5-4800 (tCK 0.416 ns)\n"
+            "时序: CL40-39-39-77 (tAA 16.000 ns, tRCD 16.000 ns, tRP 16.000 ns, tRAS 32.000 ns)\n"
+            "模块制造商: SK hynix (bank 1, 0xAD)\n"
+            "颗粒制造商: SK hynix (bank 1, 0xAD)\n"
+            "型号: DW5U4800-16G\n"
+            "序列号: CAFE0005\n"
+            "生产日期: 2024 年第 30 周\n"
+            "SPD 版本: 1.0\n"
+            "XMP: XMP 3.0；配置 1 \"DW 5600\": DDR5-5600 CL36-36-36 1.40 V\n"
+            "EXPO: 无\n");
+}
+
+TEST(SpdTool, DiffGroupsRunsAndNamesFields) {
+  TempDir dir;
+  std::string image = read_file(sample("spd4"));
+  write_file(dir.file("old.bin"), image);
+  image[3] = 0x03;                  // module type
+  image[325] = image[326] = 'X';    // serial number
+  write_file(dir.file("new.bin"), image);
+  const auto same = spd({"diff", dir.file("old.bin"), dir.file("old.bin")});
+  EXPECT_EQ(same.status, 0);
+  EXPECT_EQ(same.out, "两个映像相同\n");
+  const auto r = spd({"diff", dir.file("old.bin"), dir.file("new.bin")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out,
+            "0x003 (模块类型): 02 → 03\n"
+            "0x145-0x146 (序列号): 12 34 → 58 58\n"
+            "共 2 处不同，3 字节\n");
+  const auto sizes = spd({"diff", sample("spd3"), sample("spd4")});
+  EXPECT_EQ(sizes.status, 1);
+  EXPECT_NE(sizes.out.find("大小不同: "), std::string::npos);
+}
+
+TEST(SpdTool, BadInputIsAClearErrorNeverACrash) {
+  TempDir dir;
+  write_file(dir.file("short.bin"), read_file(sample("spd5")).substr(0, 700));
+  write_file(dir.file("empty.bin"), "");
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+  };
+  for (const auto& c : std::vector<Case>{
+           {{"check", dir.file("short.bin")}, 1, "错误: 映像不完整: DDR5 SPD 为 1024 字节，文件只有 700 字节\n"},
+           {{"info", dir.file("empty.bin")}, 1, "错误: 文件为空\n"},
+           {{"check", sample("reg5")}, 1,
+            "错误: 文件大小 128 字节不符合任何 SPD（DDR3 256、DDR4 512、DDR5 1024 字节）；128 字节的是 DDR5 REG 区映像，它不带校验和\n"},
+           {{"info", "/dev/zero"}, 1, "错误: /dev/zero 大于 64 KiB，不是 SPD 映像\n"},
+           {{"check", dir.path()}, 1, "错误: 读取 " + dir.path() + " 失败: Is a directory\n"},
+           {{"check", sample("spd4"), "5"}, 1, "错误: 映像不完整: DDR5 SPD 为 1024 字节，文件只有 512 字节\n"},
+       }) {
+    const auto r = spd(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args.front();
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, c.err);
+  }
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"check"}, {"check", "a.bin", "6"}, {"fix", "a.bin"}, {"fix", "a.bin", "-o", "-t"}, {"diff", "a.bin"}, {"Check", "a"}}) {
+    EXPECT_EQ(spd(args).status, 2) << args.front();
+  }
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{}, {"--help"}, {"help", "fix"}, {"info", "-h"}, {"-V"}}) {
+    const auto r = spd(args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_FALSE(r.out.empty());
+  }
+}
+
+}  // namespace
+}  // namespace dimmwand
