@@ -66,6 +66,37 @@ unsigned with_fine(unsigned coarse_ps, std::uint8_t correction) {
   return t > 0 ? static_cast<unsigned>(t) : 0;
 }
 
+// Where a generation keeps its manufacturing data.
+struct MakerFields {
+  std::size_t module_maker;
+  std::size_t dram_maker;
+  std::size_t part;
+  std::size_t part_length;
+  std::size_t serial;
+  std::size_t date;
+};
+
+void add_maker_lines(InfoLines& lines, Image s, const MakerFields& f) {
+  lines.insert(lines.end(), {
+                                {"模块制造商", manufacturer(s[f.module_maker], s[f.module_maker + 1])},
+                                {"颗粒制造商", manufacturer(s[f.dram_maker], s[f.dram_maker + 1])},
+                                {"型号", text_field(s, f.part, f.part_length)},
+                                {"序列号", serial_field(s, f.serial)},
+                                {"生产日期", date_field(s, f.date)},
+                                {"SPD 版本", revision(s[1])},
+                            });
+}
+
+// The XMP block of DDR3 (1.x) and DDR4 (2.0), which carries no checksum: magic 0C 4A, the
+// enabled profiles, the version.
+std::string classic_xmp(Image s, std::size_t at) {
+  if (s[at] != 0x0C || s[at + 1] != 0x4A) return "无";
+  const std::uint8_t enabled = s[at + 2];
+  const std::uint8_t version = s[at + 3];
+  return fmt::format("XMP {}.{}，配置{}{}", version >> 4, version & 0x0F, (enabled & 1) != 0 ? " 1" : "",
+                     (enabled & 2) != 0 ? " 2" : "");
+}
+
 InfoLines ddr3(Image s) {
   static constexpr std::string_view kModules[] = {"", "RDIMM", "UDIMM", "SO-DIMM", "Micro-DIMM", "Mini-RDIMM",
                                                   "Mini-UDIMM", "Mini-CDIMM", "72b-SO-UDIMM", "72b-SO-RDIMM",
@@ -89,17 +120,9 @@ InfoLines ddr3(Image s) {
                          ecc ? " + 8 位 ECC" : "")},
       {"速率", speed(tck, DeviceType::DDR3)},
       {"时序", timings(tck, taa, trcd, trp, tras, DeviceType::DDR3)},
-      {"模块制造商", manufacturer(s[117], s[118])},
-      {"颗粒制造商", manufacturer(s[148], s[149])},
-      {"型号", text_field(s, 128, 18)},
-      {"序列号", serial_field(s, 122)},
-      {"生产日期", date_field(s, 120)},
-      {"SPD 版本", revision(s[1])},
   };
-  const bool xmp = s[176] == 0x0C && s[177] == 0x4A;
-  lines.push_back({"XMP", xmp ? fmt::format("XMP {}.{}，配置{}{}", s[179] >> 4, s[179] & 0x0F,
-                                            (s[178] & 1) != 0 ? " 1" : "", (s[178] & 2) != 0 ? " 2" : "")
-                              : "无"});
+  add_maker_lines(lines, s, {117, 148, 128, 18, 122, 120});
+  lines.push_back({"XMP", classic_xmp(s, 176)});
   return lines;
 }
 
@@ -127,17 +150,9 @@ InfoLines ddr4(Image s) {
                          stacked ? fmt::format("，3DS {} 层", dies) : "", bus, ecc ? " + 8 位 ECC" : "")},
       {"速率", speed(tck, DeviceType::DDR4)},
       {"时序", timings(tck, taa, trcd, trp, tras, DeviceType::DDR4)},
-      {"模块制造商", manufacturer(s[320], s[321])},
-      {"颗粒制造商", manufacturer(s[350], s[351])},
-      {"型号", text_field(s, 329, 20)},
-      {"序列号", serial_field(s, 325)},
-      {"生产日期", date_field(s, 323)},
-      {"SPD 版本", revision(s[1])},
   };
-  const bool xmp = s[384] == 0x0C && s[385] == 0x4A;
-  lines.push_back({"XMP", xmp ? fmt::format("XMP {}.{}，配置{}{}", s[387] >> 4, s[387] & 0x0F,
-                                            (s[386] & 1) != 0 ? " 1" : "", (s[386] & 2) != 0 ? " 2" : "")
-                              : "无"});
+  add_maker_lines(lines, s, {320, 350, 329, 20, 325, 323});
+  lines.push_back({"XMP", classic_xmp(s, 384)});
   return lines;
 }
 
@@ -174,13 +189,8 @@ InfoLines ddr5(Image s) {
                          dies > 1 ? fmt::format("，{} 层堆叠", dies) : "", sub_channels, bus, ecc ? " + ECC" : "")},
       {"速率", speed(tck, DeviceType::DDR5)},
       {"时序", timings(tck, u16(s, 30), u16(s, 32), u16(s, 34), u16(s, 36), DeviceType::DDR5)},
-      {"模块制造商", manufacturer(s[512], s[513])},
-      {"颗粒制造商", manufacturer(s[552], s[553])},
-      {"型号", text_field(s, 521, 30)},
-      {"序列号", serial_field(s, 517)},
-      {"生产日期", date_field(s, 515)},
-      {"SPD 版本", revision(s[1])},
   };
+  add_maker_lines(lines, s, {512, 552, 521, 30, 517, 515});
   std::string xmp = "无";
   if (has_xmp3(s)) {
     xmp = fmt::format("XMP {}.{}", s[kXmp3Header + 2] >> 4, s[kXmp3Header + 2] & 0x0F);
