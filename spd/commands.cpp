@@ -64,8 +64,10 @@ Result<> run_fix(const std::string& file, std::optional<DeviceType> device, cons
   if (!image) return std::unexpected(std::move(image.error()));
   const auto g = identify(*image, device);
   if (!g) return std::unexpected(g.error());
+  // Paths are UTF-8 on every system (on Windows the entry made them so).
+  const auto path = [](const std::string& p) { return std::filesystem::path(std::u8string(p.begin(), p.end())); };
   std::error_code ignored;
-  if (std::filesystem::equivalent(std::filesystem::u8path(file), std::filesystem::u8path(out), ignored)) {
+  if (std::filesystem::equivalent(path(file), path(out), ignored)) {
     return std::unexpected(DeviceError::other("输出文件不能是输入文件：fix 从不改写原映像"));
   }
   const auto changed = fix_checksums(*image, *g);
