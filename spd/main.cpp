@@ -77,12 +77,8 @@ int run(const CLI::App& sub) {
     if (d) differ = *d;
     else outcome = std::unexpected(std::move(d.error()));
   }
-  std::fflush(stdout);
-  if (!outcome) {
-    fmt::print(stderr, "错误: {}\n", outcome.error().display());
-    return kExitCommandFailed;
-  }
-  return differ ? kExitCommandFailed : kExitSuccess;
+  const int status = finish(outcome);
+  return status == kExitSuccess && differ ? kExitCommandFailed : status;
 }
 
 }  // namespace
@@ -95,10 +91,5 @@ int main(int argc, char** argv) {
     return kExitSuccess;
   }
   const auto chosen = cli::parse_with(*app, args.view());
-  if (!chosen) {
-    const bool failed = chosen.error().kind == ParseStop::Kind::Error;
-    std::fputs(chosen.error().report.c_str(), failed ? stderr : stdout);
-    return failed ? kExitUsage : kExitSuccess;
-  }
-  return run(**chosen);
+  return chosen ? run(**chosen) : finish(chosen.error());
 }

@@ -25,6 +25,20 @@ Result<> dispatch(Commands command) {
 
 }  // namespace
 
+int finish(const ParseStop& stop) {
+  const bool failed = stop.kind == ParseStop::Kind::Error;
+  std::fputs(stop.report.c_str(), failed ? stderr : stdout);
+  std::fflush(stdout);
+  return failed ? kExitUsage : kExitSuccess;
+}
+
+int finish(const Result<>& outcome) {
+  std::fflush(stdout);
+  if (outcome) return kExitSuccess;
+  fmt::print(stderr, "错误: {}\n", outcome.error().display());
+  return kExitCommandFailed;
+}
+
 int run_entry(std::span<const char* const> args) {
   if (args.size() <= 1) {
     fmt::print(stdout, "{}\n", top_level_help());
@@ -32,19 +46,8 @@ int run_entry(std::span<const char* const> args) {
     return kExitSuccess;
   }
   auto cli = parse_command_line(args);
-  if (!cli) {
-    const bool failed = cli.error().kind == ParseStop::Kind::Error;
-    std::fputs(cli.error().report.c_str(), failed ? stderr : stdout);
-    std::fflush(stdout);
-    return failed ? kExitUsage : kExitSuccess;
-  }
-  auto outcome = dispatch(std::move(cli->command));
-  std::fflush(stdout);
-  if (!outcome) {
-    fmt::print(stderr, "错误: {}\n", outcome.error().display());
-    return kExitCommandFailed;
-  }
-  return kExitSuccess;
+  if (!cli) return finish(cli.error());
+  return finish(dispatch(std::move(cli->command)));
 }
 
 }  // namespace dimmwand

@@ -3,11 +3,22 @@
 
 #include <span>
 
+#include "error/device_error.hpp"
+
 namespace dimmwand {
 
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitCommandFailed = 1;
 inline constexpr int kExitUsage = 2;
+
+struct ParseStop;
+
+// The end of a run whose command line was not parsed into a command: the report on standard
+// output (help, version) or standard error (rejection); 0 or 2.
+int finish(const ParseStop& stop);
+
+// The end of a run whose command ran: nothing more on success, "错误: {e}" otherwise; 0 or 1.
+int finish(const Result<>& outcome);
 
 // Takes the process arguments as UTF-8 (program path first) and returns the exit status.
 int run_entry(std::span<const char* const> args);

@@ -9,13 +9,6 @@
 namespace dimmwand {
 namespace {
 
-int hex_digit_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 std::expected<std::uint32_t, std::string> parse_hex_bounded(std::string_view typed, std::uint32_t max) {
   const auto reject = [typed] { return std::unexpected(fmt::format("无效十六进制: {}", typed)); };
   std::string_view digits = text::trim_white_space(typed);
@@ -26,7 +19,7 @@ std::expected<std::uint32_t, std::string> parse_hex_bounded(std::string_view typ
   if (digits.front() == '+') digits.remove_prefix(1);
   std::uint32_t value = 0;
   for (const char c : digits) {
-    const int v = hex_digit_value(c);
+    const int v = text::hex_digit_value(static_cast<unsigned char>(c));
     if (v < 0) return reject();
     value = value * 16 + static_cast<std::uint32_t>(v);
     if (value > max) return reject();

@@ -8,16 +8,6 @@
 #include "text/utf8.hpp"
 
 namespace dimmwand {
-namespace {
-
-int hex_value(std::uint8_t c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
 
 Result<std::vector<std::uint8_t>> receive_raw(SerialLink& link, const MonotonicClock& now) {
   const auto deadline = now() + kAnswerDeadline;
@@ -45,7 +35,7 @@ std::vector<std::uint8_t> decode_hex_digits(std::span<const std::uint8_t> answer
   bytes.reserve(answer.size() / 2);
   int high = -1;
   for (const std::uint8_t c : answer) {
-    const int v = hex_value(c);
+    const int v = text::hex_digit_value(c);
     if (v < 0) continue;
     if (high < 0) {
       high = v;

@@ -52,6 +52,15 @@ std::span<const std::uint8_t> as_bytes(std::string_view s) {
   return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 
+// The last code point of valid UTF-8 text and where it starts.
+std::pair<char32_t, std::size_t> last_code_point(std::string_view s) {
+  std::size_t start = s.size() - 1;
+  while (start > 0 && (static_cast<std::uint8_t>(s[start]) & 0xC0) == 0x80) --start;
+  return {decode_one(as_bytes(s.substr(start))).code_point, start};
+}
+
+}  // namespace
+
 void append_utf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out.push_back(static_cast<char>(c));
@@ -69,15 +78,6 @@ void append_utf8(std::string& out, char32_t c) {
     out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
   }
 }
-
-// The last code point of valid UTF-8 text and where it starts.
-std::pair<char32_t, std::size_t> last_code_point(std::string_view s) {
-  std::size_t start = s.size() - 1;
-  while (start > 0 && (static_cast<std::uint8_t>(s[start]) & 0xC0) == 0x80) --start;
-  return {decode_one(as_bytes(s.substr(start))).code_point, start};
-}
-
-}  // namespace
 
 bool is_valid_utf8(std::string_view s) {
   auto bytes = as_bytes(s);
