@@ -5,8 +5,6 @@
 //   dimmwand-spd diff A B                  the bytes that differ (status 1 when any does)
 #include <fmt/format.h>
 
-#include <cstdio>
-
 #include "cli/help_formatter.hpp"
 #include "cli/parse_support.hpp"
 #include "console.hpp"
