@@ -48,10 +48,18 @@ struct Options {
   double min_write_gap_ms = 5.0;
   std::string export_dir;
   AnswerStyle style;
+  Faults faults;
+  std::string protect_blocks;       // DDR5 blocks to protect in MR12/MR13, e.g. "0-7,12"
+  bool line_rate = false;
+  double read_time_ms = 0;
+  std::size_t interrupt_after = 0;
   std::vector<std::string> command;
 };
 
 constexpr std::chrono::milliseconds kStaleDelay{10};  // from an answer to the stale line after it
+// One byte on a 115200-baud line: a start bit, eight data bits and a stop bit.
+constexpr std::chrono::nanoseconds kByteTime{10 * 1'000'000'000LL / 115200};
+constexpr std::size_t kPacedBurst = 8;  // bytes handed to the pseudo-terminal per wake-up in line-rate mode
 
 int self_pipe[2] = {-1, -1};
 
@@ -79,6 +87,34 @@ std::string unescape(const std::string& s) {
     } else out += c;
   }
   return out;
+}
+
+// "0-7,12" as numbers in `base`; nullopt when a piece is not a number or a range is reversed.
+std::optional<std::vector<std::pair<unsigned long, unsigned long>>> parse_ranges(const std::string& text, int base) {
+  std::vector<std::pair<unsigned long, unsigned long>> ranges;
+  std::size_t at = 0;
+  while (at <= text.size()) {
+    const std::size_t comma = std::min(text.find(',', at), text.size());
+    const std::string piece = text.substr(at, comma - at);
+    const std::size_t dash = piece.find('-');
+    try {
+      std::size_t used = 0;
+      const std::string a = piece.substr(0, dash);
+      const unsigned long first = std::stoul(a, &used, base);
+      if (used != a.size()) return std::nullopt;
+      unsigned long last = first;
+      if (dash != std::string::npos) {
+        const std::string b = piece.substr(dash + 1);
+        last = std::stoul(b, &used, base);
+        if (used != b.size() || last < first) return std::nullopt;
+      }
+      ranges.emplace_back(first, last);
+    } catch (const std::exception&) {
+      return std::nullopt;
+    }
+    at = comma + 1;
+  }
+  return ranges;
 }
 
 std::optional<std::vector<std::uint8_t>> load(const std::string& path, std::size_t size, std::string& why) {
@@ -156,6 +192,7 @@ class Server {
 
   // Serves until a signal ends it, or until the command ends; returns the exit status.
   int run(std::optional<pid_t> child) {
+    child_ = child;
     if (!o_.stale.empty()) send_all(pty_.master, o_.stale);
     for (;;) {
       const short babbling = babbling_ ? POLLOUT : 0;
@@ -195,6 +232,10 @@ class Server {
       if (log_ != nullptr) std::fputs(log_line(event).c_str(), log_);
       if (!event.valid) continue;
       ++frames_;
+      if (o_.interrupt_after != 0 && frames_ == o_.interrupt_after && child_) {
+        log_note(fmt::format("interrupting the command after frame {}", frames_));
+        kill(*child_, SIGINT);
+      }
       if (o_.hangup_after != 0 && frames_ >= o_.hangup_after) {
         log_note("line dropped");
         pty_.hang_up();
@@ -207,6 +248,9 @@ class Server {
       if (event.answer && !o_.silent) {
         // Like a real programmer, it answers a byte write once the EEPROM has finished it.
         if (event.write) std::this_thread::sleep_until(now + programmer_.write_cycle());
+        if (!event.write && o_.read_time_ms > 0) {
+          std::this_thread::sleep_until(now + std::chrono::microseconds(static_cast<long>(o_.read_time_ms * 1000)));
+        }
         answer(*event.answer);
       }
       if (pty_.master < 0) return;
@@ -224,6 +268,17 @@ class Server {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
       log_note("line dropped in the middle of an answer");
       pty_.hang_up();
+      return;
+    }
+    if (o_.line_rate) {
+      // Each byte no earlier than a real 115200-baud line would deliver it.
+      const auto start = std::chrono::steady_clock::now();
+      for (std::size_t sent = 0; sent < text.size();) {
+        const std::size_t upto = std::min(text.size(), sent + kPacedBurst);
+        std::this_thread::sleep_until(start + kByteTime * static_cast<long>(upto));
+        send_all(pty_.master, text.substr(sent, upto - sent));
+        sent = upto;
+      }
       return;
     }
     if (o_.chunk == 0) {
@@ -246,6 +301,7 @@ class Server {
   std::FILE* log_ = nullptr;
   std::size_t frames_ = 0;
   bool babbling_ = false;
+  std::optional<pid_t> child_;
 };
 
 // Starts the command with {port} replaced; the error is the system's error number.
@@ -290,6 +346,16 @@ int run(Options o) {
       areas.*a.member = std::move(*data);
     }
   }
+  if (!o.protect_blocks.empty()) {
+    const auto blocks = parse_ranges(o.protect_blocks, 10);
+    if (!blocks || blocks->back().second > 15) {
+      fmt::print(stderr, "dimmwand-emu: --protect-blocks takes block numbers 0 to 15, e.g. 0-7,12\n");
+      return 2;
+    }
+    for (const auto& [first, last] : *blocks) {
+      for (auto b = first; b <= last; ++b) areas.reg5[12 + b / 8] |= static_cast<std::uint8_t>(1u << (b % 8));
+    }
+  }
   auto pty = open_pty();
   if (!pty) {
     fmt::print(stderr, "dimmwand-emu: cannot open a pseudo-terminal: {}\n", std::strerror(errno));
@@ -313,7 +379,7 @@ int run(Options o) {
 
   const std::string port = pty->path;
   const auto gap = std::chrono::microseconds(static_cast<long>(o.min_write_gap_ms * 1000));
-  Server server(o, std::move(*pty), Programmer(std::move(areas), o.style, gap));
+  Server server(o, std::move(*pty), Programmer(std::move(areas), o.style, gap, o.faults));
   std::optional<pid_t> child;
   if (o.command.empty()) {
     fmt::print("{}\n", port);
@@ -388,6 +454,39 @@ int main(int argc, char** argv) {
   faults->add_option("--write-answer", o.style.write_answer, "text answer of a byte write (default 1)")->type_name("TEXT");
   faults->add_option("--protect-answer", o.style.protect_answer, "text sent as hex for a write-protect code (default OK)")
       ->type_name("TEXT");
+  auto* module = app.add_option_group("Module and line");
+  module->add_option_function<std::string>(
+            "--protect-range",
+            [&o](const std::string& t) {
+              const auto ranges = parse_ranges(t, 16);
+              if (!ranges) throw CLI::ValidationError("--protect-range", "takes hexadecimal ranges such as 0-7F,100");
+              for (const auto& [a, b] : *ranges) {
+                o.faults.protected_ranges.emplace_back(static_cast<std::uint16_t>(a), static_cast<std::uint16_t>(b));
+              }
+            },
+            "DDR3/DDR4 SPD addresses (hex, e.g. 0-7F) whose byte writes are ignored, as by write protection")
+      ->type_name("RANGES");
+  module->add_option("--protect-blocks", o.protect_blocks,
+                     "DDR5: set these blocks' bits in MR12/MR13 (e.g. 0-7,12); writes into protected blocks are ignored")
+      ->type_name("BLOCKS");
+  module->add_option("--flaky", o.faults.flaky_every, "flip one random bit in every Nth block-read answer")->type_name("N");
+  module->add_option("--seed", o.faults.seed, "seed of the flipped bits (default 1)")->type_name("N");
+  module->add_option_function<std::string>(
+            "--lose-writes",
+            [&o](const std::string& t) {
+              const auto ranges = parse_ranges(t, 16);
+              if (!ranges) throw CLI::ValidationError("--lose-writes", "takes hexadecimal addresses such as 1FE,1FF");
+              for (const auto& [a, b] : *ranges) {
+                for (auto x = a; x <= b; ++x) o.faults.lost_writes.insert(static_cast<std::uint16_t>(x));
+              }
+            },
+            "byte-write frames for these addresses (hex) are lost on the line: no write, no answer")
+      ->type_name("ADDRS");
+  module->add_flag("--line-rate", o.line_rate, "deliver answers at the pace of a real 115200-baud line (86.8 us a byte)");
+  module->add_option("--read-time", o.read_time_ms, "the programmer's time to read the module before it answers, in ms")
+      ->type_name("MS");
+  module->add_option("--interrupt-after", o.interrupt_after, "with a command: send it SIGINT when the Nth frame arrives")
+      ->type_name("N");
   try {
     std::vector<const char*> cargs{"dimmwand-emu"};
     for (const auto& a : args) cargs.push_back(a.c_str());

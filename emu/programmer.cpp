@@ -23,11 +23,13 @@ const char* command_name(std::uint8_t code) {
 
 }  // namespace
 
-Programmer::Programmer(Areas areas, AnswerStyle style, std::chrono::microseconds min_write_gap)
+Programmer::Programmer(Areas areas, AnswerStyle style, std::chrono::microseconds min_write_gap, Faults faults)
     : areas_(std::move(areas)),
       style_(std::move(style)),
       min_write_gap_(min_write_gap),
-      started_(std::chrono::steady_clock::now()) {}
+      started_(std::chrono::steady_clock::now()),
+      faults_(std::move(faults)),
+      random_(faults_.seed) {}
 
 std::vector<FrameEvent> Programmer::feed(std::span<const std::uint8_t> bytes, std::chrono::steady_clock::time_point now) {
   pending_.insert(pending_.end(), bytes.begin(), bytes.end());
@@ -66,6 +68,31 @@ std::vector<std::uint8_t>* Programmer::spd_area(std::uint8_t device) {
   }
 }
 
+bool Programmer::write_protected(std::uint8_t code, std::uint8_t device, std::uint16_t address) const {
+  if (code != static_cast<std::uint8_t>(CommandCode::WriteByte)) return false;
+  if (device == 5) {
+    // The hub's MR12 and MR13, one bit per 64-byte block, as they stand in the REG area now.
+    const unsigned block = address / 64u;
+    if (block >= 16 || areas_.reg5.size() < 14) return false;
+    return (areas_.reg5[12 + block / 8] >> (block % 8) & 1u) != 0;
+  }
+  for (const auto& [first, last] : faults_.protected_ranges) {
+    if (address >= first && address <= last) return true;
+  }
+  return false;
+}
+
+// An area's bytes for a block read; on a flaky line every Nth of them has one bit flipped.
+std::vector<std::uint8_t> Programmer::area_answer(std::span<const std::uint8_t> bytes) {
+  std::vector<std::uint8_t> out(bytes.begin(), bytes.end());
+  ++block_reads_;
+  if (faults_.flaky_every != 0 && block_reads_ % faults_.flaky_every == 0 && !out.empty()) {
+    const auto bit = std::uniform_int_distribution<std::size_t>(0, out.size() * 8 - 1)(random_);
+    out[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
+  }
+  return out;
+}
+
 FrameEvent Programmer::handle(const EncodedFrame& frame, std::chrono::steady_clock::time_point now) {
   const std::uint8_t code = frame[2];
   const std::uint8_t device = frame[3];
@@ -85,7 +112,11 @@ FrameEvent Programmer::handle(const EncodedFrame& frame, std::chrono::steady_clo
     case CommandCode::ReadSpd:
     case CommandCode::ReadReg: {
       const std::size_t n = area->size() - std::min(style_.short_by, area->size());
-      event.answer = hex_answer(std::span(*area).first(n));
+      const auto bytes = area_answer(std::span(*area).first(n));
+      if (bytes != std::vector<std::uint8_t>(area->begin(), area->begin() + static_cast<std::ptrdiff_t>(n))) {
+        event.note += " (flaky: one bit flipped)";
+      }
+      event.answer = hex_answer(bytes);
       break;
     }
     case CommandCode::ReadByte: {
@@ -95,6 +126,10 @@ FrameEvent Programmer::handle(const EncodedFrame& frame, std::chrono::steady_clo
     }
     case CommandCode::WriteByte:
     case CommandCode::WriteRegByte: {
+      if (faults_.lost_writes.contains(address)) {
+        event.note += " (lost on the line)";
+        return event;  // never seen: no write, no answer
+      }
       // An EEPROM busy with its write cycle ignores the next byte, as a real module would. Frames
       // are stamped when this process reads them, so one late stamp shortens the next gap by as
       // much as it lengthened the one before: a write counts as too fast only when the span over
@@ -105,6 +140,9 @@ FrameEvent Programmer::handle(const EncodedFrame& frame, std::chrono::steady_clo
         ++too_fast_;
         event.note += fmt::format(" TOO FAST ({:.3f} ms after the previous write), lost",
                                   std::chrono::duration<double, std::milli>(now - *last_write_).count());
+      } else if (write_protected(code, device, address)) {
+        event.note += " (write-protected, ignored)";
+        event.answer = text_answer("0");
       } else if (address < area->size()) {
         (*area)[address] = static_cast<std::uint8_t>(value & 0xFF);
       } else {
@@ -113,7 +151,7 @@ FrameEvent Programmer::handle(const EncodedFrame& frame, std::chrono::steady_clo
       write_before_last_ = last_write_;
       event.write = true;
       last_write_ = now;
-      event.answer = text_answer(style_.write_answer);
+      if (!event.answer) event.answer = text_answer(style_.write_answer);
       break;
     }
     case CommandCode::WriteProtect: {

@@ -5,6 +5,9 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <random>
+#include <set>
+#include <utility>
 #include <span>
 #include <string>
 #include <vector>
@@ -24,6 +27,15 @@ struct AnswerStyle {
   std::string protect_answer = "OK"; // sent as hexadecimal digits
 };
 
+// The module's own faults, and the line's.
+struct Faults {
+  // DDR3/DDR4 SPD addresses whose byte writes the EEPROM ignores, as its write protection does.
+  std::vector<std::pair<std::uint16_t, std::uint16_t>> protected_ranges;
+  std::size_t flaky_every = 0;   // every Nth block-read answer has one random bit flipped
+  std::uint32_t seed = 1;        // for the flipped bits
+  std::set<std::uint16_t> lost_writes;  // byte writes at these addresses never arrive
+};
+
 // What happened to one frame.
 struct FrameEvent {
   std::chrono::steady_clock::duration at;  // since the programmer started
@@ -36,7 +48,7 @@ struct FrameEvent {
 
 class Programmer {
  public:
-  Programmer(Areas areas, AnswerStyle style, std::chrono::microseconds min_write_gap);
+  Programmer(Areas areas, AnswerStyle style, std::chrono::microseconds min_write_gap, Faults faults = {});
 
   // Takes bytes from the line; returns one event per frame completed (and per run of stray bytes).
   std::vector<FrameEvent> feed(std::span<const std::uint8_t> bytes, std::chrono::steady_clock::time_point now);
@@ -50,6 +62,8 @@ class Programmer {
   std::string hex_answer(std::span<const std::uint8_t> bytes) const;
   std::string text_answer(const std::string& text) const;
   std::vector<std::uint8_t>* spd_area(std::uint8_t device);
+  bool write_protected(std::uint8_t code, std::uint8_t device, std::uint16_t address) const;
+  std::vector<std::uint8_t> area_answer(std::span<const std::uint8_t> bytes);
 
   Areas areas_;
   AnswerStyle style_;
@@ -59,6 +73,9 @@ class Programmer {
   std::optional<std::chrono::steady_clock::time_point> write_before_last_;
   std::vector<std::uint8_t> pending_;
   std::size_t too_fast_ = 0;
+  Faults faults_;
+  std::size_t block_reads_ = 0;
+  std::mt19937 random_;
 };
 
 // One line of the frame log: time in seconds, the bytes, and the note.

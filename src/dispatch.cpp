@@ -6,6 +6,7 @@
 
 #include "cli/cli.hpp"
 #include "commands/commands.hpp"
+#include "interrupt.hpp"
 #include "util/overloaded.hpp"
 
 namespace dimmwand {
@@ -36,7 +37,7 @@ int finish(const Result<>& outcome) {
   std::fflush(stdout);
   if (outcome) return kExitSuccess;
   fmt::print(stderr, "错误: {}\n", outcome.error().display());
-  return kExitCommandFailed;
+  return outcome.error().is_interrupted() ? kExitInterrupted : kExitCommandFailed;
 }
 
 int run_entry(std::span<const char* const> args) {
@@ -47,6 +48,7 @@ int run_entry(std::span<const char* const> args) {
   }
   auto cli = parse_command_line(args);
   if (!cli) return finish(cli.error());
+  catch_interrupts();
   return finish(dispatch(std::move(cli->command)));
 }
 

@@ -10,6 +10,7 @@ namespace dimmwand {
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitCommandFailed = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitInterrupted = 130;  // as a shell reports a command ended by Ctrl-C
 
 struct ParseStop;
 
@@ -17,7 +18,8 @@ struct ParseStop;
 // output (help, version) or standard error (rejection); 0 or 2.
 int finish(const ParseStop& stop);
 
-// The end of a run whose command ran: nothing more on success, "错误: {e}" otherwise; 0 or 1.
+// The end of a run whose command ran: nothing more on success, "错误: {e}" otherwise; 0, 1, or
+// 130 when the user interrupted it.
 int finish(const Result<>& outcome);
 
 // Takes the process arguments as UTF-8 (program path first) and returns the exit status.

@@ -44,6 +44,7 @@ struct ScanArgs {};
 struct ReadArgs {
   Common common;
   std::optional<std::string> out;
+  bool verify = false;  // read twice; differing answers are an error
 };
 struct ReadByteArgs {
   std::string port;
@@ -53,12 +54,16 @@ struct ReadByteArgs {
 struct WriteArgs {
   Common common;
   std::string input;
+  bool verify = false;                // read the area back and compare
+  bool changed = false;               // write only the bytes that differ from the module
+  std::optional<std::string> backup;  // save the area here before the first write; never replaced
 };
 struct WriteByteArgs {
   std::string port;
   DeviceType device;
   std::uint16_t addr;
   std::uint8_t value;
+  bool verify = false;  // read the byte back and compare
 };
 struct WriteProtectArgs {
   std::string port;

@@ -62,14 +62,20 @@ void add_arguments(CLI::App* sub, std::string_view name) {
   if (name == "read") {
     add_mode(sub);
     sub->add_option("-o")->description("输出二进制文件")->type_name("OUT")->check(path_value("-o <OUT>"));
+    sub->add_flag("--verify")->description("读取两次并比对，不一致则报错（不保存、不打印）");
   } else if (name == "write") {
     add_mode(sub);
     sub->add_option("-i")->description("输入二进制文件")->type_name("INPUT")->required()->check(
         path_value("-i <INPUT>"));
+    sub->add_flag("--verify")->description("写入后读回校验");
+    sub->add_flag("--changed")->description("先读取器件，只写入不同的字节");
+    sub->add_option("--backup")->description("写入前先把器件内容备份到文件（文件不得已存在）")->type_name("FILE")->check(
+        path_value("--backup <FILE>"));
   } else if (name == "ReadByte" || name == "WriteByte") {
     positional(sub, "addr", "ADDR", "字节地址，十六进制 0000-FFFF")->check(hex_value(parse_hex_u16, "ADDR"));
     if (name == "WriteByte") {
       positional(sub, "value", "VALUE", "写入值，十六进制 00-FF")->check(hex_value(parse_hex_u8, "VALUE"));
+      sub->add_flag("--verify")->description("写入后读回校验");
     }
   } else if (name == "write-protect") {
     positional(sub, "code", "CODE", "保护码，十六进制 0000-FFFF")->check(hex_value(parse_hex_u16, "CODE"));
@@ -98,6 +104,11 @@ std::optional<std::string> optional_text(const CLI::App& sub, std::string_view o
   const CLI::Option* o = sub.get_option_no_throw(std::string(option));
   if (o == nullptr || o->count() == 0) return std::nullopt;
   return o->as<std::string>();
+}
+
+bool flag(const CLI::App& sub, std::string_view option) {
+  const CLI::Option* o = sub.get_option_no_throw(std::string(option));
+  return o != nullptr && o->count() != 0;
 }
 
 Converted<DeviceType> device_of(const CLI::App& sub) {
@@ -135,10 +146,11 @@ Converted<Commands> to_commands(const CLI::App& sub) {
   if (name == "read" || name == "write") {
     auto common = common_of(sub);
     if (!common) return std::unexpected(common.error());
-    if (name == "read") return ReadArgs{std::move(*common), optional_text(sub, "-o")};
+    if (name == "read") return ReadArgs{std::move(*common), optional_text(sub, "-o"), flag(sub, "--verify")};
     auto input = text_of(sub, "input", "-i");
     if (!input) return std::unexpected(input.error());
-    return WriteArgs{std::move(*common), std::move(*input)};
+    return WriteArgs{std::move(*common), std::move(*input), flag(sub, "--verify"), flag(sub, "--changed"),
+                     optional_text(sub, "--backup")};
   }
   auto port = text_of(sub, "port", "port");
   if (!port) return std::unexpected(port.error());
@@ -155,7 +167,7 @@ Converted<Commands> to_commands(const CLI::App& sub) {
   if (name == "WriteByte") {
     auto value = hex_of(sub, "value", parse_hex_u8);
     if (!value) return std::unexpected(value.error());
-    return WriteByteArgs{std::move(*port), *device, *addr, *value};
+    return WriteByteArgs{std::move(*port), *device, *addr, *value, flag(sub, "--verify")};
   }
   return std::unexpected(Missing{fmt::format("the subcommand '{}' wasn't recognized", name)});
 }

@@ -43,7 +43,10 @@ std::string unknown_subcommand(const CLI::App& app, const std::string& typed) {
   return message;
 }
 
-std::string option_label(const CLI::Option& o) { return fmt::format("-{} <{}>", o.get_snames().front(), o.get_type_name()); }
+std::string option_label(const CLI::Option& o) {
+  const std::string name = o.get_snames().empty() ? "--" + o.get_lnames().front() : "-" + o.get_snames().front();
+  return o.get_type_name().empty() ? name : fmt::format("{} <{}>", name, o.get_type_name());
+}
 
 // Rewords the parser's messages where they would be unclear to a user.
 std::string error_message(const CLI::App& app, const CLI::ParseError& e) {

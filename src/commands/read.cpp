@@ -1,11 +1,10 @@
 #include <fmt/format.h>
 
-#include "commands/area.hpp"
+#include "commands/area_read.hpp"
 #include "commands/commands.hpp"
+#include "commands/compare.hpp"
 #include "commands/hex_dump.hpp"
 #include "files/image_file.hpp"
-#include "protocol/link.hpp"
-#include "protocol/reception.hpp"
 
 namespace dimmwand {
 
@@ -14,18 +13,22 @@ Result<> run_read(ReadArgs args) {
   if (!area) return std::unexpected(area.error());
   auto link = open_link(args.common.port);
   if (!link) return std::unexpected(std::move(link.error()));
-  if (auto sent = send_request(*link, {area->read_command, generation(args.common.device), 0, 0}); !sent) {
-    return sent;
+  const auto image = read_area(*link, args.common.device, *area);
+  if (!image) return std::unexpected(image.error());
+  if (args.verify) {
+    // A backup taken through a loose contact is worse than none: a second answer must agree.
+    const auto again = read_area(*link, args.common.device, *area);
+    if (!again) return std::unexpected(again.error());
+    if (const auto diff = compare_images(*image, *again); diff.count != 0) {
+      return std::unexpected(DeviceError::other(
+          fmt::format("两次读取不一致: 共 {} 字节不同，首个在地址 {:04X}", diff.count, diff.runs.front().address)));
+    }
   }
-  const auto answer = receive_bytes(*link);
-  if (!answer) return std::unexpected(answer.error());
-  if (answer->size() < area->capacity) return std::unexpected(DeviceError::incomplete(answer->size(), area->capacity));
-  const auto image = std::span(*answer).first(area->capacity);  // surplus bytes are dropped
   if (!args.out) {
-    hex_dump(image);
+    hex_dump(*image);
     return {};
   }
-  if (auto saved = save_image(*args.out, image); !saved) {
+  if (auto saved = save_image(*args.out, *image); !saved) {
     return std::unexpected(DeviceError::file(FileFailure::Action::Write, *args.out, saved.error()));
   }
   fmt::print("已保存 {} 字节: {}\n", area->capacity, *args.out);

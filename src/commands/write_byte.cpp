@@ -16,6 +16,19 @@ Result<> run_write_byte(WriteByteArgs args) {
   if (!answer) return std::unexpected(answer.error());
   // Printed as it came: "1" means written, "0" not, by the programmer's convention; the user judges.
   fmt::print("{}\n", *answer);
+  if (!args.verify) return {};
+  // The programmer answers once the write is done, so the byte can be read back at once.
+  if (auto sent = send_request(*link, {CommandCode::ReadByte, generation(args.device), args.addr, 0}); !sent) {
+    return sent;
+  }
+  const auto back = receive_bytes(*link);
+  if (!back) return std::unexpected(back.error());
+  if (back->empty()) return std::unexpected(DeviceError::other("未收到设备返回数据"));
+  if (back->front() != args.value) {
+    return std::unexpected(DeviceError::other(
+        fmt::format("校验失败: 地址 {:04X} 写入 {:02X}，读回 {:02X}", args.addr, args.value, back->front())));
+  }
+  fmt::print("校验通过\n");
   return {};
 }
 

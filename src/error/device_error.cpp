@@ -17,6 +17,7 @@ std::string DeviceError::display() const {
             return fmt::format("{} {} 失败: {}", action, e.path, e.source);
           },
           [](const OtherFailure& e) { return e.message; },
+          [](const Interrupted& e) { return e.message; },
       },
       kind_);
 }

@@ -30,10 +30,14 @@ struct FileFailure {
 struct OtherFailure {
   std::string message;
 };
+// The user interrupted the command (Ctrl-C and its kin); `message` says what was done.
+struct Interrupted {
+  std::string message;
+};
 
 class DeviceError {
  public:
-  using Kind = std::variant<SerialFailure, NoResponse, Incomplete, FileFailure, OtherFailure>;
+  using Kind = std::variant<SerialFailure, NoResponse, Incomplete, FileFailure, OtherFailure, Interrupted>;
 
   static DeviceError serial(std::string message) { return DeviceError{SerialFailure{std::move(message)}}; }
   static DeviceError no_response() { return DeviceError{NoResponse{}}; }
@@ -44,11 +48,16 @@ class DeviceError {
     return DeviceError{FileFailure{action, std::move(path), std::move(source)}};
   }
   static DeviceError other(std::string message) { return DeviceError{OtherFailure{std::move(message)}}; }
+  static DeviceError interrupted(std::string message = "已中断") {
+    return DeviceError{Interrupted{std::move(message)}};
+  }
 
   const Kind& kind() const { return kind_; }
 
   // The text shown after "错误: "; never ends with a newline.
   std::string display() const;
+
+  bool is_interrupted() const { return std::holds_alternative<Interrupted>(kind_); }
 
  private:
   explicit DeviceError(Kind kind) : kind_(std::move(kind)) {}

@@ -18,4 +18,12 @@ std::expected<std::vector<std::uint8_t>, std::string> read_image(const std::stri
 // place of a good one; anything else (a terminal, a pipe, /dev/stdout) is written directly.
 std::expected<void, std::string> save_image(const std::string& path, std::span<const std::uint8_t> bytes);
 
+// Saves `bytes` as a new file at `path`, with the same all-or-nothing guarantee, and never
+// replaces anything: when something stands at `path`, even as late as the final rename, the save
+// fails and nothing is changed.
+std::expected<void, std::string> save_new_image(const std::string& path, std::span<const std::uint8_t> bytes);
+
+// True when anything (a file, a folder, a link, even a dangling one) stands at `path`.
+bool path_exists(const std::string& path);
+
 }  // namespace dimmwand

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +42,50 @@ mode_t creation_mode() {
   return 0666 & ~mask;
 }
 
+enum class Replace { Yes, No };
+
+// Moves `temp` to `target`; without replacing, a file that appeared there in the meantime stays
+// and the move fails with EEXIST.
+int move_into_place(const std::string& temp, const std::string& target, Replace replace) {
+  if (replace == Replace::Yes) return rename(temp.c_str(), target.c_str()) == 0 ? 0 : errno;
+#ifdef __linux__
+  if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+#endif
+  // Where the file system cannot rename without replacing: a hard link fails on an existing name.
+  if (link(temp.c_str(), target.c_str()) != 0) return errno;
+  unlink(temp.c_str());
+  return 0;
+}
+
+// Writes `bytes` to a temporary file beside `target`, flushes it to the disk, and moves it to
+// `target`. On any failure the temporary file is removed and `target` is untouched.
+std::expected<void, std::string> save_through_temporary(const std::string& target, std::span<const std::uint8_t> bytes,
+                                                       mode_t mode, Replace replace) {
+  const auto slash = target.rfind('/');
+  std::string temp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".dimmwand-XXXXXX";
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return std::unexpected(system_message(errno));
+  const auto fail = [&](int error) {
+    close(fd);
+    unlink(temp.c_str());
+    return std::unexpected(system_message(error));
+  };
+  if (fchmod(fd, mode) != 0) return fail(errno);
+  if (!write_all(fd, bytes)) return fail(errno);
+  if (fsync(fd) != 0) return fail(errno);
+  if (close(fd) != 0) {
+    const int error = errno;
+    unlink(temp.c_str());
+    return std::unexpected(system_message(error));
+  }
+  if (const int error = move_into_place(temp, target, replace); error != 0) {
+    unlink(temp.c_str());
+    return std::unexpected(system_message(error));
+  }
+  return {};
+}
+
 }  // namespace
 
 std::expected<std::vector<std::uint8_t>, std::string> read_image(const std::string& path, std::size_t limit) {
@@ -77,29 +122,17 @@ std::expected<void, std::string> save_image(const std::string& path, std::span<c
       std::free(resolved);
     }
   }
-  const auto slash = target.rfind('/');
-  std::string temp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".dimmwand-XXXXXX";
-  const int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return std::unexpected(system_message(errno));
-  const auto fail = [&](int error) {
-    close(fd);
-    unlink(temp.c_str());
-    return std::unexpected(system_message(error));
-  };
-  if (fchmod(fd, exists ? (st.st_mode & 07777) : creation_mode()) != 0) return fail(errno);
-  if (!write_all(fd, bytes)) return fail(errno);
-  if (fsync(fd) != 0) return fail(errno);
-  if (close(fd) != 0) {
-    const int error = errno;
-    unlink(temp.c_str());
-    return std::unexpected(system_message(error));
-  }
-  if (rename(temp.c_str(), target.c_str()) != 0) {
-    const int error = errno;
-    unlink(temp.c_str());
-    return std::unexpected(system_message(error));
-  }
-  return {};
+  return save_through_temporary(target, bytes, exists ? (st.st_mode & 07777) : creation_mode(), Replace::Yes);
+}
+
+std::expected<void, std::string> save_new_image(const std::string& path, std::span<const std::uint8_t> bytes) {
+  if (path_exists(path)) return std::unexpected(system_message(EEXIST));
+  return save_through_temporary(path, bytes, creation_mode(), Replace::No);
+}
+
+bool path_exists(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0;
 }
 
 }  // namespace dimmwand

@@ -54,6 +54,39 @@ std::expected<std::vector<std::uint8_t>, std::string> read_image(const std::stri
   return data;
 }
 
+namespace {
+
+// Writes `bytes` to a temporary file beside `target`, flushed, and moves it there; without
+// MOVEFILE_REPLACE_EXISTING in `flags` an existing target makes the move fail and stays.
+std::expected<void, std::string> save_through_temporary(const std::wstring& target, std::span<const std::uint8_t> bytes,
+                                                       DWORD flags) {
+  const std::size_t slash = target.find_last_of(L"\\/");
+  const std::wstring folder = slash == std::wstring::npos ? L"." : target.substr(0, slash + 1);
+  wchar_t temp[MAX_PATH + 1];
+  if (GetTempFileNameW(folder.c_str(), L"dw", 0, temp) == 0) return last_error();
+  if (auto written = write_to(temp, CREATE_ALWAYS, bytes, true); !written) {
+    DeleteFileW(temp);
+    return written;
+  }
+  if (!MoveFileExW(temp, target.c_str(), flags | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD error = GetLastError();
+    DeleteFileW(temp);
+    return std::unexpected(win32::system_message(error));
+  }
+  return {};
+}
+
+}  // namespace
+
+bool path_exists(const std::string& path) {
+  return GetFileAttributesW(win32::wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::expected<void, std::string> save_new_image(const std::string& path, std::span<const std::uint8_t> bytes) {
+  if (path_exists(path)) return std::unexpected(win32::system_message(ERROR_FILE_EXISTS));
+  return save_through_temporary(win32::wide(path), bytes, 0);
+}
+
 std::expected<void, std::string> save_image(const std::string& path, std::span<const std::uint8_t> bytes) {
   const std::wstring target = win32::wide(path);
   const DWORD attributes = GetFileAttributesW(target.c_str());
@@ -69,20 +102,7 @@ std::expected<void, std::string> save_image(const std::string& path, std::span<c
     CloseHandle(probe);
     if (type != FILE_TYPE_DISK) return write_to(target, OPEN_EXISTING, bytes, false);
   }
-  const std::size_t slash = target.find_last_of(L"\\/");
-  const std::wstring folder = slash == std::wstring::npos ? L"." : target.substr(0, slash + 1);
-  wchar_t temp[MAX_PATH + 1];
-  if (GetTempFileNameW(folder.c_str(), L"dw", 0, temp) == 0) return last_error();
-  if (auto written = write_to(temp, CREATE_ALWAYS, bytes, true); !written) {
-    DeleteFileW(temp);
-    return written;
-  }
-  if (!MoveFileExW(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const DWORD error = GetLastError();
-    DeleteFileW(temp);
-    return std::unexpected(win32::system_message(error));
-  }
-  return {};
+  return save_through_temporary(target, bytes, MOVEFILE_REPLACE_EXISTING);
 }
 
 }  // namespace dimmwand

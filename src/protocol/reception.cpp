@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 
+#include "interrupt.hpp"
 #include "text/utf8.hpp"
 
 namespace dimmwand {
@@ -16,6 +17,8 @@ Result<std::vector<std::uint8_t>> receive_raw(SerialLink& link, const MonotonicC
   bool line_feed = false;
   while (!line_feed && now() <= deadline) {
     auto got = link.port().read(chunk);
+    // An interrupt cuts the wait short; it is the user's doing, not a fault of the line.
+    if (interrupted()) return std::unexpected(DeviceError::interrupted());
     if (!got) return std::unexpected(DeviceError::serial(fmt::format("读取失败: {}", got.error())));
     const auto piece = std::span(chunk).first(*got);
     line_feed = std::find(piece.begin(), piece.end(), std::uint8_t{'\n'}) != piece.end();

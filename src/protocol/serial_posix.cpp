@@ -61,6 +61,7 @@ class PosixSerialPort final : public SerialPort {
       if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return std::unexpected(system_message(errno));
       pollfd p{fd_, POLLOUT, 0};
       const int ready = poll(&p, 1, remaining_ms(deadline));
+      if (ready < 0 && errno == EINTR) continue;  // a frame is never left half sent
       if (ready < 0) return std::unexpected(system_message(errno));
       if (ready == 0) return std::unexpected(kWriteTimedOut);
       if ((p.revents & (POLLHUP | POLLERR)) != 0 && (p.revents & POLLOUT) == 0) return std::unexpected(kHangUp);

@@ -72,6 +72,12 @@ TEST(CommandLine, ByteAndCodeRecords) {
   const auto w = parsed<WriteArgs>({"write", "COM3", "5", "-t", "REG", "-i", "reg5.bin"});
   EXPECT_EQ(w.input, "reg5.bin");
   EXPECT_EQ(w.common.mode, DataMode::Reg);
+  EXPECT_FALSE(w.verify || w.changed || w.backup);
+  const auto careful = parsed<WriteArgs>({"write", "--backup", "b.bin", "COM3", "5", "-i", "x.bin", "--changed", "--verify"});
+  EXPECT_TRUE(careful.verify && careful.changed);
+  EXPECT_EQ(careful.backup, "b.bin");
+  EXPECT_TRUE(parsed<ReadArgs>({"read", "COM3", "4", "--verify"}).verify);
+  EXPECT_TRUE(parsed<WriteByteArgs>({"WriteByte", "COM3", "5", "3", "7", "--verify"}).verify);
   EXPECT_EQ(parsed<ReadByteArgs>({"ReadByte", "COM3", "3", " 0x+1F\u3000"}).addr, 0x1F);
   EXPECT_NO_THROW(parsed<ScanArgs>({"scan"}));
 }
@@ -90,6 +96,9 @@ TEST(CommandLine, RejectionsAreErrors) {
            {{"read", "COM3"}, "<DEVICE>"},
            {{"write", "COM3", "3"}, "-i <INPUT>"},
            {{"write", "COM3", "3", "-i", "a.bin", "-i", "b.bin"}, "cannot be used multiple times"},
+           {{"write", "COM3", "3", "-i", "a", "--backup", "b", "--backup", "c"}, "'--backup <FILE>' cannot be used multiple times"},
+           {{"write", "COM3", "3", "-i", "a", "--backup", "--verify"}, "a value is required for '--backup <FILE>'"},
+           {{"ReadByte", "COM3", "3", "0", "--verify"}, "--verify"},
            {{"WriteByte", "COM3", "5", "0003"}, "<VALUE>"},
            {{"ReadByte", "COM3", "5", "0003", "-t", "spd"}, "-t"},
            {{"read", "COM3", "3", "-t"}, "a value is required for '-t <MODE>'"},

@@ -4,8 +4,10 @@
 #include <vector>
 
 #include "commands/area.hpp"
+#include "commands/compare.hpp"
 #include "commands/hex_dump.hpp"
 #include "commands/scan.hpp"
+#include "hub/spd5118.hpp"
 
 namespace dimmwand {
 namespace {
@@ -18,6 +20,43 @@ TEST(HexDump, Format) {
             "000010  10 11 12 13\n");
   EXPECT_EQ(format_hex_dump(std::span(twenty).first(17)).substr(56), "000010  10\n");
   EXPECT_EQ(format_hex_dump({}), "");
+}
+
+TEST(Compare, RunsAndTheirListing) {
+  std::vector<std::uint8_t> meant(64, 0x00);
+  std::vector<std::uint8_t> back = meant;
+  back[3] = 0xFF;                                                        // a single byte
+  for (std::size_t i = 10; i < 20; ++i) back[i] = 0x11;                  // a run longer than is shown
+  for (std::size_t i = 30; i < 64; i += 2) back[i] = 0x22;               // many runs
+  const auto diff = compare_images(meant, back);
+  EXPECT_EQ(diff.count, 1u + 10u + 17u);
+  ASSERT_EQ(diff.runs.size(), 19u);
+  EXPECT_EQ(diff.runs[1].address, 10u);
+  EXPECT_EQ(diff.runs[1].length, 10u);
+  const std::string listing = format_runs(diff, meant, back);
+  EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'), 16);  // 15 runs and a count of the rest
+  EXPECT_TRUE(listing.starts_with("  地址 0003: 写入 00，读回 FF\n"
+                                  "  地址 000A-0013: 写入 00 00 00 00 00 00 00 00 …，读回 11 11 11 11 11 11 11 11 …\n"));
+  EXPECT_TRUE(listing.ends_with("  …… 另有 4 处不符\n"));
+  EXPECT_EQ(compare_images(meant, std::span(meant).first(10)).count, 0u);  // only the common length counts
+}
+
+TEST(Hub, ProtectedBlocks) {
+  std::vector<std::uint8_t> regs(128, 0);
+  regs[0] = 0x51;
+  regs[1] = 0x18;
+  EXPECT_TRUE(hub::is_spd5118(regs));
+  EXPECT_FALSE(hub::is_spd5118(std::vector<std::uint8_t>(128, 0)));
+  struct Case {
+    std::uint8_t mr12, mr13;
+    std::string list;
+  };
+  for (const auto& c : std::vector<Case>{{0x00, 0x00, ""}, {0xFF, 0x10, "0-7, 12"}, {0x81, 0x80, "0, 7, 15"},
+                                         {0xFF, 0xFF, "0-15"}, {0x80, 0x01, "7-8"}}) {
+    regs[12] = c.mr12;
+    regs[13] = c.mr13;
+    EXPECT_EQ(hub::block_list(hub::protected_blocks(regs)), c.list);
+  }
 }
 
 TEST(Scan, ReportRules) {

@@ -1,0 +1,33 @@
+#include "hub/spd5118.hpp"
+
+#include <fmt/format.h>
+
+namespace dimmwand::hub {
+
+bool is_spd5118(std::span<const std::uint8_t> registers) {
+  return registers.size() > kDeviceTypeLow &&
+         (registers[kDeviceTypeHigh] << 8 | registers[kDeviceTypeLow]) == kDeviceType;
+}
+
+std::uint16_t protected_blocks(std::span<const std::uint8_t> registers) {
+  if (registers.size() <= kProtectHigh) return 0;
+  return static_cast<std::uint16_t>(registers[kProtectHigh] << 8 | registers[kProtectLow]);
+}
+
+std::string block_list(std::uint16_t blocks) {
+  std::string out;
+  for (unsigned b = 0; b < kBlockCount;) {
+    if ((blocks >> b & 1u) == 0) {
+      ++b;
+      continue;
+    }
+    unsigned last = b;
+    while (last + 1 < kBlockCount && (blocks >> (last + 1) & 1u) != 0) ++last;
+    if (!out.empty()) out += ", ";
+    out += last == b ? fmt::format("{}", b) : fmt::format("{}-{}", b, last);
+    b = last + 1;
+  }
+  return out;
+}
+
+}  // namespace dimmwand::hub
