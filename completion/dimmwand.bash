@@ -1,5 +1,5 @@
-# bash completion for dimmwand: subcommands, the values of DEVICE and -t, files after -o and
-# -i, and the ports present (from `dimmwand scan`) where a port is expected.
+# bash completion for dimmwand: subcommands, options, the values of DEVICE and -t, files after
+# -o, -i and --backup, and the ports present (from `dimmwand scan`) where a port is expected.
 _dimmwand() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
   local commands="scan read ReadByte write WriteByte write-protect help"
@@ -11,7 +11,7 @@ _dimmwand() {
       continue
     fi
     case $word in
-      -t | -o | -i) ((i++)) ;;
+      -t | -o | -i | --backup) ((i++)) ;;
       -*) ;;
       *) ((positional++)) ;;
     esac
@@ -27,7 +27,7 @@ _dimmwand() {
       mapfile -t COMPREPLY < <(compgen -W "spd reg" -- "$cur")
       return
       ;;
-    -o | -i)
+    -o | -i | --backup)
       compopt -o filenames 2>/dev/null
       mapfile -t COMPREPLY < <(compgen -f -- "$cur")
       return
@@ -43,8 +43,9 @@ _dimmwand() {
   if [[ $cur == -* ]]; then
     local options="-h --help"
     case $sub in
-      read) options="-t -o $options" ;;
-      write) options="-t -i $options" ;;
+      read) options="-t -o --verify $options" ;;
+      write) options="-t -i --verify --changed --backup $options" ;;
+      WriteByte | write-byte | writebyte) options="--verify $options" ;;
     esac
     mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
     return

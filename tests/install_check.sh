@@ -39,11 +39,14 @@ expect "subcommands starting with w" "write write-protect " "$(complete_words "$
 expect "-t values" "reg spd " "$(complete_words "$dw" read COM3 5 -t "")"
 expect "device values" "3 4 5 " "$(complete_words "$dw" read COM3 "")"
 expect "device values after an option" "3 4 5 " "$(complete_words "$dw" write -i a.bin COM3 "")"
-expect "read options" "--help -h -o -t " "$(complete_words "$dw" read COM3 5 -)"
+expect "read options" "--help --verify -h -o -t " "$(complete_words "$dw" read COM3 5 -)"
+expect "careful write options" "--backup --changed --help --verify " "$(complete_words "$dw" write COM3 5 --)"
+expect "device values after --backup" "3 4 5 " "$(complete_words "$dw" write --backup b.bin COM3 "")"
 expect "top-level options" "--help --version " "$(complete_words "$dw" --)"
 expect "help topics" "write write-protect " "$(complete_words "$dw" help wr)"
 touch "$work/image-one.bin"
 expect "files after -i" "$work/image-one.bin " "$(complete_words "$dw" write COM3 3 -i "$work/image-o")"
+expect "files after --backup" "$work/image-one.bin " "$(complete_words "$dw" write COM3 3 --backup "$work/image-o")"
 ports=$("$dw" scan | grep -v '^未找到' | sort | tr '\n' ' ')
 expect "ports after the subcommand" "$ports" "$(complete_words "$dw" ReadByte "")"
 

@@ -77,7 +77,10 @@ std::string restore_hint(const WriteArgs& args) {
 
 Result<> interrupted_after(std::size_t written, std::size_t total, const WriteArgs& args) {
   std::string message = fmt::format("已中断: 已写入 {} / {} 字节", written, total);
-  if (args.backup) message += "\n" + restore_hint(args);
+  if (args.backup) {
+    message += '\n';
+    message += restore_hint(args);
+  }
   return std::unexpected(DeviceError::interrupted(std::move(message)));
 }
 
@@ -104,7 +107,7 @@ Result<> check_block_protection(std::span<const std::uint8_t> registers, std::sp
       "提示: 块写保护只能在 SPD 集线器的脱机模式下清除（模块 HSA 引脚接地，再把 MR12、MR13 的对应位写 0）；{}",
       hub::block_list(blocked), registers[hub::kProtectLow], registers[hub::kProtectHigh],
       override_available ? "MR48 表明器件现处于脱机模式，可以清除"
-                         : "MR48 表明器件现不在脱机模式，此编程器上无法清除")));
+                         : "MR48 表明器件现不在脱机模式，无法清除")));
 }
 
 // Reads the area back and compares what the image covers.

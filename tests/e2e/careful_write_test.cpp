@@ -57,7 +57,7 @@ TEST(CarefulWrite, OutcomesOnHealthyAndFaultyModules) {
   const std::string protection_error =
       "错误: 块 7 受写保护（MR12=80 MR13=00），未写入任何字节\n"
       "提示: 块写保护只能在 SPD 集线器的脱机模式下清除（模块 HSA 引脚接地，再把 MR12、MR13 的对应位写 0）；"
-      "MR48 表明器件现不在脱机模式，此编程器上无法清除\n";
+      "MR48 表明器件现不在脱机模式，无法清除\n";
   for (const auto& c : std::vector<Case>{
            {{}, {"5", "-i", "edited5.bin", "--changed", "--verify"}, 0, "完成\n校验通过\n",
             "写入中 2 字节（1022 字节相同，跳过） ... ", Writes{"01 FE:11", "01 FF:22"}},
@@ -124,6 +124,15 @@ TEST(CarefulWrite, AnInterruptStopsBetweenFramesAndSaysHowFar) {
                                         written));
   EXPECT_TRUE(std::regex_match(r.err, expected)) << r.err;
   EXPECT_EQ(read_file(dir.file("b.bin")), sample("spd3"));
+}
+
+TEST(CarefulRead, AnInterruptedReadSavesNothing) {
+  TempDir dir;
+  const auto r = run_with_emulator({"--silent", "--interrupt-after", "1"}, {"read", "{port}", "5", "-o", "spd.bin"},
+                                   dir.path());
+  EXPECT_EQ(r.status, 130);
+  EXPECT_EQ(r.err, "错误: 已中断\n");
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 TEST(CarefulRead, AFlakyLineIsCaughtAndNothingIsSaved) {

@@ -74,6 +74,47 @@ check "short answer" 1 "" "错误: 数据不完整: 255 / 256 字节" --short 1 
 check "bad hexadecimal" 2 "" "$("$native" ReadByte COM7 3 12G4 2>&1)" -- ReadByte COM7 3 12G4
 check "missing file" 1 "" "$(wine "$exe" write COM7 3 -i missing.bin 2>&1)" -- write COM7 3 -i missing.bin
 
+# The careful write and read, each outcome as the native build gives it.
+cp "$samples/spd5.bin" "$work/fixed5.bin"
+printf '\x11\x22' | dd of="$work/fixed5.bin" bs=1 seek=510 conv=notrunc 2>/dev/null
+native_run() {  # emulator options... -- dimmwand arguments...: the native output in native.out and native.err
+  local options=()
+  while [ "$1" != -- ]; do options+=("$1"); shift; done
+  shift
+  (cd "$work" && "$emu" "${options[@]}" -- "$native" "$@" >"$work/native.out" 2>"$work/native.err")
+}
+check_as_native() {  # NAME STATUS emulator options... -- arguments (with COM7 for the port)
+  local name=$1 status=$2
+  shift 2
+  native_run "${@//COM7/\{port\}}"
+  check "$name" "$status" "$(cat "$work/native.out")" "$(cat "$work/native.err")" "$@"
+}
+check "careful write" 0 "$(printf '已备份 1024 字节: b.bin\n完成\n校验通过')" "写入中 2 字节（1022 字节相同，跳过） ... " \
+  -- write COM7 5 -i fixed5.bin --backup b.bin --changed --verify
+expect_frames "careful write" "AA 55 06 05 00 00 00 00 88|AA 55 05 05 00 00 00 00 D1|AA 55 02 05 01 FE 00 11 51|AA 55 02 05 01 FF 00 22 D7|AA 55 05 05 00 00 00 00 D1|"
+cmp -s "$work/b.bin" "$samples/spd5.bin" && passed=$((passed + 1)) || { failed=$((failed + 1)); echo "FAILED backup content"; }
+check "existing backup" 1 "" "错误: 备份文件已存在: b.bin" -- write COM7 5 -i fixed5.bin --backup b.bin
+check_as_native "a lost write caught" 1 --lose-writes 1FF -- write COM7 5 -i fixed5.bin --changed --verify
+check_as_native "a protected block refused" 1 --protect-blocks 7 -- write COM7 5 -i fixed5.bin --changed --verify
+check_as_native "a flaky read caught" 1 --flaky 2 -- read COM7 5 --verify
+check_as_native "WriteByte --verify" 1 --protect-range 10 -- WriteByte COM7 4 0010 AB --verify
+
+# Ctrl-C in the middle of a block write: wine turns SIGINT into the console's Ctrl-C event.
+start_emulator
+(cd "$work" && exec wine "$exe" write COM7 3 -i "$(winepath -w "$samples/spd3.bin")" >"$work/out" 2>"$work/err") &
+wine_pid=$!
+for _ in $(seq 200); do [ "$(grep -c WriteByte "$work/frames.log")" -ge 20 ] && break; sleep 0.02; done
+kill -INT "$wine_pid"
+wait "$wine_pid"
+got=$?
+stop_emulator
+sent=$(grep -c WriteByte "$work/frames.log")
+if [ "$got" = 130 ] && [ "$(cat "$work/err")" = "写入中 256 字节 ... 错误: 已中断: 已写入 $sent / 256 字节" ] && [ "$sent" -lt 256 ]; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1)); printf 'FAILED interrupt: status %s, %s frames, err:\n%s\n' "$got" "$sent" "$(cat "$work/err")"
+fi
+
 # dimmwand-spd.exe on the shipped samples, a wide path among them.
 spd_exe="$(dirname "$exe")/dimmwand-spd.exe"
 cp "$samples/spd5.bin" "$work/内存.bin"
