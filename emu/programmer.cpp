@@ -74,7 +74,7 @@ bool Programmer::write_protected(std::uint8_t code, std::uint8_t device, std::ui
     // The hub's MR12 and MR13, one bit per 64-byte block, as they stand in the REG area now.
     const unsigned block = address / 64u;
     if (block >= 16 || areas_.reg5.size() < 14) return false;
-    return (areas_.reg5[12 + block / 8] >> (block % 8) & 1u) != 0;
+    return (static_cast<unsigned>(areas_.reg5[12 + block / 8]) >> (block % 8) & 1u) != 0;
   }
   for (const auto& [first, last] : faults_.protected_ranges) {
     if (address >= first && address <= last) return true;

@@ -55,6 +55,7 @@ Result<> run_check(const std::string& file, std::optional<DeviceType> device) {
     fmt::print("{}\n", checksum_line(c));
     if (!c.ok()) ++wrong;
   }
+  for (const auto& s : skipped_blocks(*image, *g)) fmt::print("{}: {}\n", s.name, s.reason);
   if (wrong > 0) return std::unexpected(DeviceError::other(fmt::format("{} 个校验和不正确", wrong)));
   return {};
 }

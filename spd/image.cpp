@@ -90,8 +90,15 @@ Result<DeviceType> identify(Image image, std::optional<DeviceType> given) {
       image.size() == kRegSize ? "；128 字节的是 DDR5 REG 区映像，它不带校验和" : "")));
 }
 
+// XMP 3.0 (DDR5): a 64-byte header at 0x280 (signature 0C 4A, version 0x30, byte 3 the enable
+// bits of profiles 1-3, bit n-1 for profile n), then five 64-byte profiles from 0x2C0; 4 and 5
+// are the user profiles, which have no enable bit. EXPO: a 128-byte block at 0x340 that starts
+// with "EXPO" and takes the place of XMP profiles 3 and 4. Every block ends with its CRC-16,
+// low byte first. Sources: the layouts of the public DDR5 SPD editors (edlf/DDR5SPDEditor,
+// 1a2m3/SPD-Reader-Writer) and real modules' dumps; Intel's and AMD's documents are not public.
 bool has_xmp3(Image image) {
-  return image.size() >= kXmp3Header + kXmp3Size && image[kXmp3Header] == 0x0C && image[kXmp3Header + 1] == 0x4A;
+  return image.size() >= kXmp3Header + kXmp3Size && image[kXmp3Header] == 0x0C && image[kXmp3Header + 1] == 0x4A &&
+         (image[kXmp3Header + 2] & 0xF0) == 0x30;
 }
 
 bool has_expo(Image image) {
@@ -99,36 +106,64 @@ bool has_expo(Image image) {
          image[kExpo + 3] == 'O';
 }
 
-std::vector<Checksum> checksums(Image image, DeviceType g) {
-  std::vector<Checksum> out;
+namespace {
+
+struct Survey {
+  std::vector<Checksum> checked;
+  std::vector<SkippedBlock> skipped;
+};
+
+Survey survey(Image image, DeviceType g) {
+  Survey out;
   switch (g) {
     case DeviceType::DDR3:
       // Byte 0 bit 7 set: the CRC covers bytes 0-116 only.
-      out.push_back(block(image, "基本区 CRC", 0, (image[0] & 0x80) != 0 ? 116 : 125, 126));
+      out.checked.push_back(block(image, "基本区 CRC", 0, (image[0] & 0x80) != 0 ? 116 : 125, 126));
       break;
     case DeviceType::DDR4:
-      out.push_back(block(image, "基本区 CRC", 0, 125, 126));
-      out.push_back(block(image, "模块区 CRC", 128, 253, 254));
+      out.checked.push_back(block(image, "基本区 CRC", 0, 125, 126));
+      out.checked.push_back(block(image, "模块区 CRC", 128, 253, 254));
       break;
     case DeviceType::DDR5: {
-      out.push_back(block(image, "基本区 CRC", 0, 509, 510));
+      out.checked.push_back(block(image, "基本区 CRC", 0, 509, 510));
       const bool expo = has_expo(image);
       if (has_xmp3(image)) {
-        out.push_back(block(image, "XMP 3.0 头 CRC", kXmp3Header, kXmp3Header + kXmp3Size - 3, kXmp3Header + kXmp3Size - 2));
+        out.checked.push_back(
+            block(image, "XMP 3.0 头 CRC", kXmp3Header, kXmp3Header + kXmp3Size - 3, kXmp3Header + kXmp3Size - 2));
         const std::uint8_t enabled = image[kXmp3Header + 3];
         for (std::size_t n = 1; n <= 5; ++n) {
           const std::size_t at = kXmp3Profile + kXmp3Size * (n - 1);
-          if (expo && (n == 3 || n == 4)) continue;  // EXPO occupies these two blocks
-          const bool present = n <= 3 ? (enabled >> (n - 1) & 1) != 0 : !blank(image.subspan(at, kXmp3Size));
-          if (present) out.push_back(block(image, fmt::format("XMP 配置 {} CRC", n), at, at + kXmp3Size - 3, at + kXmp3Size - 2));
+          const std::string name = fmt::format("XMP 配置 {}", n);
+          if (expo && (n == 3 || n == 4)) {
+            out.skipped.push_back({name, "此处为 EXPO 数据"});
+            continue;
+          }
+          auto c = block(image, name + " CRC", at, at + kXmp3Size - 3, at + kXmp3Size - 2);
+          if (n <= 3) {
+            if ((enabled >> (n - 1) & 1) != 0) out.checked.push_back(std::move(c));
+            else out.skipped.push_back({name, "未启用"});
+          } else if (blank(image.subspan(at, kXmp3Size))) {
+            out.skipped.push_back({name, "未启用（空白）"});
+          } else if (c.ok()) {
+            out.checked.push_back(std::move(c));
+          } else {
+            // A user profile has no enable bit: only its own checksum tells it from vendor data.
+            out.skipped.push_back({name, "未识别（不是校验和成立的 XMP 用户配置，可能是厂商数据），不检查、不修正"});
+          }
         }
       }
-      if (expo) out.push_back(block(image, "EXPO CRC", kExpo, kExpo + kExpoSize - 3, kExpo + kExpoSize - 2));
+      if (expo) out.checked.push_back(block(image, "EXPO CRC", kExpo, kExpo + kExpoSize - 3, kExpo + kExpoSize - 2));
       break;
     }
   }
   return out;
 }
+
+}  // namespace
+
+std::vector<Checksum> checksums(Image image, DeviceType g) { return survey(image, g).checked; }
+
+std::vector<SkippedBlock> skipped_blocks(Image image, DeviceType g) { return survey(image, g).skipped; }
 
 std::vector<Checksum> fix_checksums(std::vector<std::uint8_t>& image, DeviceType g) {
   std::vector<Checksum> changed;

@@ -33,8 +33,20 @@ struct Checksum {
   bool ok() const { return stored == computed; }
 };
 
-// Every checksum the image carries: the JEDEC ones always, XMP 3.0 and EXPO where present.
+// A checksum block that the image does not positively identify, and why; it is neither checked
+// nor fixed.
+struct SkippedBlock {
+  std::string name;    // "XMP 配置 5"
+  std::string reason;  // "未启用"
+};
+
+// Every checksum block the image positively identifies: the JEDEC ones always; on DDR5 the
+// XMP 3.0 header by its signature and version, profiles 1-3 by the header's enable bits, the
+// user profiles 4 and 5 by a checksum that holds, and EXPO by its signature.
 std::vector<Checksum> checksums(Image image, DeviceType g);
+
+// The extension blocks of a DDR5 image that are not identified, in block order.
+std::vector<SkippedBlock> skipped_blocks(Image image, DeviceType g);
 
 // Stores the computed value of every checksum; returns those that changed.
 std::vector<Checksum> fix_checksums(std::vector<std::uint8_t>& image, DeviceType g);

@@ -87,14 +87,52 @@ void add_maker_lines(InfoLines& lines, Image s, const MakerFields& f) {
                             });
 }
 
-// The XMP block of DDR3 (1.x) and DDR4 (2.0), which carries no checksum: magic 0C 4A, the
-// enabled profiles, the version.
-std::string classic_xmp(Image s, std::size_t at) {
+// The volts of an XMP 1.x (DDR3), XMP 3.0 or EXPO (DDR5) voltage byte: bits 6-5 whole volts,
+// bits 4-0 twentieths.
+double xmp_volts(std::uint8_t b) { return ((b >> 5) & 0x03) + (b & 0x1F) * 0.05; }
+
+// "DDR4-3600 CL18-22-22 1.35 V" from a profile's times in ps.
+std::string profile_line(DeviceType g, unsigned tck, unsigned taa, unsigned trcd, unsigned trp, double volts) {
+  if (tck == 0) return "时钟周期为 0，无法解读";
+  unsigned cl = clocks(taa, tck, g);
+  if (g == DeviceType::DDR5) cl += cl % 2;
+  return fmt::format("DDR{}-{} CL{}-{}-{} {:.2f} V", generation(g), data_rate(tck), cl, clocks(trcd, tck, g),
+                     clocks(trp, tck, g), volts);
+}
+
+// The XMP block of DDR3 (XMP 1.x, at 176) and DDR4 (XMP 2.0, at 384), which carries no checksum:
+// signature 0C 4A, the enable bits of profiles 1 and 2 (bits 0 and 1), the version, then per
+// profile its times. Layouts: Intel's XMP 1.1 structure as public decoders give it (DDR3: a
+// medium timebase per profile from bytes 180-183, profiles of 35 bytes from 185); the DDR4 XMP
+// 2.0 field table of public SPD notes (profiles at 393 and 440, 125 ps units with signed ps
+// corrections).
+std::string classic_xmp(Image s, DeviceType g) {
+  const std::size_t at = g == DeviceType::DDR3 ? 176 : 384;
   if (s[at] != 0x0C || s[at + 1] != 0x4A) return "无";
   const std::uint8_t enabled = s[at + 2];
-  const std::uint8_t version = s[at + 3];
-  return fmt::format("XMP {}.{}，配置{}{}", version >> 4, version & 0x0F, (enabled & 1) != 0 ? " 1" : "",
-                     (enabled & 2) != 0 ? " 2" : "");
+  std::string out = fmt::format("XMP {}.{}", s[at + 3] >> 4, s[at + 3] & 0x0F);
+  for (unsigned n = 1; n <= 2; ++n) {
+    if ((enabled >> (n - 1) & 1) == 0) continue;
+    std::string line;
+    if (g == DeviceType::DDR3) {
+      const std::size_t p = 185 + 35 * (n - 1);
+      const unsigned dividend = s[180 + 2 * (n - 1)];
+      const unsigned divisor = s[181 + 2 * (n - 1)];
+      if (divisor == 0) {
+        line = "时间基准为 0，无法解读";
+      } else {
+        const auto ps = [&](std::uint8_t units) { return units * 1000u * dividend / divisor; };
+        line = profile_line(g, ps(s[p + 1]), ps(s[p + 2]), ps(s[p + 7]), ps(s[p + 6]), xmp_volts(s[p]));
+      }
+    } else {
+      const std::size_t p = 393 + 47 * (n - 1);
+      const auto ps = [&](std::size_t coarse, std::size_t correction) { return with_fine(s[p + coarse] * 125u, s[p + correction]); };
+      const double volts = (s[p] >> 7) + (s[p] & 0x7F) / 100.0;
+      line = profile_line(g, ps(3, 38), ps(8, 37), ps(9, 36), ps(10, 35), volts);
+    }
+    out += fmt::format("；配置 {}: {}", n, line);
+  }
+  return out;
 }
 
 InfoLines ddr3(Image s) {
@@ -122,7 +160,7 @@ InfoLines ddr3(Image s) {
       {"时序", timings(tck, taa, trcd, trp, tras, DeviceType::DDR3)},
   };
   add_maker_lines(lines, s, {117, 148, 128, 18, 122, 120});
-  lines.push_back({"XMP", classic_xmp(s, 176)});
+  lines.push_back({"XMP", classic_xmp(s, DeviceType::DDR3)});
   return lines;
 }
 
@@ -152,21 +190,14 @@ InfoLines ddr4(Image s) {
       {"时序", timings(tck, taa, trcd, trp, tras, DeviceType::DDR4)},
   };
   add_maker_lines(lines, s, {320, 350, 329, 20, 325, 323});
-  lines.push_back({"XMP", classic_xmp(s, 384)});
+  lines.push_back({"XMP", classic_xmp(s, DeviceType::DDR4)});
   return lines;
 }
 
-std::string ddr5_voltage(std::uint8_t b) { return fmt::format("{:.2f} V", (b >> 5) + (b & 0x1F) * 0.05); }
-
 // An XMP 3.0 or EXPO profile: where its VDD, tCK and tAA (followed by tRCD and tRP) stand.
 std::string ddr5_profile(Image s, std::size_t vdd_at, std::size_t tck_at, std::size_t taa_at) {
-  const unsigned tck = u16(s, tck_at);
-  const unsigned taa = u16(s, taa_at);
-  if (tck == 0) return "时钟周期为 0，无法解读";
-  unsigned cl = clocks(taa, tck, DeviceType::DDR5);
-  cl += cl % 2;
-  return fmt::format("DDR5-{} CL{}-{}-{} {}", data_rate(tck), cl, clocks(u16(s, taa_at + 2), tck, DeviceType::DDR5),
-                     clocks(u16(s, taa_at + 4), tck, DeviceType::DDR5), ddr5_voltage(s[vdd_at]));
+  return profile_line(DeviceType::DDR5, u16(s, tck_at), u16(s, taa_at), u16(s, taa_at + 2), u16(s, taa_at + 4),
+                      xmp_volts(s[vdd_at]));
 }
 
 InfoLines ddr5(Image s) {
@@ -197,7 +228,7 @@ InfoLines ddr5(Image s) {
     for (std::size_t n = 1; n <= 3; ++n) {
       if ((s[kXmp3Header + 3] >> (n - 1) & 1) == 0) continue;
       const std::size_t at = kXmp3Profile + 0x40 * (n - 1);
-      xmp += fmt::format("；配置 {} \"{}\": {}", n, text_field(s, kXmp3Header + 0x0E + 0x10 * (n - 1), 15),
+      xmp += fmt::format("；配置 {} \"{}\": {}", n, text_field(s, kXmp3Header + 0x0E + 0x10 * (n - 1), 16),
                          ddr5_profile(s, at + 1, at + 5, at + 13));
     }
   }
@@ -225,9 +256,10 @@ unsigned clocks(unsigned time_ps, unsigned cycle_ps, DeviceType g) {
 }
 
 unsigned data_rate(unsigned cycle_ps) {
-  static constexpr std::array<unsigned, 24> kGrades{800,  1066, 1333, 1600, 1866, 2133, 2400, 2666,
-                                                    2933, 3200, 3600, 4000, 4400, 4800, 5200, 5600,
-                                                    6000, 6400, 6800, 7200, 7600, 8000, 8400, 8800};
+  // JEDEC's grades and the usual grades of XMP and EXPO profiles.
+  static constexpr std::array<unsigned, 32> kGrades{800,  1066, 1333, 1600, 1866, 2133, 2400, 2666, 2933, 3000, 3200,
+                                                    3333, 3466, 3600, 3733, 3866, 4000, 4133, 4266, 4400, 4600, 4800,
+                                                    5200, 5600, 6000, 6400, 6800, 7200, 7600, 8000, 8400, 8800};
   const double rate = 2e6 / cycle_ps;
   for (const unsigned g : kGrades) {
     if (std::abs(rate - g) <= g * 0.01) return g;

@@ -2,7 +2,8 @@
 
 #include <fmt/format.h>
 
-#include <array>
+#include <algorithm>
+#include <bit>
 #include <string_view>
 
 namespace dimmwand::spd {
@@ -14,48 +15,33 @@ struct Maker {
   std::string_view name;
 };
 
-// The makers of DRAM and of memory modules met most often.
-constexpr std::array<Maker, 28> kMakers{{
-    {1, 0x01, "AMD"},
-    {1, 0x09, "Intel"},
-    {1, 0x18, "Kioxia (Toshiba)"},
-    {1, 0x2C, "Micron"},
-    {1, 0x2D, "SK hynix"},
-    {1, 0x4E, "Samsung"},
-    {1, 0x5A, "Winbond"},
-    {2, 0x14, "Smart Modular"},
-    {2, 0x18, "Kingston"},
-    {2, 0x3A, "PNY"},
-    {2, 0x40, "Viking"},
-    {2, 0x4F, "Transcend"},
-    {2, 0x7A, "Apacer"},
-    {3, 0x1E, "Corsair"},
-    {3, 0x7E, "Elpida"},
-    {4, 0x0B, "Nanya"},
-    {4, 0x13, "GeIL"},
-    {4, 0x14, "Mushkin"},
-    {4, 0x25, "Kingmax"},
-    {5, 0x43, "Ramaxel"},
-    {5, 0x4B, "ADATA"},
-    {5, 0x4D, "G.Skill"},
-    {5, 0x6F, "Team Group"},
-    {6, 0x02, "Patriot"},
-    {6, 0x1B, "Crucial"},
-    {6, 0x46, "MSI"},
-    {7, 0x53, "Silicon Power"},
-    {7, 0x51, "Kinglife"},
-}};
+// Every bank of the list, in bank and code order.
+constexpr Maker kMakers[] = {
+#define X(bank, code, name) {bank, code, name},
+#include "spd/jep106.inc"
+#undef X
+};
+
+constexpr bool odd_parity(std::uint8_t b) { return std::popcount(b) % 2 == 1; }
 
 }  // namespace
+
+std::optional<std::string_view> maker_name(unsigned bank, std::uint8_t code) {
+  const auto at = std::lower_bound(std::begin(kMakers), std::end(kMakers), std::pair(bank, code), [](const Maker& m, auto key) {
+    return std::pair(m.bank, m.code) < key;
+  });
+  if (at == std::end(kMakers) || at->bank != bank || at->code != code) return std::nullopt;
+  return at->name;
+}
 
 std::string manufacturer(std::uint8_t continuation, std::uint8_t code) {
   if ((continuation == 0 && code == 0) || (continuation == 0xFF && code == 0xFF)) return "未记录";
   const unsigned bank = (continuation & 0x7Fu) + 1;
-  const auto id = static_cast<std::uint8_t>(code & 0x7F);
-  for (const auto& m : kMakers) {
-    if (m.bank == bank && m.code == id) return fmt::format("{} (bank {}, 0x{:02X})", m.name, bank, code);
+  if (!odd_parity(continuation) || !odd_parity(code)) {
+    return fmt::format("无效 (bank {}, 0x{:02X}：校验位错误)", bank, code);
   }
-  return fmt::format("未知 (bank {}, 0x{:02X})", bank, code);
+  const auto name = maker_name(bank, static_cast<std::uint8_t>(code & 0x7F));
+  return fmt::format("{} (bank {}, 0x{:02X})", name ? *name : "未知", bank, code);
 }
 
 }  // namespace dimmwand::spd

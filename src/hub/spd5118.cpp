@@ -15,14 +15,15 @@ std::uint16_t protected_blocks(std::span<const std::uint8_t> registers) {
 }
 
 std::string block_list(std::uint16_t blocks) {
+  const unsigned bits = blocks;
   std::string out;
   for (unsigned b = 0; b < kBlockCount;) {
-    if ((blocks >> b & 1u) == 0) {
+    if ((bits >> b & 1u) == 0) {
       ++b;
       continue;
     }
     unsigned last = b;
-    while (last + 1 < kBlockCount && (blocks >> (last + 1) & 1u) != 0) ++last;
+    while (last + 1 < kBlockCount && (bits >> (last + 1) & 1u) != 0) ++last;
     if (!out.empty()) out += ", ";
     out += last == b ? fmt::format("{}", b) : fmt::format("{}-{}", b, last);
     b = last + 1;

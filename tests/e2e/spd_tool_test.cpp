@@ -28,7 +28,7 @@ TEST(SpdTool, TheEmulatorsImagesPassCheckAsReadFromIt) {
     const char* file;
     std::size_t lines;
   };
-  for (const auto& c : std::vector<Case>{{{"3"}, "d3.bin", 2}, {{"4"}, "d4.bin", 3}, {{"5"}, "d5.bin", 4}}) {
+  for (const auto& c : std::vector<Case>{{{"3"}, "d3.bin", 2}, {{"4"}, "d4.bin", 3}, {{"5"}, "d5.bin", 8}}) {
     std::vector<std::string> args{"read", "{port}"};
     args.insert(args.end(), c.read.begin(), c.read.end());
     args.insert(args.end(), {"-o", dir.file(c.file)});
@@ -94,8 +94,8 @@ TEST(SpdTool, InfoOfTheDdr5Sample) {
             "容量: 16 GB (2 rank，x16 颗粒 16 Gb，2 × 32 位)\n"
             "速率: DDR5-4800 (tCK 0.416 ns)\n"
             "时序: CL40-39-39-77 (tAA 16.000 ns, tRCD 16.000 ns, tRP 16.000 ns, tRAS 32.000 ns)\n"
-            "模块制造商: SK hynix (bank 1, 0xAD)\n"
-            "颗粒制造商: SK hynix (bank 1, 0xAD)\n"
+            "模块制造商: SK Hynix (former Hyundai Electronics) (bank 1, 0xAD)\n"
+            "颗粒制造商: SK Hynix (former Hyundai Electronics) (bank 1, 0xAD)\n"
             "型号: DW5U4800-16G\n"
             "序列号: CAFE0005\n"
             "生产日期: 2024 年第 30 周\n"
