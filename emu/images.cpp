@@ -88,11 +88,14 @@ Image ddr5() {
 
 Image reg5() {
   Image r(128, 0);
-  // SPD5 hub: device type 5118, revision 1.0, two-byte addressing, no write protection.
+  // SPD5 hub: device type 5118, MR2 0x10, vendor bank 7 0x32, thermal sensor, no write protection.
   put(r, 0, {0x51, 0x18, 0x10, 0x86, 0x32, 0x03, 0x32, 0x00, 0x00, 0x00});
-  put(r, 11, {0x00});  // legacy page 0
+  put(r, 11, {0x00});  // one-byte addressing, page 0
   put(r, 18, {0x00, 0x00, 0x00, 0x00});
-  put(r, 26, {0x00, 0x00, 0x00, 0x70, 0x03, 0x00, 0x00, 0x00});
+  put(r, 26, {0x00});  // thermal sensor enabled
+  // Limits: high 85 °C, low 0 °C, critical high 95 °C, critical low 0 °C (0.25 °C from bit 2).
+  put(r, 28, {0x50, 0x05, 0x00, 0x00, 0xF0, 0x05, 0x00, 0x00});
+  put(r, 49, {0x70, 0x01});  // 23.00 °C now
   return r;
 }
 

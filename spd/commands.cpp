@@ -9,6 +9,7 @@
 #include "spd/fields.hpp"
 #include "spd/image.hpp"
 #include "spd/info.hpp"
+#include "spd/registers.hpp"
 #include "text/utf8.hpp"
 
 namespace dimmwand::spd {
@@ -25,6 +26,23 @@ Result<std::vector<std::uint8_t>> load(const std::string& path) {
   }
   return std::move(*data);
 }
+
+// A REG-area image: so said with -t reg (then it must be one), or a 128-byte file of which
+// nothing else was said.
+Result<bool> is_register_image(const ImageArgs& args, std::size_t size) {
+  if (args.mode == DataMode::Reg) {
+    if (args.device && args.device != DeviceType::DDR5) {
+      return std::unexpected(DeviceError::other(fmt::format("-t 仅适用于 D5（当前 D{}）", generation(*args.device))));
+    }
+    if (size != kRegisterImageSize) {
+      return std::unexpected(DeviceError::other(fmt::format("REG 区映像为 {} 字节，文件有 {} 字节", kRegisterImageSize, size)));
+    }
+    return true;
+  }
+  return !args.mode && !args.device && size == kRegisterImageSize;
+}
+
+constexpr std::string_view kRegisterIdentity = "DDR5 REG 区（SPD 集线器寄存器），128 字节";
 
 std::string describe_identity(DeviceType g, std::size_t size, bool given) {
   return fmt::format("DDR{} SPD，{} 字节（{}）", generation(g), size, given ? "按命令行给出的类型" : "由大小与内存类型字节判断");
@@ -44,31 +62,40 @@ std::string bytes_text(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-Result<> run_check(const std::string& file, std::optional<DeviceType> device) {
-  auto image = load(file);
+Result<> run_check(const ImageArgs& args) {
+  auto image = load(args.file);
   if (!image) return std::unexpected(std::move(image.error()));
-  const auto g = identify(*image, device);
+  const auto reg = is_register_image(args, image->size());
+  if (!reg) return std::unexpected(reg.error());
+  if (*reg) {
+    fmt::print("{}\nREG 区不带校验和，无需检查\n", kRegisterIdentity);
+    return {};
+  }
+  const auto g = identify(*image, args.device);
   if (!g) return std::unexpected(g.error());
-  fmt::print("{}\n", describe_identity(*g, image->size(), device.has_value()));
+  fmt::print("{}\n", describe_identity(*g, image->size(), args.device.has_value()));
   std::size_t wrong = 0;
   for (const auto& c : checksums(*image, *g)) {
     fmt::print("{}\n", checksum_line(c));
     if (!c.ok()) ++wrong;
   }
-  for (const auto& s : skipped_blocks(*image, *g)) fmt::print("{}: {}\n", s.name, s.reason);
+  for (const auto& b : skipped_blocks(*image, *g)) fmt::print("{}: {}\n", b.name, b.reason);
   if (wrong > 0) return std::unexpected(DeviceError::other(fmt::format("{} 个校验和不正确", wrong)));
   return {};
 }
 
-Result<> run_fix(const std::string& file, std::optional<DeviceType> device, const std::string& out) {
-  auto image = load(file);
+Result<> run_fix(const ImageArgs& args, const std::string& out) {
+  auto image = load(args.file);
   if (!image) return std::unexpected(std::move(image.error()));
-  const auto g = identify(*image, device);
+  const auto reg = is_register_image(args, image->size());
+  if (!reg) return std::unexpected(reg.error());
+  if (*reg) return std::unexpected(DeviceError::other("REG 区映像不带校验和，没有可修正的内容；未写入文件"));
+  const auto g = identify(*image, args.device);
   if (!g) return std::unexpected(g.error());
   // Paths are UTF-8 on every system (on Windows the entry made them so).
   const auto path = [](const std::string& p) { return std::filesystem::path(std::u8string(p.begin(), p.end())); };
   std::error_code ignored;
-  if (std::filesystem::equivalent(path(file), path(out), ignored)) {
+  if (std::filesystem::equivalent(path(args.file), path(out), ignored)) {
     return std::unexpected(DeviceError::other("输出文件不能是输入文件：fix 从不改写原映像"));
   }
   const auto changed = fix_checksums(*image, *g);
@@ -81,12 +108,20 @@ Result<> run_fix(const std::string& file, std::optional<DeviceType> device, cons
   return {};
 }
 
-Result<> run_info(const std::string& file, std::optional<DeviceType> device) {
-  auto image = load(file);
+Result<> run_info(const ImageArgs& args) {
+  auto image = load(args.file);
   if (!image) return std::unexpected(std::move(image.error()));
-  const auto g = identify(*image, device);
-  if (!g) return std::unexpected(g.error());
-  for (const auto& [label, value] : describe(*image, *g)) fmt::print("{}: {}\n", label, value);
+  const auto reg = is_register_image(args, image->size());
+  if (!reg) return std::unexpected(reg.error());
+  InfoLines lines;
+  if (*reg) {
+    lines = describe_registers(*image);
+  } else {
+    const auto g = identify(*image, args.device);
+    if (!g) return std::unexpected(g.error());
+    lines = describe(*image, *g);
+  }
+  for (const auto& [label, value] : lines) fmt::print("{}: {}\n", label, value);
   return {};
 }
 

@@ -10,9 +10,16 @@
 
 namespace dimmwand::spd {
 
-Result<> run_check(const std::string& file, std::optional<DeviceType> device);
-Result<> run_fix(const std::string& file, std::optional<DeviceType> device, const std::string& out);
-Result<> run_info(const std::string& file, std::optional<DeviceType> device);
+// An image named on the command line, with what the user said of it.
+struct ImageArgs {
+  std::string file;
+  std::optional<DeviceType> device;  // the generation of an SPD image
+  std::optional<DataMode> mode;      // -t: an SPD image or the DDR5 REG area; absent: judged by size
+};
+
+Result<> run_check(const ImageArgs& image);
+Result<> run_fix(const ImageArgs& image, const std::string& out);
+Result<> run_info(const ImageArgs& image);
 Result<bool> run_diff(const std::string& a, const std::string& b);  // true: they differ
 
 }  // namespace dimmwand::spd

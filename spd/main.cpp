@@ -26,6 +26,7 @@ std::unique_ptr<CLI::App> description() {
       "  dimmwand-spd check spd4.bin              //检查校验和\n"
       "  dimmwand-spd fix spd4.bin -o fixed.bin   //重算校验和并另存\n"
       "  dimmwand-spd info spd5.bin               //解读映像\n"
+      "  dimmwand-spd info reg5.bin               //解读 DDR5 REG 区（集线器寄存器）\n"
       "  dimmwand-spd diff old.bin new.bin        //比较两个映像");
   app->require_subcommand(1);
   const auto file = [](CLI::App* sub, const char* id, const char* value_name, const char* help) {
@@ -37,16 +38,25 @@ std::unique_ptr<CLI::App> description() {
         ->type_name("DEVICE")
         ->check(cli::one_of(kDeviceValues, "DEVICE", false));
   };
+  const auto mode = [](CLI::App* sub) {
+    sub->add_option("-t")
+        ->description("映像种类（缺省: 128 字节为 REG 区，其余为 SPD）")
+        ->type_name("MODE")
+        ->check(cli::one_of(kModeValues, "MODE", true));
+  };
   CLI::App* check = app->add_subcommand("check", "检查 JEDEC、XMP 3.0 与 EXPO 校验和");
-  file(check, "file", "FILE", "SPD 映像文件");
+  file(check, "file", "FILE", "SPD 或 REG 区映像文件");
   device(check);
+  mode(check);
   CLI::App* fix = app->add_subcommand("fix", "重算所有校验和，另存为新文件");
   file(fix, "file", "FILE", "SPD 映像文件");
   device(fix);
+  mode(fix);
   fix->add_option("-o")->description("输出文件")->type_name("OUT")->required()->check(cli::path_value("-o <OUT>"));
-  CLI::App* info = app->add_subcommand("info", "解读映像：类型、容量、速率、时序、制造商等");
-  file(info, "file", "FILE", "SPD 映像文件");
+  CLI::App* info = app->add_subcommand("info", "解读映像：类型、容量、速率、时序、制造商等；REG 区: 集线器寄存器");
+  file(info, "file", "FILE", "SPD 或 REG 区映像文件");
   device(info);
+  mode(info);
   CLI::App* diff = app->add_subcommand("diff", "比较两个映像，按字段列出不同的字节");
   file(diff, "a", "A", "原映像");
   file(diff, "b", "B", "新映像");
@@ -61,15 +71,22 @@ std::optional<DeviceType> device_of(const CLI::App& sub) {
   return static_cast<DeviceType>(3 + *cli::match_value(kDeviceValues, o->as<std::string>(), false));
 }
 
+std::optional<DataMode> mode_of(const CLI::App& sub) {
+  const CLI::Option* o = sub.get_option_no_throw("-t");
+  if (o == nullptr || o->count() == 0) return std::nullopt;
+  return cli::match_value(kModeValues, o->as<std::string>(), true) == 1 ? DataMode::Reg : DataMode::Spd;
+}
+
 // Runs the chosen subcommand; the exit status, with 1 also for images that differ.
 int run(const CLI::App& sub) {
   const auto text = [&](const char* id) { return sub.get_option(id)->as<std::string>(); };
   const std::string& name = sub.get_name();
+  const auto image = [&] { return spd::ImageArgs{text("file"), device_of(sub), mode_of(sub)}; };
   Result<> outcome;
   bool differ = false;
-  if (name == "check") outcome = spd::run_check(text("file"), device_of(sub));
-  if (name == "fix") outcome = spd::run_fix(text("file"), device_of(sub), text("-o"));
-  if (name == "info") outcome = spd::run_info(text("file"), device_of(sub));
+  if (name == "check") outcome = spd::run_check(image());
+  if (name == "fix") outcome = spd::run_fix(image(), text("-o"));
+  if (name == "info") outcome = spd::run_info(image());
   if (name == "diff") {
     auto d = spd::run_diff(text("a"), text("b"));
     if (d) differ = *d;

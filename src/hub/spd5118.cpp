@@ -31,4 +31,10 @@ std::string block_list(std::uint16_t blocks) {
   return out;
 }
 
+double temperature(std::uint8_t low, std::uint8_t high) {
+  int count = (high << 8 | low) >> 2 & 0x7FF;
+  if ((count & 0x400) != 0) count -= 0x800;
+  return count * 0.25;
+}
+
 }  // namespace dimmwand::hub

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
-#include <regex>
 
 #include "emulator.hpp"
 #include "process.hpp"
@@ -119,10 +118,12 @@ TEST(CarefulWrite, AnInterruptStopsBetweenFramesAndSaysHowFar) {
   const std::size_t written = writes_in(r.log).size();
   EXPECT_GE(written, 40u);
   EXPECT_LT(written, 256u);
-  const std::regex expected(fmt::format("写入中 256 字节 \\.\\.\\. 错误: 已中断: 已写入 {} / 256 字节\n"
-                                        "写入前的内容已备份在 b\\.bin，写回: dimmwand write /dev/pts/[0-9]+ 3 -i b\\.bin --verify\n",
-                                        written));
-  EXPECT_TRUE(std::regex_match(r.err, expected)) << r.err;
+  // The port is the emulator's pseudo-terminal, whose number the test does not know.
+  EXPECT_TRUE(r.err.starts_with(fmt::format("写入中 256 字节 ... 错误: 已中断: 已写入 {} / 256 字节\n"
+                                            "写入前的内容已备份在 b.bin，写回: dimmwand write /dev/pts/",
+                                            written)))
+      << r.err;
+  EXPECT_TRUE(r.err.ends_with(" 3 -i b.bin --verify\n")) << r.err;
   EXPECT_EQ(read_file(dir.file("b.bin")), sample("spd3"));
 }
 

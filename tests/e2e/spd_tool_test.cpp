@@ -138,7 +138,7 @@ TEST(SpdTool, BadInputIsAClearErrorNeverACrash) {
   for (const auto& c : std::vector<Case>{
            {{"check", dir.file("short.bin")}, 1, "错误: 映像不完整: DDR5 SPD 为 1024 字节，文件只有 700 字节\n"},
            {{"info", dir.file("empty.bin")}, 1, "错误: 文件为空\n"},
-           {{"check", sample("reg5")}, 1,
+           {{"check", sample("reg5"), "-t", "spd"}, 1,
             "错误: 文件大小 128 字节不符合任何 SPD（DDR3 256、DDR4 512、DDR5 1024 字节）；128 字节的是 DDR5 REG 区映像，它不带校验和\n"},
            {{"info", "/dev/zero"}, 1, "错误: /dev/zero 大于 64 KiB，不是 SPD 映像\n"},
            {{"check", dir.path()}, 1, "错误: 读取 " + dir.path() + " 失败: Is a directory\n"},
@@ -159,6 +159,46 @@ TEST(SpdTool, BadInputIsAClearErrorNeverACrash) {
     EXPECT_EQ(r.status, 0);
     EXPECT_FALSE(r.out.empty());
   }
+}
+
+}  // namespace
+}  // namespace dimmwand
+
+namespace dimmwand {
+namespace {
+
+TEST(SpdTool, TheHubRegistersAsReadFromTheEmulator) {
+  TempDir dir;
+  ASSERT_EQ(testing::run_with_emulator({"--protect-blocks", "0-7,12"}, {"read", "{port}", "5", "-t", "reg", "-o", dir.file("reg5.bin")})
+                .status,
+            0);
+  const auto info = spd({"info", dir.file("reg5.bin")});
+  EXPECT_EQ(info.status, 0) << info.err;
+  for (const auto* line : {"器件类型: SPD5118 集线器 (MR0-MR1 = 51 18)\n", "写保护的块: 0-7, 12\n", "未保护的块: 8-11, 13-15\n",
+                           "写保护寄存器: MR12 = 0xFF，MR13 = 0x10", "解除写保护: 不可以", "当前温度: 23.00 °C\n",
+                           "厂商: Montage Technology Group (bank 7, 0x32)\n"}) {
+    EXPECT_NE(info.out.find(line), std::string::npos) << line << "\n" << info.out;
+  }
+  EXPECT_EQ(spd({"info", sample("reg5"), "-t", "REG"}).out, spd({"info", sample("reg5")}).out);
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+    std::string err;
+  };
+  write_file(dir.file("spd4.bin"), read_file(sample("spd4")));
+  for (const auto& c : std::vector<Case>{
+           {{"check", dir.file("reg5.bin")}, 0, "DDR5 REG 区（SPD 集线器寄存器），128 字节\nREG 区不带校验和，无需检查\n", ""},
+           {{"fix", dir.file("reg5.bin"), "-o", dir.file("x.bin")}, 1, "", "错误: REG 区映像不带校验和，没有可修正的内容；未写入文件\n"},
+           {{"info", dir.file("spd4.bin"), "-t", "reg"}, 1, "", "错误: REG 区映像为 128 字节，文件有 512 字节\n"},
+           {{"info", dir.file("reg5.bin"), "4", "-t", "reg"}, 1, "", "错误: -t 仅适用于 D5（当前 D4）\n"},
+       }) {
+    const auto r = spd(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args[0];
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.file("x.bin")));
 }
 
 }  // namespace
