@@ -8,6 +8,7 @@
 #include "files/image_file.hpp"
 #include "spd/fields.hpp"
 #include "spd/image.hpp"
+#include "spd/detail.hpp"
 #include "spd/info.hpp"
 #include "spd/registers.hpp"
 #include "text/utf8.hpp"
@@ -113,15 +114,19 @@ Result<> run_info(const ImageArgs& args) {
   if (!image) return std::unexpected(std::move(image.error()));
   const auto reg = is_register_image(args, image->size());
   if (!reg) return std::unexpected(reg.error());
-  InfoLines lines;
+  std::vector<InfoSection> sections;
   if (*reg) {
-    lines = describe_registers(*image);
+    sections.push_back({"SPD 集线器寄存器", describe_registers(*image)});
   } else {
     const auto g = identify(*image, args.device);
     if (!g) return std::unexpected(g.error());
-    lines = describe(*image, *g);
+    if (args.all) sections = detail(*image, *g);
+    else sections.push_back({"", describe(*image, *g)});
   }
-  for (const auto& [label, value] : lines) fmt::print("{}: {}\n", label, value);
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    if (args.all) fmt::print("{}== {} ==\n", i == 0 ? "" : "\n", sections[i].title);
+    for (const auto& [label, value] : sections[i].lines) fmt::print("{}: {}\n", label, value);
+  }
   return {};
 }
 

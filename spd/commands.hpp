@@ -15,6 +15,7 @@ struct ImageArgs {
   std::string file;
   std::optional<DeviceType> device;  // the generation of an SPD image
   std::optional<DataMode> mode;      // -t: an SPD image or the DDR5 REG area; absent: judged by size
+  bool all = false;                  // info: every field, in sections
 };
 
 Result<> run_check(const ImageArgs& image);

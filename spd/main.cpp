@@ -57,6 +57,7 @@ std::unique_ptr<CLI::App> description() {
   file(info, "file", "FILE", "SPD 或 REG 区映像文件");
   device(info);
   mode(info);
+  info->add_flag("--all")->description("完整解读：每个字段，按节列出");
   CLI::App* diff = app->add_subcommand("diff", "比较两个映像，按字段列出不同的字节");
   file(diff, "a", "A", "原映像");
   file(diff, "b", "B", "新映像");
@@ -81,7 +82,11 @@ std::optional<DataMode> mode_of(const CLI::App& sub) {
 int run(const CLI::App& sub) {
   const auto text = [&](const char* id) { return sub.get_option(id)->as<std::string>(); };
   const std::string& name = sub.get_name();
-  const auto image = [&] { return spd::ImageArgs{text("file"), device_of(sub), mode_of(sub)}; };
+  const auto flag = [&](const char* id) {
+    const CLI::Option* o = sub.get_option_no_throw(id);
+    return o != nullptr && o->count() != 0;
+  };
+  const auto image = [&] { return spd::ImageArgs{text("file"), device_of(sub), mode_of(sub), flag("--all")}; };
   Result<> outcome;
   bool differ = false;
   if (name == "check") outcome = spd::run_check(image());
