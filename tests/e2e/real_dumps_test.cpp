@@ -105,3 +105,30 @@ TEST(RealDumps, TheSummaryAgreesWithTheLabel) {
 
 }  // namespace
 }  // namespace dimmwand
+
+namespace dimmwand {
+namespace {
+
+TEST(RealDumps, TheFullDecodeOfDdr5) {
+  struct Case {
+    std::string file;
+    std::vector<std::string> lines;
+  };
+  for (const auto& c : std::vector<Case>{
+           {"ddr5-micron-mtc40f2046s1rc48ba1-rdimm-4800.bin",
+            {"模块类型: RDIMM\n", "容量: 64 GB\n", "总线: 2 个子通道 × 32 位 + 8 位 ECC\n", "常规刷新恢复时间 (tRFC1): 295 ns\n",
+             "同 bank 刷新恢复时间 (tRFCsb): 130 ns\n", "SPD 集线器: SPD5118，制造商 IDT (bank 1, 0xB3)",
+             "寄存时钟驱动器 (RCD): RCD01，制造商 Montage Technology Group (bank 7, 0x32)",
+             "温度传感器: TS5111", "生产日期: 2022 年第 43 周\n", "序列号: 0x3BF239F8\n", "型号: MTC40F2046S1RC48BA1\n"}},
+           {"ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eef6.bin",
+            {"== XMP 3.0 ==\n", "配置 1 名称: TG-6000-38-38-78\n", "配置 1 时序: CL38-38-38-78\n", "== EXPO ==\n",
+             "配置 2 速率: DDR5-5600 (tCK 0.357 ns)\n", "PMIC 0: PMIC5100，制造商 Richtek Power (bank 11, 0x8C)"}},
+       }) {
+    const auto r = spd({"info", "--all", std::string(DIMMWAND_DUMPS) + "/" + c.file});
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const auto& line : c.lines) EXPECT_NE(r.out.find(line), std::string::npos) << c.file << ": " << line;
+  }
+}
+
+}  // namespace
+}  // namespace dimmwand
