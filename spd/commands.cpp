@@ -9,6 +9,7 @@
 #include "spd/fields.hpp"
 #include "spd/image.hpp"
 #include "spd/detail.hpp"
+#include "spd/documents.hpp"
 #include "spd/info.hpp"
 #include "spd/registers.hpp"
 #include "text/utf8.hpp"
@@ -69,18 +70,21 @@ Result<> run_check(const ImageArgs& args) {
   const auto reg = is_register_image(args, image->size());
   if (!reg) return std::unexpected(reg.error());
   if (*reg) {
-    fmt::print("{}\nREG 区不带校验和，无需检查\n", kRegisterIdentity);
+    if (args.json) fmt::print("{}\n", check_document(args.file, *image, std::nullopt));
+    else fmt::print("{}\nREG 区不带校验和，无需检查\n", kRegisterIdentity);
     return {};
   }
   const auto g = identify(*image, args.device);
   if (!g) return std::unexpected(g.error());
-  fmt::print("{}\n", describe_identity(*g, image->size(), args.device.has_value()));
-  std::size_t wrong = 0;
-  for (const auto& c : checksums(*image, *g)) {
-    fmt::print("{}\n", checksum_line(c));
-    if (!c.ok()) ++wrong;
+  const auto sums = checksums(*image, *g);
+  const auto wrong = static_cast<std::size_t>(std::count_if(sums.begin(), sums.end(), [](const Checksum& c) { return !c.ok(); }));
+  if (args.json) {
+    fmt::print("{}\n", check_document(args.file, *image, *g));
+  } else {
+    fmt::print("{}\n", describe_identity(*g, image->size(), args.device.has_value()));
+    for (const auto& c : sums) fmt::print("{}\n", checksum_line(c));
+    for (const auto& b : skipped_blocks(*image, *g)) fmt::print("{}: {}\n", b.name, b.reason);
   }
-  for (const auto& b : skipped_blocks(*image, *g)) fmt::print("{}: {}\n", b.name, b.reason);
   if (wrong > 0) return std::unexpected(DeviceError::other(fmt::format("{} 个校验和不正确", wrong)));
   return {};
 }
@@ -117,11 +121,19 @@ Result<> run_info(const ImageArgs& args) {
   std::vector<InfoSection> sections;
   if (*reg) {
     sections.push_back({"SPD 集线器寄存器", describe_registers(*image)});
+    if (args.json) {
+      fmt::print("{}\n", registers_document(args.file, *image, sections));
+      return {};
+    }
   } else {
     const auto g = identify(*image, args.device);
     if (!g) return std::unexpected(g.error());
     if (args.all) sections = detail(*image, *g);
-    else sections.push_back({"", describe(*image, *g)});
+    else sections.push_back({"概要", describe(*image, *g)});
+    if (args.json) {
+      fmt::print("{}\n", info_document(args.file, *image, *g, sections));
+      return {};
+    }
   }
   for (std::size_t i = 0; i < sections.size(); ++i) {
     if (args.all) fmt::print("{}== {} ==\n", i == 0 ? "" : "\n", sections[i].title);
@@ -130,7 +142,7 @@ Result<> run_info(const ImageArgs& args) {
   return {};
 }
 
-Result<bool> run_diff(const std::string& a_path, const std::string& b_path) {
+Result<bool> run_diff(const std::string& a_path, const std::string& b_path, bool json) {
   auto a = load(a_path);
   if (!a) return std::unexpected(std::move(a.error()));
   auto b = load(b_path);
@@ -140,10 +152,8 @@ Result<bool> run_diff(const std::string& a_path, const std::string& b_path) {
   if (auto ga = identify(*a, std::nullopt)) g = *ga;
   else if (auto gb = identify(*b, std::nullopt)) g = *gb;
 
+  std::vector<DiffRun> runs;
   const std::size_t common = std::min(a->size(), b->size());
-  const unsigned digits = std::max<std::size_t>(a->size(), b->size()) > 0x1000 ? 5 : 3;
-  std::size_t runs = 0;
-  std::size_t differing = 0;
   for (std::size_t i = 0; i < common;) {
     if ((*a)[i] == (*b)[i]) {
       ++i;
@@ -151,24 +161,33 @@ Result<bool> run_diff(const std::string& a_path, const std::string& b_path) {
     }
     std::size_t end = i;
     while (end + 1 < common && (*a)[end + 1] != (*b)[end + 1]) ++end;
-    const auto old_bytes = std::span(*a).subspan(i, end - i + 1);
-    const auto new_bytes = std::span(*b).subspan(i, end - i + 1);
-    const std::string place = i == end ? fmt::format("0x{:0{}X}", i, digits) : fmt::format("0x{:0{}X}-0x{:0{}X}", i, digits, end, digits);
-    const std::string names = g ? field_names(*a, *g, i, end) : std::string();
-    fmt::print("{}{}: {} → {}\n", place, names.empty() ? "" : fmt::format(" ({})", names), bytes_text(old_bytes),
-               bytes_text(new_bytes));
-    ++runs;
-    differing += end - i + 1;
+    runs.push_back({i, end, g ? field_names(*a, *g, i, end) : std::string()});
     i = end + 1;
+  }
+  const bool same = runs.empty() && a->size() == b->size();
+  if (json) {
+    fmt::print("{}\n", diff_document(a_path, *a, b_path, *b, runs));
+    return !same;
+  }
+  const unsigned digits = std::max<std::size_t>(a->size(), b->size()) > 0x1000 ? 5 : 3;
+  std::size_t differing = 0;
+  for (const auto& r : runs) {
+    const auto old_bytes = std::span(*a).subspan(r.from, r.to - r.from + 1);
+    const auto new_bytes = std::span(*b).subspan(r.from, r.to - r.from + 1);
+    const std::string place = r.from == r.to ? fmt::format("0x{:0{}X}", r.from, digits)
+                                             : fmt::format("0x{:0{}X}-0x{:0{}X}", r.from, digits, r.to, digits);
+    fmt::print("{}{}: {} → {}\n", place, r.fields.empty() ? "" : fmt::format(" ({})", r.fields), bytes_text(old_bytes),
+               bytes_text(new_bytes));
+    differing += r.to - r.from + 1;
   }
   if (a->size() != b->size()) {
     fmt::print("大小不同: {} 为 {} 字节，{} 为 {} 字节\n", a_path, a->size(), b_path, b->size());
   }
-  if (runs == 0 && a->size() == b->size()) {
+  if (same) {
     fmt::print("两个映像相同\n");
     return false;
   }
-  fmt::print("共 {} 处不同，{} 字节\n", runs, differing);
+  fmt::print("共 {} 处不同，{} 字节\n", runs.size(), differing);
   return true;
 }
 

@@ -45,10 +45,7 @@ std::string voltage(std::uint8_t b, const char* nominal) {
                      b >> 2 & 3, b & 3);
 }
 
-unsigned cas_clocks(unsigned t_ps, unsigned tck_ps) {
-  unsigned cl = clocks(t_ps, tck_ps, DeviceType::DDR5);
-  return cl + cl % 2;
-}
+unsigned cas_clocks(unsigned t_ps, unsigned tck_ps) { return cas_latency(t_ps, tck_ps, DeviceType::DDR5); }
 
 InfoSection xmp_section(Image s) {
   InfoSection sec{"XMP 3.0", {}};

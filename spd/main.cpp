@@ -58,9 +58,11 @@ std::unique_ptr<CLI::App> description() {
   device(info);
   mode(info);
   info->add_flag("--all")->description("完整解读：每个字段，按节列出");
+  for (auto* sub : {check, info}) sub->add_flag("--json")->description("输出一个 JSON 文档（键见手册页）");
   CLI::App* diff = app->add_subcommand("diff", "比较两个映像，按字段列出不同的字节");
   file(diff, "a", "A", "原映像");
   file(diff, "b", "B", "新映像");
+  diff->add_flag("--json")->description("输出一个 JSON 文档（键见手册页）");
   for (auto* sub : {check, fix, info, diff}) sub->footer("");
   cli::add_help_subcommand(*app);
   return app;
@@ -86,14 +88,14 @@ int run(const CLI::App& sub) {
     const CLI::Option* o = sub.get_option_no_throw(id);
     return o != nullptr && o->count() != 0;
   };
-  const auto image = [&] { return spd::ImageArgs{text("file"), device_of(sub), mode_of(sub), flag("--all")}; };
+  const auto image = [&] { return spd::ImageArgs{text("file"), device_of(sub), mode_of(sub), flag("--all"), flag("--json")}; };
   Result<> outcome;
   bool differ = false;
   if (name == "check") outcome = spd::run_check(image());
   if (name == "fix") outcome = spd::run_fix(image(), text("-o"));
   if (name == "info") outcome = spd::run_info(image());
   if (name == "diff") {
-    auto d = spd::run_diff(text("a"), text("b"));
+    auto d = spd::run_diff(text("a"), text("b"), flag("--json"));
     if (d) differ = *d;
     else outcome = std::unexpected(std::move(d.error()));
   }

@@ -132,3 +132,46 @@ TEST(RealDumps, TheFullDecodeOfDdr5) {
 
 }  // namespace
 }  // namespace dimmwand
+
+namespace dimmwand {
+namespace {
+
+// Each --json document, read by an independent parser (jq), says what the text says, and the
+// exit status is the text's.
+TEST(SpdJson, DocumentsAnswerQueries) {
+  TempDir dir;
+  std::string broken = read_file(std::string(DIMMWAND_SAMPLES) + "/spd4.bin");
+  broken[200] ^= 0x01;
+  write_file(dir.file("broken.bin"), broken);
+  const std::string dumps = DIMMWAND_DUMPS;
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string query;  // must yield true
+  };
+  for (const auto& c : std::vector<Case>{
+           {{"info", "--json", dumps + "/ddr4-kingston-fury-kf3600c18d4-16gx-udimm-3600-xmp.bin"}, 0,
+            ".generation == 4 and .data_rate == 2400 and .capacity_mb == 16384 and .timings.taa.ps == 13750 and "
+            ".timings.taa.ns == 13.75 and .module_maker.name == \"Kingston\" and .xmp.profiles[0].data_rate == 3600 and "
+            ".xmp.profiles[0].cl == 18 and .xmp.profiles[0].vdd == 1.35 and .manufacturing_date.week == 32"},
+           {{"info", "--all", "--json", dumps + "/ddr3-hynix-hmt351r7cfr4c-pb-rdimm-1600-hp.bin"}, 0,
+            "([.sections[].fields[] | select(.label == \"寄存器型号\")][0].value) == \"SSTE32882\""},
+           {{"info", "--json", std::string(DIMMWAND_SAMPLES) + "/reg5.bin"}, 0,
+            ".kind == \"reg\" and .spd5118 and .protected_blocks == [] and .temperature_c == 23 and .override_available == false"},
+           {{"check", "--json", dumps + "/ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eef6.bin"}, 0,
+            ".ok and (.checksums | length) == 5 and ([.skipped[].name] | index(\"XMP 配置 5\")) != null"},
+           {{"check", "--json", dir.file("broken.bin")}, 1, ".ok == false and .checksums[1].ok == false and .checksums[1].stored == 45741"},
+           {{"diff", "--json", dir.file("broken.bin"), std::string(DIMMWAND_SAMPLES) + "/spd4.bin"}, 1,
+            ".same == false and .runs == [{\"from\": 200, \"to\": 200, \"old\": [" + std::to_string(static_cast<std::uint8_t>(broken[200])) +
+                "], \"new\": [" + std::to_string(static_cast<std::uint8_t>(broken[200] ^ 0x01)) + "], \"fields\": .runs[0].fields}]"},
+       }) {
+    auto r = spd(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args[0] << r.err;
+    write_file(dir.file("doc.json"), r.out);
+    const auto q = run_program({"/usr/bin/jq", "-e", c.query, dir.file("doc.json")});
+    EXPECT_EQ(q.out, "true\n") << c.args[0] << ": " << c.query << "\n" << q.err << r.out.substr(0, 400);
+  }
+}
+
+}  // namespace
+}  // namespace dimmwand

@@ -1,0 +1,177 @@
+#include "spd/documents.hpp"
+
+#include <cmath>
+
+#include "hub/spd5118.hpp"
+#include "spd/info.hpp"
+#include "spd/jep106.hpp"
+#include "spd/json.hpp"
+
+namespace dimmwand::spd {
+namespace {
+
+void time(JsonWriter& j, std::string_view name, double ps) {
+  j.key(name).object().key("ps").value(ps).key("ns").value(std::round(ps) / 1000.0).end();
+}
+
+void maker(JsonWriter& j, std::string_view name, std::uint8_t bank_byte, std::uint8_t code_byte) {
+  const bool blank = (bank_byte == 0 && code_byte == 0) || (bank_byte == 0xFF && code_byte == 0xFF);
+  j.key(name);
+  if (blank) {
+    j.null();
+    return;
+  }
+  const auto known = maker_name((bank_byte & 0x7Fu) + 1, static_cast<std::uint8_t>(code_byte & 0x7F));
+  const std::string shown = manufacturer(bank_byte, code_byte);
+  const bool valid = !shown.starts_with("无效");
+  j.object().key("bank").value((bank_byte & 0x7Fu) + 1).key("code").value(unsigned{code_byte}).key("name");
+  if (known && valid) j.value(*known);
+  else j.null();
+  j.key("valid_parity").value(valid).key("shown").value(shown).end();
+}
+
+void sections_of(JsonWriter& j, const std::vector<InfoSection>& sections) {
+  j.key("sections").array();
+  for (const auto& s : sections) {
+    j.object().key("title").value(s.title).key("fields").array();
+    for (const auto& [label, value] : s.lines) j.object().key("label").value(label).key("value").value(value).end();
+    j.end().end();
+  }
+  j.end();
+}
+
+void profiles_of(JsonWriter& j, const Facts& f, std::string_view kind, const std::optional<std::string>& version) {
+  j.key(kind == "XMP" ? "xmp" : "expo");
+  if (!version) {
+    j.null();
+    return;
+  }
+  j.object().key("version").value(*version).key("profiles").array();
+  for (const auto& p : f.profiles) {
+    if (p.kind != kind) continue;
+    const auto tck = static_cast<unsigned>(std::lround(p.tck_ps));
+    j.object().key("number").value(p.number).key("name");
+    if (p.name.empty()) j.null();
+    else j.value(p.name);
+    j.key("data_rate").value(tck != 0 ? data_rate(tck) : 0u);
+    time(j, "tck", p.tck_ps);
+    time(j, "taa", p.taa_ps);
+    time(j, "trcd", p.trcd_ps);
+    time(j, "trp", p.trp_ps);
+    j.key("cl").value(cas_latency(static_cast<unsigned>(std::lround(p.taa_ps)), tck, f.generation));
+    j.key("vdd").value(std::round(p.volts * 100) / 100).end();
+  }
+  j.end().end();
+}
+
+}  // namespace
+
+std::string info_document(const std::string& file, Image image, DeviceType g, const std::vector<InfoSection>& sections) {
+  const Facts f = facts(image, g);
+  const auto tck = static_cast<unsigned>(std::lround(f.tck_ps));
+  JsonWriter j;
+  j.object().key("file").value(file).key("kind").value("spd").key("generation").value(unsigned{generation(g)});
+  j.key("size").value(static_cast<unsigned long long>(f.size)).key("module_type").value(f.module_type);
+  j.key("capacity_mb").value(f.capacity_mb).key("ranks").value(f.ranks).key("device_width").value(f.device_width);
+  j.key("sub_channels").value(f.sub_channels).key("bus_width").value(f.bus_width).key("ecc").value(f.ecc);
+  j.key("data_rate").value(tck != 0 ? data_rate(tck) : 0u);
+  j.key("timings").object();
+  time(j, "tck", f.tck_ps);
+  time(j, "taa", f.taa_ps);
+  time(j, "trcd", f.trcd_ps);
+  time(j, "trp", f.trp_ps);
+  time(j, "tras", f.tras_ps);
+  j.end();
+  const auto c = [&](double ps) { return clocks(static_cast<unsigned>(std::lround(ps)), tck, g); };
+  j.key("clocks").object().key("cl").value(cas_latency(static_cast<unsigned>(std::lround(f.taa_ps)), tck, g));
+  j.key("trcd").value(c(f.trcd_ps)).key("trp").value(c(f.trp_ps)).key("tras").value(c(f.tras_ps)).end();
+  maker(j, "module_maker", f.module_maker.bank_byte, f.module_maker.code_byte);
+  maker(j, "dram_maker", f.dram_maker.bank_byte, f.dram_maker.code_byte);
+  j.key("part_number").value(f.part_number).key("serial_number").value(f.serial_number).key("manufacturing_date");
+  if (f.date) j.object().key("year").value(f.date->first).key("week").value(f.date->second).end();
+  else j.null();
+  j.key("spd_revision").value(f.spd_revision);
+  profiles_of(j, f, "XMP", f.xmp_version);
+  if (g == DeviceType::DDR5) profiles_of(j, f, "EXPO", f.expo_version);
+  sections_of(j, sections);
+  j.end();
+  return j.text();
+}
+
+std::string registers_document(const std::string& file, Image r, const std::vector<InfoSection>& sections) {
+  using namespace hub;
+  JsonWriter j;
+  j.object().key("file").value(file).key("kind").value("reg").key("size").value(static_cast<unsigned long long>(r.size()));
+  const bool hub = is_spd5118(r);
+  j.key("spd5118").value(hub).key("device_type").value(unsigned(r[kDeviceTypeHigh] << 8 | r[kDeviceTypeLow]));
+  if (hub) {
+    const std::uint16_t blocked = protected_blocks(r);
+    const bool sensor = (r[kCapability] & 0x02) != 0;
+    const bool sensor_on = sensor && (r[kSensorConfig] & 0x01) == 0;
+    j.key("revision").value(unsigned{r[kRevision]});
+    maker(j, "vendor", r[kVendorBank], r[kVendorCode]);
+    j.key("capabilities").value(unsigned{r[kCapability]});
+    j.key("mr12").value(unsigned{r[kProtectLow]}).key("mr13").value(unsigned{r[kProtectHigh]});
+    j.key("protected_blocks").array();
+    for (unsigned b = 0; b < kBlockCount; ++b) {
+      if ((blocked >> b & 1u) != 0) j.value(b);
+    }
+    j.end();
+    j.key("override_available").value((r[kDeviceStatus] & kOverrideAvailable) != 0);
+    j.key("write_in_progress").value((r[kDeviceStatus] & kWriteInProgress) != 0);
+    j.key("two_byte_addressing").value((r[kLegacyMode] & 0x08) != 0);
+    j.key("thermal_sensor").value(sensor).key("thermal_sensor_enabled").value(sensor_on).key("temperature_c");
+    if (sensor_on) j.value(temperature(r[kTemperature], r[kTemperature + 1]));
+    else j.null();
+  }
+  sections_of(j, sections);
+  j.end();
+  return j.text();
+}
+
+std::string check_document(const std::string& file, Image image, std::optional<DeviceType> g) {
+  JsonWriter j;
+  j.object().key("file").value(file).key("kind").value(g ? "spd" : "reg").key("size").value(static_cast<unsigned long long>(image.size()));
+  j.key("generation");
+  if (g) j.value(unsigned{generation(*g)});
+  else j.null();
+  bool ok = true;
+  j.key("checksums").array();
+  if (g) {
+    for (const auto& c : checksums(image, *g)) {
+      ok = ok && c.ok();
+      j.object().key("name").value(c.name).key("from").value(static_cast<unsigned long long>(c.from));
+      j.key("to").value(static_cast<unsigned long long>(c.to)).key("at").value(static_cast<unsigned long long>(c.at));
+      j.key("stored").value(unsigned{c.stored}).key("computed").value(unsigned{c.computed}).key("ok").value(c.ok()).end();
+    }
+  }
+  j.end().key("skipped").array();
+  if (g) {
+    for (const auto& s : skipped_blocks(image, *g)) j.object().key("name").value(s.name).key("reason").value(s.reason).end();
+  }
+  j.end().key("ok").value(ok).end();
+  return j.text();
+}
+
+std::string diff_document(const std::string& a_path, Image a, const std::string& b_path, Image b,
+                          const std::vector<DiffRun>& runs) {
+  JsonWriter j;
+  j.object().key("a").object().key("file").value(a_path).key("size").value(static_cast<unsigned long long>(a.size())).end();
+  j.key("b").object().key("file").value(b_path).key("size").value(static_cast<unsigned long long>(b.size())).end();
+  std::size_t bytes = 0;
+  j.key("runs").array();
+  for (const auto& r : runs) {
+    bytes += r.to - r.from + 1;
+    j.object().key("from").value(static_cast<unsigned long long>(r.from)).key("to").value(static_cast<unsigned long long>(r.to));
+    j.key("old").array();
+    for (std::size_t i = r.from; i <= r.to; ++i) j.value(unsigned{a[i]});
+    j.end().key("new").array();
+    for (std::size_t i = r.from; i <= r.to; ++i) j.value(unsigned{b[i]});
+    j.end().key("fields").value(r.fields).end();
+  }
+  j.end().key("differing_bytes").value(static_cast<unsigned long long>(bytes));
+  j.key("same").value(runs.empty() && a.size() == b.size()).end();
+  return j.text();
+}
+
+}  // namespace dimmwand::spd
