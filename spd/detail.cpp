@@ -113,7 +113,7 @@ std::vector<InfoSection> detail_ddr3(Image s) {
   mem.lines.push_back({"主总线位宽", fmt::format("{} 位", bus)});
   if ((s[8] & 24) != 0) mem.lines.push_back({"总线扩展位宽", fmt::format("{} 位", s[8] & 24)});
   mem.lines.push_back({"tCL-tRCD-tRP-tRAS", core_timings(static_cast<unsigned>(std::ceil(c.taa / c.tck)), c.tck, c, 0)});
-  const unsigned supported = (s[15] << 8) | s[14];
+  const unsigned supported = unsigned{s[15]} << 8 | s[14];
   std::vector<unsigned> cas;
   for (unsigned i = 0; i < 15; ++i) {
     if ((supported >> i & 1u) != 0) cas.push_back(i + 4);
@@ -269,7 +269,7 @@ std::vector<InfoSection> detail_ddr4(Image s) {
   constexpr double kGuard = 0.025;  // DDR4 rounds clocks up past a 2.5 % guard band
   mem.lines.push_back(
       {"AA-RCD-RP-RAS（周期）", core_timings(static_cast<unsigned>(std::ceil(c.taa / c.tck - kGuard)), c.tck, c, kGuard)});
-  const unsigned long supported = static_cast<unsigned long>(s[23]) << 24 | s[22] << 16 | s[21] << 8 | s[20];
+  const unsigned long supported = static_cast<unsigned long>(s[23]) << 24 | unsigned{s[22]} << 16 | unsigned{s[21]} << 8 | s[20];
   const unsigned base_cas = (s[23] & 0x80) != 0 ? 23 : 7;
   std::vector<unsigned> cas;
   for (unsigned i = 0; i < 30; ++i) {

@@ -83,7 +83,7 @@ InfoSection expo_section(Image s) {
   InfoSection sec{"EXPO", {}};
   sec.lines.push_back({"版本", fmt::format("{}.{}", s[kExpo + 4] >> 4, s[kExpo + 4] & 0x0F)});
   for (unsigned n = 1; n <= 2; ++n) {
-    if ((s[kExpo + 6] >> (4 * (n - 1)) & 1u) == 0) continue;
+    if ((unsigned{s[kExpo + 6]} >> (4 * (n - 1)) & 1u) == 0) continue;
     const std::size_t p = kExpo + 0x0A + 0x28 * (n - 1);
     const std::string prefix = fmt::format("配置 {}", n);
     const unsigned tck = u16(s, p + 4);
@@ -146,7 +146,7 @@ std::vector<InfoSection> detail_ddr5(Image s) {
                                          (s[235] >> 3 & 3) == 1 ? " + 4 位 ECC" : (s[235] >> 3 & 3) == 2 ? " + 8 位 ECC" : "")});
   std::vector<unsigned> cas;
   for (unsigned i = 0; i < 40; ++i) {
-    if ((s[24 + i / 8] >> (i % 8) & 1u) != 0) cas.push_back(20 + 2 * i);
+    if ((unsigned{s[24 + i / 8]} >> (i % 8) & 1u) != 0) cas.push_back(20 + 2 * i);
   }
   mem.lines.push_back({"支持的 CAS 延迟", cas_list(cas)});
   if (tck != 0) {
