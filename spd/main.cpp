@@ -7,6 +7,7 @@
 
 #include "cli/help_formatter.hpp"
 #include "cli/parse_support.hpp"
+#include "cli/version.hpp"
 #include "console.hpp"
 #include "dispatch.hpp"
 #include "spd/commands.hpp"
@@ -20,7 +21,7 @@ std::unique_ptr<CLI::App> description() {
   app->formatter(std::make_shared<HelpFormatter>());
   app->allow_windows_style_options(false);
   app->set_help_flag("-h,--help", "Print help");
-  app->set_version_flag("-V,--version", fmt::format("dimmwand-spd {}", kVersion), "Print version");
+  app->set_version_flag("-V,--version", version_text("dimmwand-spd"), "Print version");
   app->footer(
       "示例:\n"
       "  dimmwand-spd check spd4.bin              //检查校验和\n"

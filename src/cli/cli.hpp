@@ -40,7 +40,9 @@ struct Common {
   std::optional<DataMode> mode;
 };
 
-struct ScanArgs {};
+struct ScanArgs {
+  bool long_listing = false;  // -l: each port's description and USB identity
+};
 struct ReadArgs {
   Common common;
   std::optional<std::string> out;

@@ -7,6 +7,7 @@
 #include "cli/help_formatter.hpp"
 #include "cli/hex.hpp"
 #include "cli/parse_support.hpp"
+#include "cli/version.hpp"
 #include "text/utf8.hpp"
 
 namespace dimmwand {
@@ -57,7 +58,10 @@ void add_mode(CLI::App* sub) {
 }
 
 void add_arguments(CLI::App* sub, std::string_view name) {
-  if (name == "scan") return;
+  if (name == "scan") {
+    sub->add_flag("-l,--long")->description("列出每个串口的描述、USB 芯片类型、VID:PID、序列号与制造商");
+    return;
+  }
   add_port_and_device(sub);
   if (name == "read") {
     add_mode(sub);
@@ -142,7 +146,7 @@ Converted<Common> common_of(const CLI::App& sub) {
 // Fills the record of the chosen subcommand field by field, in declaration order.
 Converted<Commands> to_commands(const CLI::App& sub) {
   const std::string& name = sub.get_name();
-  if (name == "scan") return ScanArgs{};
+  if (name == "scan") return ScanArgs{flag(sub, "--long")};
   if (name == "read" || name == "write") {
     auto common = common_of(sub);
     if (!common) return std::unexpected(common.error());
@@ -179,7 +183,7 @@ std::unique_ptr<CLI::App> command_description() {
   app->formatter(std::make_shared<HelpFormatter>());
   app->allow_windows_style_options(false);  // "/x" is a value (a path), never an option, on every system
   app->set_help_flag("-h,--help", "Print help");
-  app->set_version_flag("-V,--version", fmt::format("{} {}", kProgramName, kVersion), "Print version");
+  app->set_version_flag("-V,--version", version_text(kProgramName), "Print version");
   app->footer(std::string(kExamples));
   app->require_subcommand(1);
   for (const auto& info : kSubcommands) {

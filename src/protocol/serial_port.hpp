@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <expected>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -35,6 +36,19 @@ std::expected<std::unique_ptr<SerialPort>, std::string> open_serial_port(const s
 
 // The names of the ports present, in the order the system gives them.
 std::expected<std::vector<std::string>, std::string> list_serial_ports();
+
+// What the system tells of a port besides its name; empty where it tells nothing.
+struct PortDetails {
+  std::string name;
+  std::string description;
+  std::string transport;  // "USB", "蓝牙", "板载" or empty
+  std::optional<std::uint16_t> vid, pid;
+  std::string serial_number;
+  std::string manufacturer;
+};
+
+// The ports present with their details, in the order of list_serial_ports.
+std::expected<std::vector<PortDetails>, std::string> list_serial_port_details();
 
 // Sleeps for `duration` as exactly as the platform allows; never shorter.
 void precise_sleep(std::chrono::microseconds duration);

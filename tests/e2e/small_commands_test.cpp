@@ -1,6 +1,8 @@
 // ReadByte, WriteByte, write-protect and scan end to end.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "emulator.hpp"
 #include "process.hpp"
 #include "protocol/link.hpp"
@@ -134,6 +136,22 @@ TEST(Scan, RunsForRealOnThisMachine) {
       EXPECT_EQ(name.find(' '), std::string::npos) << name;
       EXPECT_TRUE(name.starts_with("/dev/")) << name;
     }
+  }
+  // The long listing names the same ports, in the same order, under a header.
+  const auto details = testing::run_program({testing::tool_path(), "scan", "--long"});
+  EXPECT_EQ(details.status, 0);
+  if (r.out == "未找到可用串口\n") {
+    EXPECT_EQ(details.out, r.out);
+    return;
+  }
+  std::istringstream names(r.out);
+  std::istringstream lines(details.out);
+  std::string line;
+  ASSERT_TRUE(std::getline(lines, line));
+  EXPECT_TRUE(line.starts_with("端口")) << line;
+  for (std::string name; std::getline(names, name);) {
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_TRUE(line.starts_with(name + " ")) << line;
   }
 }
 

@@ -59,6 +59,30 @@ TEST(Hub, ProtectedBlocks) {
   }
 }
 
+TEST(Scan, LongReportNamesTheBridgeAndAlignsColumns) {
+  using Listing = std::expected<std::vector<PortDetails>, std::string>;
+  const std::vector<PortDetails> ports{
+      {"COM3", "USB-SERIAL CH340 (COM3)", "USB", 0x1A86, 0x7523, "", "wch.cn"},
+      {"COM10", "Silicon Labs CP210x USB to UART Bridge (COM10)", "USB", 0x10C4, 0xEA60, "0001", "Silicon Labs"},
+      {"/dev/ttyUSB0", "FT232R USB UART", "USB", 0x0403, 0x6001, "A50285BI", "FTDI"},
+      {"/dev/ttyUSB1", "USB-Serial Controller", "USB", 0x067B, 0x2303, "", "Prolific"},
+      {"/dev/ttyACM0", "Programmer", "USB", 0x2E8A, 0x000A, "E6614C", "Raspberry Pi"},
+      {"COM1", "通讯端口 (COM1)", "板载", std::nullopt, std::nullopt, "", ""},
+      {"COM5", "", "", std::nullopt, std::nullopt, "", ""},
+  };
+  EXPECT_EQ(*scan_long_report(Listing{ports}),
+            "端口          类型                 VID:PID    序列号    制造商        描述\n"
+            "COM3          WCH CH340            1A86:7523  -         wch.cn        USB-SERIAL CH340 (COM3)\n"
+            "COM10         Silicon Labs CP210x  10C4:EA60  0001      Silicon Labs  Silicon Labs CP210x USB to UART Bridge (COM10)\n"
+            "/dev/ttyUSB0  FTDI FT232R          0403:6001  A50285BI  FTDI          FT232R USB UART\n"
+            "/dev/ttyUSB1  Prolific PL2303      067B:2303  -         Prolific      USB-Serial Controller\n"
+            "/dev/ttyACM0  USB CDC-ACM          2E8A:000A  E6614C    Raspberry Pi  Programmer\n"
+            "COM1          板载                 -          -         -             通讯端口 (COM1)\n"
+            "COM5          -                    -          -         -             -\n");
+  EXPECT_EQ(*scan_long_report(Listing{}), "未找到可用串口\n");
+  EXPECT_EQ(scan_long_report(std::unexpected(std::string("denied"))).error().display(), "枚举串口失败: denied");
+}
+
 TEST(Scan, ReportRules) {
   using Listing = std::expected<std::vector<std::string>, std::string>;
   EXPECT_EQ(*scan_report(Listing{}), "未找到可用串口\n");
