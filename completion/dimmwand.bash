@@ -38,7 +38,10 @@ _dimmwand() {
       ((positional == 0)) && mapfile -t COMPREPLY < <(compgen -W "${commands% help}" -- "$cur")
       return
       ;;
-    scan) return ;;
+    scan)
+      [[ $cur == -* ]] && mapfile -t COMPREPLY < <(compgen -W "-l --long -h --help" -- "$cur")
+      return
+      ;;
   esac
   if [[ $cur == -* ]]; then
     local options="-h --help"

@@ -16,7 +16,8 @@ expect() {  # NAME EXPECTED ACTUAL
 cmake --install "$build" --prefix "$work/prefix" >/dev/null || bad "cmake --install"
 for f in bin/dimmwand bin/dimmwand-emu bin/dimmwand-spd share/man/man1/dimmwand.1 share/man/man1/dimmwand-emu.1 \
   share/man/man1/dimmwand-spd.1 \
-  share/bash-completion/completions/dimmwand share/doc/dimmwand/README.md share/doc/dimmwand/samples/spd4.bin; do
+  share/bash-completion/completions/dimmwand share/zsh/vendor-completions/_dimmwand \
+  share/fish/vendor_completions.d/dimmwand.fish share/doc/dimmwand/README.md share/doc/dimmwand/samples/spd4.bin; do
   [ -e "$work/prefix/$f" ] && ok || bad "not installed: $f"
 done
 expect "installed binary runs" "dimmwand 0.1.0" "$("$work/prefix/bin/dimmwand" --version | cut -d' ' -f1,2)"
@@ -27,6 +28,19 @@ for page in dimmwand dimmwand-emu dimmwand-spd; do
   [[ $text == *NAME*SYNOPSIS*DESCRIPTION* ]] && ok || bad "$page.1 does not render"
 done
 [[ $(man -l "$work/prefix/share/man/man1/dimmwand.1") == *"EXIT STATUS"*"无响应"* ]] && ok || bad "dimmwand.1 sections"
+
+# The other shells' completions: each parsed by its shell, fish's also asked; PowerShell is not in
+# Debian, so its script gets a check of its brackets and quotes.
+zsh -n "$work/prefix/share/zsh/vendor-completions/_dimmwand" && ok || bad "zsh completion does not parse"
+fish_file="$work/prefix/share/fish/vendor_completions.d/dimmwand.fish"
+fish -n "$fish_file" && ok || bad "fish completion does not parse"
+expect "fish: device values" "3 4 5" "$(fish -c "source $fish_file; complete -C 'dimmwand write -i a.bin COM3 '" | cut -f1 | tr '\n' ' ' | sed 's/ $//')"
+expect "fish: write options" "--backup --changed --help --verify" \
+  "$(fish -c "source $fish_file; complete -C 'dimmwand write COM3 5 --'" | cut -f1 | sort | tr '\n' ' ' | sed 's/ $//')"
+ps1_balance=$(sed -e "s/'[^']*'//g" -e 's/"[^"]*"//g' -e 's/#.*//' "$(dirname "$0")/../completion/dimmwand.ps1" |
+  awk '{ for (i = 1; i <= length($0); i++) { c = substr($0, i, 1); if (c ~ /[{(\[]/) d++; if (c ~ /[})\]]/) d-- ; if (d < 0) bad = 1 } }
+       END { print (d == 0 && !bad) ? "balanced" : "unbalanced" }')
+expect "PowerShell completion brackets" "balanced" "$ps1_balance"
 
 # complete WORDS...: what the completion offers for the last word
 complete_words() {
