@@ -17,7 +17,9 @@ cmake --install "$build" --prefix "$work/prefix" >/dev/null || bad "cmake --inst
 for f in bin/dimmwand bin/dimmwand-emu bin/dimmwand-spd share/man/man1/dimmwand.1 share/man/man1/dimmwand-emu.1 \
   share/man/man1/dimmwand-spd.1 \
   share/bash-completion/completions/dimmwand share/zsh/vendor-completions/_dimmwand \
-  share/fish/vendor_completions.d/dimmwand.fish share/doc/dimmwand/README.md share/doc/dimmwand/samples/spd4.bin; do
+  share/fish/vendor_completions.d/dimmwand.fish share/doc/dimmwand/README.md share/doc/dimmwand/README.en.md \
+  share/doc/dimmwand/samples/spd4.bin share/man/zh_CN/man1/dimmwand.1 share/man/zh_CN/man1/dimmwand-spd.1 \
+  share/man/zh_CN/man1/dimmwand-emu.1; do
   [ -e "$work/prefix/$f" ] && ok || bad "not installed: $f"
 done
 expect "installed binary runs" "dimmwand 0.1.0" "$("$work/prefix/bin/dimmwand" --version | cut -d' ' -f1,2)"
@@ -28,6 +30,12 @@ for page in dimmwand dimmwand-emu dimmwand-spd; do
   [[ $text == *NAME*SYNOPSIS*DESCRIPTION* ]] && ok || bad "$page.1 does not render"
 done
 [[ $(man -l "$work/prefix/share/man/man1/dimmwand.1") == *"EXIT STATUS"*"无响应"* ]] && ok || bad "dimmwand.1 sections"
+for page in dimmwand dimmwand-emu dimmwand-spd; do
+  text=$(MANWIDTH=80 man -l "$work/prefix/share/man/zh_CN/man1/$page.1" 2>"$work/man-err")
+  [ -s "$work/man-err" ] && bad "zh_CN/$page.1 warnings: $(cat "$work/man-err")"
+  [[ $text == *名称*概要*描述* ]] && ok || bad "zh_CN/$page.1 does not render"
+done
+[[ $(man -l "$work/prefix/share/man/zh_CN/man1/dimmwand.1") == *"退出状态"*"130"*"无响应"* ]] && ok || bad "zh_CN/dimmwand.1 sections"
 
 # The other shells' completions: each parsed by its shell, fish's also asked; PowerShell is not in
 # Debian, so its script gets a check of its brackets and quotes.

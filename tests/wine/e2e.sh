@@ -115,6 +115,14 @@ else
   failed=$((failed + 1)); printf 'FAILED interrupt: status %s, %s frames, err:\n%s\n' "$got" "$sent" "$(cat "$work/err")"
 fi
 
+# scan --long names the same ports as scan (wine has no Ports-class devices: the other columns
+# are "-").
+names=$(wine "$exe" scan 2>&1 | tr -d '\r')
+long=$(wine "$exe" scan --long 2>&1 | tr -d '\r')
+if [ "$names" = "未找到可用串口" ]; then want_long=$names; else want_long=$(printf '%s\n' "$names" | awk '{ print $1 }'); fi
+got_long=$(printf '%s\n' "$long" | awk 'NR > 1 || $1 == "未找到可用串口" { print $1 }')
+[ "$got_long" = "$want_long" ] && passed=$((passed + 1)) || { failed=$((failed + 1)); printf 'FAILED scan --long:\n%s\n' "$long"; }
+
 # dimmwand-spd.exe on the shipped samples, a wide path among them.
 spd_exe="$(dirname "$exe")/dimmwand-spd.exe"
 cp "$samples/spd5.bin" "$work/内存.bin"
