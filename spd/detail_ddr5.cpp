@@ -47,34 +47,37 @@ std::string voltage(std::uint8_t b, const char* nominal) {
 
 unsigned cas_clocks(unsigned t_ps, unsigned tck_ps) { return cas_latency(t_ps, tck_ps, DeviceType::DDR5); }
 
+// A voltage byte of XMP 3.0 and EXPO: bits 6-5 whole volts, bits 4-0 twentieths.
+double volts(std::uint8_t b) { return ((b >> 5) & 3) + (b & 0x1F) * 0.05; }
+
+// The lines of one XMP 3.0 or EXPO profile after its voltages: the rate from tCK, then the times
+// that follow tAA two bytes apart: tAA, tRCD, tRP, tRAS, tRC, tWR in ps, tRFC1, tRFC2, tRFCsb in ns.
+void profile_lines(InfoLines& lines, const std::string& prefix, Image s, std::size_t tck_at, std::size_t taa_at) {
+  const unsigned tck = u16(s, tck_at);
+  if (tck == 0) return;
+  const auto t = [&](unsigned i) { return u16(s, taa_at + 2 * i); };
+  lines.push_back({prefix + " 速率", fmt::format("DDR5-{} (tCK {})", data_rate(tck), ps3(tck))});
+  lines.push_back({prefix + " 时序", fmt::format("CL{}-{}-{}-{}", cas_clocks(t(0), tck), clocks(t(1), tck, DeviceType::DDR5),
+                                                clocks(t(2), tck, DeviceType::DDR5), clocks(t(3), tck, DeviceType::DDR5))});
+  lines.push_back({prefix + " 参数", fmt::format("tAA {}，tRCD {}，tRP {}，tRAS {}，tRC {}，tWR {}，tRFC1 {} ns，tRFC2 {} ns，tRFCsb {} ns",
+                                                ps3(t(0)), ps3(t(1)), ps3(t(2)), ps3(t(3)), ps3(t(4)), ps3(t(5)), t(6), t(7), t(8))});
+}
+
 InfoSection xmp_section(Image s) {
   InfoSection sec{"XMP 3.0", {}};
   sec.lines.push_back({"版本", fmt::format("{}.{}", s[kXmp3Header + 2] >> 4, s[kXmp3Header + 2] & 0x0F)});
   sec.lines.push_back({"PMIC 制造商", maker_field(s, kXmp3Header + 5)});
+  const auto identified = checksums(s, DeviceType::DDR5);
   for (unsigned n = 1; n <= 5; ++n) {
-    const std::size_t p = kXmp3Profile + 0x40 * (n - 1);
     // Only the profiles that check identifies: enabled ones, and user profiles whose checksum holds.
-    bool identified = false;
-    for (const auto& c : checksums(s, DeviceType::DDR5)) identified |= c.name == fmt::format("XMP 配置 {} CRC", n);
-    if (!identified) continue;
+    const std::string crc = fmt::format("XMP 配置 {} CRC", n);
+    if (std::none_of(identified.begin(), identified.end(), [&](const Checksum& c) { return c.name == crc; })) continue;
+    const std::size_t p = kXmp3Profile + 0x40 * (n - 1);
     const std::string prefix = fmt::format("配置 {}", n);
-    const unsigned tck = u16(s, p + 5);
     if (n <= 3) sec.lines.push_back({prefix + " 名称", part_number(s.subspan(kXmp3Header + 0x0E + 0x10 * (n - 1), 16))});
     sec.lines.push_back({prefix + " 电压", fmt::format("VDD {:.2f} V，VDDQ {:.2f} V，VPP {:.2f} V，VMEMCTRL {:.2f} V",
-                                                      ((s[p + 1] >> 5) & 3) + (s[p + 1] & 0x1F) * 0.05,
-                                                      ((s[p + 2] >> 5) & 3) + (s[p + 2] & 0x1F) * 0.05,
-                                                      ((s[p] >> 5) & 3) + (s[p] & 0x1F) * 0.05,
-                                                      ((s[p + 4] >> 5) & 3) + (s[p + 4] & 0x1F) * 0.05)});
-    if (tck == 0) continue;
-    sec.lines.push_back({prefix + " 速率", fmt::format("DDR5-{} (tCK {})", data_rate(tck), ps3(tck))});
-    sec.lines.push_back({prefix + " 时序", fmt::format("CL{}-{}-{}-{}", cas_clocks(u16(s, p + 13), tck),
-                                                      clocks(u16(s, p + 15), tck, DeviceType::DDR5),
-                                                      clocks(u16(s, p + 17), tck, DeviceType::DDR5),
-                                                      clocks(u16(s, p + 19), tck, DeviceType::DDR5))});
-    sec.lines.push_back({prefix + " 参数", fmt::format("tAA {}，tRCD {}，tRP {}，tRAS {}，tRC {}，tWR {}，tRFC1 {} ns，tRFC2 {} ns，tRFCsb {} ns",
-                                                      ps3(u16(s, p + 13)), ps3(u16(s, p + 15)), ps3(u16(s, p + 17)),
-                                                      ps3(u16(s, p + 19)), ps3(u16(s, p + 21)), ps3(u16(s, p + 23)),
-                                                      u16(s, p + 25), u16(s, p + 27), u16(s, p + 29))});
+                                                      volts(s[p + 1]), volts(s[p + 2]), volts(s[p]), volts(s[p + 4]))});
+    profile_lines(sec.lines, prefix, s, p + 5, p + 13);
   }
   return sec;
 }
@@ -86,21 +89,9 @@ InfoSection expo_section(Image s) {
     if ((unsigned{s[kExpo + 6]} >> (4 * (n - 1)) & 1u) == 0) continue;
     const std::size_t p = kExpo + 0x0A + 0x28 * (n - 1);
     const std::string prefix = fmt::format("配置 {}", n);
-    const unsigned tck = u16(s, p + 4);
-    sec.lines.push_back({prefix + " 电压", fmt::format("VDD {:.2f} V，VDDQ {:.2f} V，VPP {:.2f} V",
-                                                      ((s[p] >> 5) & 3) + (s[p] & 0x1F) * 0.05,
-                                                      ((s[p + 1] >> 5) & 3) + (s[p + 1] & 0x1F) * 0.05,
-                                                      ((s[p + 2] >> 5) & 3) + (s[p + 2] & 0x1F) * 0.05)});
-    if (tck == 0) continue;
-    sec.lines.push_back({prefix + " 速率", fmt::format("DDR5-{} (tCK {})", data_rate(tck), ps3(tck))});
-    sec.lines.push_back({prefix + " 时序", fmt::format("CL{}-{}-{}-{}", cas_clocks(u16(s, p + 6), tck),
-                                                      clocks(u16(s, p + 8), tck, DeviceType::DDR5),
-                                                      clocks(u16(s, p + 10), tck, DeviceType::DDR5),
-                                                      clocks(u16(s, p + 12), tck, DeviceType::DDR5))});
-    sec.lines.push_back({prefix + " 参数", fmt::format("tAA {}，tRCD {}，tRP {}，tRAS {}，tRC {}，tWR {}，tRFC1 {} ns，tRFC2 {} ns，tRFCsb {} ns",
-                                                      ps3(u16(s, p + 6)), ps3(u16(s, p + 8)), ps3(u16(s, p + 10)),
-                                                      ps3(u16(s, p + 12)), ps3(u16(s, p + 14)), ps3(u16(s, p + 16)),
-                                                      u16(s, p + 18), u16(s, p + 20), u16(s, p + 22))});
+    sec.lines.push_back({prefix + " 电压", fmt::format("VDD {:.2f} V，VDDQ {:.2f} V，VPP {:.2f} V", volts(s[p]),
+                                                      volts(s[p + 1]), volts(s[p + 2]))});
+    profile_lines(sec.lines, prefix, s, p + 4, p + 6);
   }
   return sec;
 }
