@@ -28,6 +28,7 @@ double snap_cycle(double ns, double ftb_ps) {
 }
 
 std::string module_speed(double tck_ns, unsigned bus_bits, int gen) {
+  if (!(tck_ns > 0.01)) return "未知";  // no cycle time, or one no module runs at
   const double rate = 2 * (1000 / tck_ns);
   long pc = static_cast<long>(rate * bus_bits / 8);
   pc -= pc % 100;
@@ -67,7 +68,7 @@ struct Core {
 };
 
 std::string core_timings(unsigned cas, double tck, const Core& t, double guard) {
-  const auto up = [&](double v) { return static_cast<long>(std::ceil(v / tck - guard)); };
+  const auto up = [&](double v) { return clocks_up(v, tck, guard); };
   return fmt::format("{}-{}-{}-{}", cas, up(t.trcd), up(t.trp), up(t.tras));
 }
 
@@ -112,7 +113,7 @@ std::vector<InfoSection> detail_ddr3(Image s) {
   mem.lines.push_back({"颗粒位宽", fmt::format("{} 位", 1u << ((s[7] & 7u) + 2))});
   mem.lines.push_back({"主总线位宽", fmt::format("{} 位", bus)});
   if ((s[8] & 24) != 0) mem.lines.push_back({"总线扩展位宽", fmt::format("{} 位", s[8] & 24)});
-  mem.lines.push_back({"tCL-tRCD-tRP-tRAS", core_timings(static_cast<unsigned>(std::ceil(c.taa / c.tck)), c.tck, c, 0)});
+  mem.lines.push_back({"tCL-tRCD-tRP-tRAS", core_timings(static_cast<unsigned>(clocks_up(c.taa, c.tck)), c.tck, c, 0)});
   const unsigned supported = unsigned{s[15]} << 8 | s[14];
   std::vector<unsigned> cas;
   for (unsigned i = 0; i < 15; ++i) {
@@ -268,7 +269,7 @@ std::vector<InfoSection> detail_ddr4(Image s) {
   if ((s[13] & 0x18) != 0) mem.lines.push_back({"总线扩展位宽", fmt::format("{} 位", s[13] & 0x18)});
   constexpr double kGuard = 0.025;  // DDR4 rounds clocks up past a 2.5 % guard band
   mem.lines.push_back(
-      {"AA-RCD-RP-RAS（周期）", core_timings(static_cast<unsigned>(std::ceil(c.taa / c.tck - kGuard)), c.tck, c, kGuard)});
+      {"AA-RCD-RP-RAS（周期）", core_timings(static_cast<unsigned>(clocks_up(c.taa, c.tck, kGuard)), c.tck, c, kGuard)});
   const unsigned long supported = static_cast<unsigned long>(s[23]) << 24 | unsigned{s[22]} << 16 | unsigned{s[21]} << 8 | s[20];
   const unsigned base_cas = (s[23] & 0x80) != 0 ? 23 : 7;
   std::vector<unsigned> cas;

@@ -1,10 +1,17 @@
 #include "spd/detail_common.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 #include "spd/jep106.hpp"
 
 namespace dimmwand::spd::detail_format {
+
+long clocks_up(double time, double cycle, double guard) {
+  if (!(cycle > 0)) return 0;
+  const double clocks = std::ceil(time / cycle - guard);
+  return std::isfinite(clocks) && clocks >= 0 && clocks < 1e9 ? static_cast<long>(clocks) : 0;
+}
 
 bool written(Image bytes) {
   const bool zeros = std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0x00; });

@@ -15,6 +15,10 @@ inline std::string ns3(double ns) { return fmt::format("{:.3f} ns", ns); }
 
 inline std::string yes_no(bool b) { return b ? "是" : "否"; }
 
+// Clocks for a time, rounded up after taking off a guard band; 0 for a cycle time that is zero,
+// negative or absurd, as an image of arbitrary bytes may hold.
+long clocks_up(double time, double cycle, double guard = 0);
+
 // A signed fine-timebase correction byte.
 inline int signed_byte(std::uint8_t b) { return static_cast<std::int8_t>(b); }
 
