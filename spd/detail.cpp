@@ -349,7 +349,7 @@ InfoSection maker_section(Image s, DeviceType g) {
   const std::size_t module = d3 ? 117 : 320, dram = d3 ? 148 : 350, location = d3 ? 119 : 322, date = d3 ? 120 : 323,
                     serial = d3 ? 122 : 325, part = d3 ? 128 : 329, part_length = d3 ? 18 : 20, revision = d3 ? 146 : 349;
   InfoSection sec{"制造信息", {}};
-  sec.lines.push_back({"模块制造商", written(s.subspan(module, 2)) ? maker_field(s, module) : "未定义"});
+  sec.lines.push_back({"模块制造商", maker_field(s, module)});
   if (written(s.subspan(dram, 2))) sec.lines.push_back({"颗粒制造商", maker_field(s, dram)});
   if (written(s.subspan(location, 1))) sec.lines.push_back({"制造地点代码", location_code(s[location])});
   if (written(s.subspan(date, 2))) sec.lines.push_back({"生产日期", manufacturing_date(s[date], s[date + 1])});

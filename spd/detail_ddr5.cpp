@@ -45,10 +45,6 @@ std::string voltage(std::uint8_t b, const char* nominal) {
                      b >> 2 & 3, b & 3);
 }
 
-unsigned cas_clocks(unsigned t_ps, unsigned tck_ps) { return cas_latency(t_ps, tck_ps, DeviceType::DDR5); }
-
-// A voltage byte of XMP 3.0 and EXPO: bits 6-5 whole volts, bits 4-0 twentieths.
-double volts(std::uint8_t b) { return ((b >> 5) & 3) + (b & 0x1F) * 0.05; }
 
 // The lines of one XMP 3.0 or EXPO profile after its voltages: the rate from tCK, then the times
 // that follow tAA two bytes apart: tAA, tRCD, tRP, tRAS, tRC, tWR in ps, tRFC1, tRFC2, tRFCsb in ns.
@@ -57,7 +53,7 @@ void profile_lines(InfoLines& lines, const std::string& prefix, Image s, std::si
   if (tck == 0) return;
   const auto t = [&](unsigned i) { return u16(s, taa_at + 2 * i); };
   lines.push_back({prefix + " 速率", fmt::format("DDR5-{} (tCK {})", data_rate(tck), ps3(tck))});
-  lines.push_back({prefix + " 时序", fmt::format("CL{}-{}-{}-{}", cas_clocks(t(0), tck), clocks(t(1), tck, DeviceType::DDR5),
+  lines.push_back({prefix + " 时序", fmt::format("CL{}-{}-{}-{}", cas_latency(t(0), tck, DeviceType::DDR5), clocks(t(1), tck, DeviceType::DDR5),
                                                 clocks(t(2), tck, DeviceType::DDR5), clocks(t(3), tck, DeviceType::DDR5))});
   lines.push_back({prefix + " 参数", fmt::format("tAA {}，tRCD {}，tRP {}，tRAS {}，tRC {}，tWR {}，tRFC1 {} ns，tRFC2 {} ns，tRFCsb {} ns",
                                                 ps3(t(0)), ps3(t(1)), ps3(t(2)), ps3(t(3)), ps3(t(4)), ps3(t(5)), t(6), t(7), t(8))});
@@ -76,7 +72,7 @@ InfoSection xmp_section(Image s) {
     const std::string prefix = fmt::format("配置 {}", n);
     if (n <= 3) sec.lines.push_back({prefix + " 名称", part_number(s.subspan(kXmp3Header + 0x0E + 0x10 * (n - 1), 16))});
     sec.lines.push_back({prefix + " 电压", fmt::format("VDD {:.2f} V，VDDQ {:.2f} V，VPP {:.2f} V，VMEMCTRL {:.2f} V",
-                                                      volts(s[p + 1]), volts(s[p + 2]), volts(s[p]), volts(s[p + 4]))});
+                                                      xmp_volts(s[p + 1]), xmp_volts(s[p + 2]), xmp_volts(s[p]), xmp_volts(s[p + 4]))});
     profile_lines(sec.lines, prefix, s, p + 5, p + 13);
   }
   return sec;
@@ -89,8 +85,8 @@ InfoSection expo_section(Image s) {
     if ((unsigned{s[kExpo + 6]} >> (4 * (n - 1)) & 1u) == 0) continue;
     const std::size_t p = kExpo + 0x0A + 0x28 * (n - 1);
     const std::string prefix = fmt::format("配置 {}", n);
-    sec.lines.push_back({prefix + " 电压", fmt::format("VDD {:.2f} V，VDDQ {:.2f} V，VPP {:.2f} V", volts(s[p]),
-                                                      volts(s[p + 1]), volts(s[p + 2]))});
+    sec.lines.push_back({prefix + " 电压", fmt::format("VDD {:.2f} V，VDDQ {:.2f} V，VPP {:.2f} V", xmp_volts(s[p]),
+                                                      xmp_volts(s[p + 1]), xmp_volts(s[p + 2]))});
     profile_lines(sec.lines, prefix, s, p + 4, p + 6);
   }
   return sec;
@@ -141,7 +137,7 @@ std::vector<InfoSection> detail_ddr5(Image s) {
   }
   mem.lines.push_back({"支持的 CAS 延迟", cas_list(cas)});
   if (tck != 0) {
-    mem.lines.push_back({"CL-tRCD-tRP-tRAS", fmt::format("{}-{}-{}-{}", cas_clocks(u16(s, 30), tck),
+    mem.lines.push_back({"CL-tRCD-tRP-tRAS", fmt::format("{}-{}-{}-{}", cas_latency(u16(s, 30), tck, DeviceType::DDR5),
                                                         clocks(u16(s, 32), tck, DeviceType::DDR5),
                                                         clocks(u16(s, 34), tck, DeviceType::DDR5),
                                                         clocks(u16(s, 36), tck, DeviceType::DDR5))});
@@ -152,7 +148,7 @@ std::vector<InfoSection> detail_ddr5(Image s) {
     const unsigned at = static_cast<unsigned>(2e6 / rate);  // ps, truncated as JEDEC lists them
     if (tck == 0 || at < tck || (tck_max != 0 && at > tck_max)) continue;
     // The lowest supported latency that covers tAA at this clock.
-    unsigned cl = cas_clocks(u16(s, 30), at);
+    unsigned cl = cas_latency(u16(s, 30), at, DeviceType::DDR5);
     if (const auto it = std::lower_bound(cas.begin(), cas.end(), cl); it != cas.end()) cl = *it;
     speeds.lines.push_back({fmt::format("DDR5-{} 时 CL-tRCD-tRP-tRAS", rate),
                             fmt::format("{}-{}-{}-{}", cl, clocks(u16(s, 32), at, DeviceType::DDR5),

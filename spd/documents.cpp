@@ -23,7 +23,7 @@ void maker(JsonWriter& j, std::string_view name, std::uint8_t bank_byte, std::ui
   }
   const auto known = maker_name((bank_byte & 0x7Fu) + 1, static_cast<std::uint8_t>(code_byte & 0x7F));
   const std::string shown = manufacturer(bank_byte, code_byte);
-  const bool valid = !shown.starts_with("无效");
+  const bool valid = valid_parity(bank_byte, code_byte);
   j.object().key("bank").value((bank_byte & 0x7Fu) + 1).key("code").value(unsigned{code_byte}).key("name");
   if (known && valid) j.value(*known);
   else j.null();

@@ -63,10 +63,6 @@ void maker_facts(Facts& f, Image s, const MakerFields& m) {
   f.spd_revision = fmt::format("{}.{}", s[1] >> 4, s[1] & 0x0F);
 }
 
-// The volts of an XMP 1.x (DDR3), XMP 3.0 or EXPO (DDR5) voltage byte: bits 6-5 whole volts,
-// bits 4-0 twentieths.
-double xmp_volts(std::uint8_t b) { return ((b >> 5) & 0x03) + (b & 0x1F) * 0.05; }
-
 // The XMP block of DDR3 (XMP 1.x, at 176) and DDR4 (XMP 2.0, at 384), which carries no checksum:
 // signature 0C 4A, the enable bits of profiles 1 and 2 (bits 0 and 1), the version, then per
 // profile its times. Layouts: Intel's XMP 1.1 structure as public decoders give it (DDR3: a
@@ -211,6 +207,8 @@ std::string profiles_line(const Facts& f, const std::optional<std::string>& vers
 }
 
 }  // namespace
+
+double xmp_volts(std::uint8_t b) { return ((b >> 5) & 0x03) + (b & 0x1F) * 0.05; }
 
 unsigned clocks(unsigned time_ps, unsigned cycle_ps, DeviceType g) {
   if (cycle_ps == 0) return 0;

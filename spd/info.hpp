@@ -51,6 +51,10 @@ Facts facts(Image image, DeviceType g);
 // The summary lines of the facts.
 InfoLines describe(Image image, DeviceType g);
 
+// The volts of an XMP 1.x (DDR3), XMP 3.0 or EXPO (DDR5) voltage byte: bits 6-5 whole volts,
+// bits 4-0 twentieths.
+double xmp_volts(std::uint8_t b);
+
 // Clock cycles for a time, with the rounding (guard band) of the generation.
 unsigned clocks(unsigned time_ps, unsigned cycle_ps, DeviceType g);
 

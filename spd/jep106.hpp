@@ -13,6 +13,9 @@ namespace dimmwand::spd {
 // an ID with a wrong parity bit as invalid, a blank field as "未记录".
 std::string manufacturer(std::uint8_t continuation, std::uint8_t code);
 
+// True when both bytes carry their odd-parity bit as JEP106 requires.
+bool valid_parity(std::uint8_t continuation, std::uint8_t code);
+
 // The name of a bank (1-based) and code (parity bit cleared), when the list has one.
 std::optional<std::string_view> maker_name(unsigned bank, std::uint8_t code);
 

@@ -19,21 +19,17 @@ void JsonWriter::before_value() {
   }
 }
 
-JsonWriter& JsonWriter::object() {
+JsonWriter& JsonWriter::open(char opener, char closer) {
   before_value();
-  out_ += '{';
+  out_ += opener;
   empty_.push_back(true);
-  closers_ += '}';
+  closers_ += closer;
   return *this;
 }
 
-JsonWriter& JsonWriter::array() {
-  before_value();
-  out_ += '[';
-  empty_.push_back(true);
-  closers_ += ']';
-  return *this;
-}
+JsonWriter& JsonWriter::object() { return open('{', '}'); }
+
+JsonWriter& JsonWriter::array() { return open('[', ']'); }
 
 JsonWriter& JsonWriter::end() {
   out_ += closers_.back();

@@ -27,6 +27,7 @@ class JsonWriter {
 
  private:
   void before_value();
+  JsonWriter& open(char opener, char closer);
   std::string out_;
   std::vector<bool> empty_;     // per open container: nothing written in it yet
   std::string closers_;         // per open container: '}' or ']'

@@ -84,6 +84,8 @@ Result<> interrupted_after(std::size_t written, std::size_t total, const WriteAr
   return std::unexpected(DeviceError::interrupted(std::move(message)));
 }
 
+DeviceError backup_exists(const std::string& path) { return DeviceError::other(fmt::format("备份文件已存在: {}", path)); }
+
 // An interrupt before the first frame: nothing was written, and that is worth saying.
 DeviceError before_writing(DeviceError e) {
   return e.is_interrupted() ? DeviceError::interrupted("已中断: 未写入任何字节") : std::move(e);
@@ -137,7 +139,7 @@ Result<> run_write(WriteArgs args) {
   if (!data) return std::unexpected(DeviceError::file(FileFailure::Action::Read, args.input, data.error()));
   if (data->empty()) return std::unexpected(DeviceError::other("文件为空"));
   if (args.backup && path_exists(*args.backup)) {
-    return std::unexpected(DeviceError::other(fmt::format("备份文件已存在: {}", *args.backup)));
+    return std::unexpected(backup_exists(*args.backup));
   }
   if (data->size() > area->capacity) {
     fmt::print("文件超出 D{} 容量，仅写入前 {} 字节\n", n, area->capacity);
@@ -164,7 +166,7 @@ Result<> run_write(WriteArgs args) {
   }
   if (args.backup) {
     if (auto saved = save_new_image(*args.backup, *current); !saved) {
-      if (path_exists(*args.backup)) return std::unexpected(DeviceError::other(fmt::format("备份文件已存在: {}", *args.backup)));
+      if (path_exists(*args.backup)) return std::unexpected(backup_exists(*args.backup));
       return std::unexpected(DeviceError::file(FileFailure::Action::Write, *args.backup, saved.error()));
     }
     fmt::print("已备份 {} 字节: {}\n", current->size(), *args.backup);
