@@ -1,6 +1,9 @@
 // Answer reception and decoding: bytes equal the reference's digit pairs; the text is valid
 // UTF-8 without white space at its ends; and the reception, fed the answer in pieces, stops
-// exactly after the piece that holds the first line feed.
+// exactly after the piece that holds the first line feed, or after the last piece that arrives
+// before its deadline.
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <deque>
 
@@ -63,7 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (const auto lf = answer.find('\n'); lf != std::string_view::npos) {
     expected = std::min(answer.size(), (lf / piece + 1) * piece);  // through the piece holding it
   }
-  expected = std::min(expected, kAnswerLimit);
+  // Each piece takes a millisecond: the pieces that start by the deadline are read, no more.
+  const auto pieces_in_time = static_cast<std::size_t>(std::chrono::milliseconds(kAnswerDeadline).count()) + 1;
+  expected = std::min({expected, pieces_in_time * piece, kAnswerLimit});
   if (answer.empty()) {
     if (raw || !std::holds_alternative<NoResponse>(raw.error().kind())) std::abort();
   } else if (!raw || std::string_view(reinterpret_cast<const char*>(raw->data()), raw->size()) != answer.substr(0, expected)) {
