@@ -175,7 +175,10 @@ TEST(Jep106, NamesBanksAndParity) {
            {0x01, 0x98, "Kingston (bank 2, 0x98)"},
            {0x04, 0xCD, "G Skill Intl (bank 5, 0xCD)"},
            {0x85, 0x9B, "Crucial Technology (bank 6, 0x9B)"},
-           {0x8C, 0x40, "未知 (bank 13, 0x40)"},                 // past the end of the list
+           {0x8C, 0x40, "Biostar Microtech International Corp (bank 13, 0x40)"},  // past decode-dimms's table
+           {0x10, 0x04, "Tenstorrent (bank 17, 0x04)"},
+           {0x8C, 0xBA, "未知 (bank 13, 0xBA)"},                 // a row the list's conversion lost
+           {0x91, 0x01, "未知 (bank 18, 0x01)"},                 // past the end of the list
            {0x06, 0x13, "无效 (bank 7, 0x13：校验位错误)"},       // the continuation count's parity
            {0x80, 0x2D, "无效 (bank 1, 0x2D：校验位错误)"},       // the code's parity
            {0x00, 0x00, "未记录"},
