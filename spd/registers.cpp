@@ -12,6 +12,13 @@ std::string celsius(double t) { return fmt::format("{:.2f} °C", t); }
 
 std::string temperature_at(Image r, std::size_t at) { return celsius(hub::temperature(r[at], r[at + 1])); }
 
+std::string bus_interface(std::uint8_t mr18) {
+  using namespace hub;
+  if ((mr18 & kI3c) == 0) return fmt::format("I2C，最高 1 MHz (MR18 = 0x{:02X})", mr18);
+  return fmt::format("I3C Basic，奇偶校验{}，PEC {} (MR18 = 0x{:02X})", (mr18 & kParityDisabled) != 0 ? "关闭" : "启用",
+                     (mr18 & kPacketCheck) != 0 ? "启用" : "关闭", mr18);
+}
+
 }  // namespace
 
 InfoLines describe_registers(Image r) {
@@ -46,7 +53,8 @@ InfoLines describe_registers(Image r) {
       {"器件状态", fmt::format("MR48 = 0x{:02X}（{}，{}）", status,
                              (status & kOverrideAvailable) != 0 ? "脱机模式" : "在线模式",
                              (status & kWriteInProgress) != 0 ? "有写入正在进行" : "无写入进行中")},
-      {"接口配置", fmt::format("MR14 = 0x{:02X}，MR18 = 0x{:02X}", r[kInterface], r[kDeviceConfig])},
+      {"总线接口", bus_interface(r[kDeviceConfig])},
+      {"接口配置", fmt::format("MR14 = 0x{:02X}", r[kInterface])},
       {"温度传感器", !sensor ? std::string("无")
                              : fmt::format("{} (MR26 = 0x{:02X})", sensor_on ? "启用" : "关闭", r[kSensorConfig])},
   });

@@ -10,6 +10,10 @@
 //   block can always be protected, but its protection is cleared (1 to 0) only in offline mode,
 //   with the module's HSA pin tied to ground; MR48 bit 2 reports that mode (write-protect
 //   override available), bit 3 an NVM write in progress.
+// - Nuvoton's register descriptions for sideband devices of the DDR5 hub's bus
+//   (MR_Register_LLSI.h, Apache-2.0), which restate the hub's MR18: bit 5 the interface
+//   (0 = I2C up to 1 MHz, 1 = I3C Basic), and in I3C only bit 6 parity (T bit) disabled and bit 7
+//   packet error check enabled.
 #pragma once
 
 #include <cstddef>
@@ -31,13 +35,16 @@ inline constexpr std::size_t kVendorCode = 4;        // MR4: JEP106 code, odd pa
 inline constexpr std::size_t kCapability = 5;        // MR5: bit 1 thermal sensor supported
 inline constexpr std::size_t kLegacyMode = 11;       // MR11: bit 3 two-byte addressing, bits 2-0 page
 inline constexpr std::size_t kInterface = 14;        // MR14: host and local interface configuration
-inline constexpr std::size_t kDeviceConfig = 18;     // MR18
+inline constexpr std::size_t kDeviceConfig = 18;     // MR18: bus interface
 inline constexpr std::size_t kSensorConfig = 26;     // MR26: bit 0 thermal sensor disabled
 inline constexpr std::size_t kLimitHigh = 28;        // MR28-MR29, then low, critical high, critical low
 inline constexpr std::size_t kDeviceStatus = 48;     // MR48
 inline constexpr std::size_t kTemperature = 49;      // MR49-MR50: low byte first, 0.25 °C from bit 2
 inline constexpr std::uint8_t kWriteInProgress = 0x08;    // MR48 bit 3
 inline constexpr std::uint8_t kOverrideAvailable = 0x04;  // MR48 bit 2: offline mode, protection can be cleared
+inline constexpr std::uint8_t kI3c = 0x20;                // MR18 bit 5: I3C Basic, else I2C
+inline constexpr std::uint8_t kParityDisabled = 0x40;     // MR18 bit 6, in I3C
+inline constexpr std::uint8_t kPacketCheck = 0x80;        // MR18 bit 7, in I3C
 inline constexpr std::uint16_t kDeviceType = 0x5118;
 inline constexpr std::size_t kBlockSize = 64;        // bytes of the SPD area per protection block
 inline constexpr std::size_t kBlockCount = 16;

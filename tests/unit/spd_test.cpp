@@ -2,6 +2,7 @@
 // whose values are known.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "spd/image.hpp"
 #include "spd/info.hpp"
 #include "spd/jep106.hpp"
+#include "spd/registers.hpp"
 
 namespace dimmwand::spd {
 namespace {
@@ -185,6 +187,24 @@ TEST(Jep106, NamesBanksAndParity) {
            {0xFF, 0xFF, "未记录"},
        }) {
     EXPECT_EQ(manufacturer(c.continuation, c.code), c.shown);
+  }
+}
+
+TEST(Registers, TheBusInterfaceOfMr18) {
+  std::vector<std::uint8_t> r(kRegisterImageSize, 0);
+  r[0] = 0x51;
+  r[1] = 0x18;
+  for (const auto& [mr18, shown] : std::vector<std::pair<std::uint8_t, std::string_view>>{
+           {0x00, "I2C，最高 1 MHz (MR18 = 0x00)"},
+           {0xC0, "I2C，最高 1 MHz (MR18 = 0xC0)"},  // parity and PEC apply to I3C only
+           {0x20, "I3C Basic，奇偶校验启用，PEC 关闭 (MR18 = 0x20)"},
+           {0xE0, "I3C Basic，奇偶校验关闭，PEC 启用 (MR18 = 0xE0)"},
+       }) {
+    r[18] = mr18;
+    const auto lines = describe_registers(r);
+    const auto line = std::find_if(lines.begin(), lines.end(), [](const auto& l) { return l.first == "总线接口"; });
+    ASSERT_NE(line, lines.end());
+    EXPECT_EQ(line->second, shown);
   }
 }
 
