@@ -175,8 +175,8 @@ TEST(SpdTool, TheHubRegistersAsReadFromTheEmulator) {
   const auto info = spd({"info", dir.file("reg5.bin")});
   EXPECT_EQ(info.status, 0) << info.err;
   for (const auto* line : {"器件类型: SPD5118 集线器 (MR0-MR1 = 51 18)\n", "写保护的块: 0-7, 12\n", "未保护的块: 8-11, 13-15\n",
-                           "写保护寄存器: MR12 = 0xFF，MR13 = 0x10", "解除写保护: 不可以", "当前温度: 23.00 °C\n", "总线接口: I2C，最高 1 MHz (MR18 = 0x00)\n",
-                           "厂商: Montage Technology Group (bank 7, 0x32)\n"}) {
+                           "写保护寄存器: MR12 = 0xFF，MR13 = 0x10", "解除写保护: 不可以", "当前温度: 23.00 °C\n",
+                           "总线接口: I2C，最高 1 MHz (MR18 = 0x00)\n", "厂商: Montage Technology Group (bank 7, 0x32)\n"}) {
     EXPECT_NE(info.out.find(line), std::string::npos) << line << "\n" << info.out;
   }
   EXPECT_EQ(spd({"info", sample("reg5"), "-t", "REG"}).out, spd({"info", sample("reg5")}).out);
