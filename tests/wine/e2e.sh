@@ -20,7 +20,8 @@ com="$WINEPREFIX/dosdevices/com7"
 start_emulator() {  # options...
   "$emu" --log "$work/frames.log" "$@" >"$work/port" &
   emu_pid=$!
-  for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.02; done
+  # Up to 10 s: on a loaded machine the emulator can take seconds to name its port.
+  for _ in $(seq 500); do [ -s "$work/port" ] && break; sleep 0.02; done
   ln -sfn "$(head -n 1 "$work/port")" "$com"
 }
 stop_emulator() {
@@ -131,10 +132,12 @@ want=$("$(dirname "$native")/dimmwand-spd" check "$samples/spd5.bin" 2>&1)
 [ "$got" = "$want" ] && passed=$((passed + 1)) || { failed=$((failed + 1)); printf 'FAILED dimmwand-spd.exe check:\n%s\n--- want\n%s\n' "$got" "$want"; }
 
 # Pacing of a 128-byte block write: the pause must stay 7 ms on Windows' coarse timer too.
+# Never shorter; a 15.6 ms timer tick would double the span, while a loaded machine's late
+# wake-ups add a few per cent, so the upper bound sits between the two.
 check "block write pacing" 0 "完成" "写入中 128 字节 ... " -- write COM7 5 -t reg -i "$(winepath -w "$samples/reg5.bin")"
 pacing=$(awk '$11 == "WriteRegByte" { if (!n++) first = $1; last = $1 } END { printf "%.4f", (last - first) / ((n - 1) * 0.007) }' "$work/frames.log")
 echo "wine: 128-frame write, first to last / (127 x 7 ms) = $pacing"
-awk -v r="$pacing" 'BEGIN { exit !(r >= 1.0 && r < 1.10) }' && passed=$((passed + 1)) || { failed=$((failed + 1)); echo "FAILED pacing $pacing"; }
+awk -v r="$pacing" 'BEGIN { exit !(r >= 1.0 && r < 1.25) }' && passed=$((passed + 1)) || { failed=$((failed + 1)); echo "FAILED pacing $pacing"; }
 
 echo "wine-e2e: $passed passed, $failed failed"
 [ "$failed" = 0 ]
