@@ -1,6 +1,6 @@
 #include "images.hpp"
 
-#include "spd/crc16.hpp"
+#include "model/crc16.hpp"
 
 #include <initializer_list>
 #include <string_view>
@@ -20,7 +20,7 @@ void put_text(Image& image, std::size_t at, std::size_t width, std::string_view 
 
 // Stores the CRC of bytes [from, to] low byte first at `at`.
 void put_crc(Image& image, std::size_t from, std::size_t to, std::size_t at) {
-  const std::uint16_t crc = spd::crc16(std::span(image).subspan(from, to - from + 1));
+  const std::uint16_t crc = model::crc16(std::span(image).subspan(from, to - from + 1));
   image[at] = static_cast<std::uint8_t>(crc & 0xFF);
   image[at + 1] = static_cast<std::uint8_t>(crc >> 8);
 }

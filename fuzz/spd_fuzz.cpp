@@ -15,7 +15,7 @@ using namespace dimmwand;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const spd::Image image(data, size);
-  if (size == spd::kRegisterImageSize) {
+  if (size == kRegAreaSize) {
     const std::vector<spd::InfoSection> sections{{"", spd::describe_registers(image)}};
     if (spd::registers_document("f", image, sections).empty()) std::abort();
   }
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (g.error().display().empty()) std::abort();
       continue;
     }
-    if (image.size() != spd::spd_size(*g)) std::abort();
+    if (image.size() != spd_size(*g)) std::abort();
     (void)spd::describe(image, *g);
     const auto sections = spd::detail(image, *g);
     if (spd::info_document("f", image, *g, sections).empty() || spd::check_document("f", image, *g).empty()) std::abort();

@@ -36,12 +36,12 @@ Result<bool> is_register_image(const ImageArgs& args, std::size_t size) {
     if (args.device && args.device != DeviceType::DDR5) {
       return std::unexpected(DeviceError::other(fmt::format("-t 仅适用于 D5（当前 D{}）", generation(*args.device))));
     }
-    if (size != kRegisterImageSize) {
-      return std::unexpected(DeviceError::other(fmt::format("REG 区映像为 {} 字节，文件有 {} 字节", kRegisterImageSize, size)));
+    if (size != kRegAreaSize) {
+      return std::unexpected(DeviceError::other(fmt::format("REG 区映像为 {} 字节，文件有 {} 字节", kRegAreaSize, size)));
     }
     return true;
   }
-  return !args.mode && !args.device && size == kRegisterImageSize;
+  return !args.mode && !args.device && size == kRegAreaSize;
 }
 
 constexpr std::string_view kRegisterIdentity = "DDR5 REG 区（SPD 集线器寄存器），128 字节";

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "hub/spd5118.hpp"
+#include "model/hub.hpp"
 #include "spd/info.hpp"
 #include "spd/jep106.hpp"
 #include "spd/json.hpp"

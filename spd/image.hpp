@@ -1,66 +1,31 @@
-// SPD images: which generation an image is, and its JEDEC, XMP 3.0 and EXPO checksums.
+// The model's SPD image facts, as dimmwand-spd names them.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <optional>
-#include <span>
-#include <string>
-#include <vector>
 
-#include "cli/cli.hpp"
 #include "error/device_error.hpp"
+#include "model/spd_image.hpp"
 
 namespace dimmwand::spd {
 
-using Image = std::span<const std::uint8_t>;
+using model::Checksum;
+using model::checksums;
+using model::fix_checksums;
+using model::has_expo;
+using model::has_xmp3;
+using model::Image;
+using model::kExpo;
+using model::kXmp3Header;
+using model::kXmp3Profile;
+using model::skipped_blocks;
+using model::SkippedBlock;
+using model::u16;
 
-// The whole SPD area of each generation, and its memory-type byte (byte 2).
-std::size_t spd_size(DeviceType g);
-std::uint8_t memory_type(DeviceType g);
-
-// The generation of an image: as given (the size must fit it), or from its size and its
-// memory-type byte, which must agree. Anything else is an error that says what does not fit.
-Result<DeviceType> identify(Image image, std::optional<DeviceType> given);
-
-struct Checksum {
-  std::string name;
-  std::size_t from;  // first covered byte
-  std::size_t to;    // last covered byte
-  std::size_t at;    // where the CRC is stored, low byte first
-  std::uint16_t stored;
-  std::uint16_t computed;
-  bool ok() const { return stored == computed; }
-};
-
-// A checksum block that the image does not positively identify, and why; it is neither checked
-// nor fixed.
-struct SkippedBlock {
-  std::string name;    // "XMP 配置 5"
-  std::string reason;  // "未启用"
-};
-
-// Every checksum block the image positively identifies: the JEDEC ones always; on DDR5 the
-// XMP 3.0 header by its signature and version, profiles 1-3 by the header's enable bits, the
-// user profiles 4 and 5 by a checksum that holds, and EXPO by its signature.
-std::vector<Checksum> checksums(Image image, DeviceType g);
-
-// The extension blocks of a DDR5 image that are not identified, in block order.
-std::vector<SkippedBlock> skipped_blocks(Image image, DeviceType g);
-
-// Stores the computed value of every checksum; returns those that changed.
-std::vector<Checksum> fix_checksums(std::vector<std::uint8_t>& image, DeviceType g);
-
-// Little-endian 16-bit value at `at`.
-inline std::uint16_t u16(Image image, std::size_t at) {
-  return static_cast<std::uint16_t>(image[at] | image[at + 1] << 8);
+// The generation of an image (model::identify), its refusal as the error to print.
+inline Result<DeviceType> identify(Image image, std::optional<DeviceType> given) {
+  auto g = model::identify(image, given);
+  if (!g) return std::unexpected(DeviceError::other(std::move(g.error())));
+  return *g;
 }
-
-// DDR5 extension blocks.
-inline constexpr std::size_t kXmp3Header = 0x280;
-inline constexpr std::size_t kXmp3Profile = 0x2C0;  // profile n at kXmp3Profile + 0x40 * (n - 1)
-inline constexpr std::size_t kExpo = 0x340;
-bool has_xmp3(Image image);
-bool has_expo(Image image);
 
 }  // namespace dimmwand::spd

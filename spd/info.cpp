@@ -247,9 +247,9 @@ Facts facts(Image image, DeviceType g) {
 InfoLines describe(Image image, DeviceType g) {
   const Facts f = facts(image, g);
   InfoLines lines{{"类型", fmt::format("DDR{} SDRAM，SPD {} 字节", generation(g), image.size())}};
-  if (image[2] != memory_type(g)) {
+  if (image[2] != key_byte(g)) {
     lines.push_back({"注意", fmt::format("内存类型字节为 0x{:02X}，不是 DDR{} 的 0x{:02X}；按 DDR{} 解读", image[2], generation(g),
-                                          memory_type(g), generation(g))});
+                                          key_byte(g), generation(g))});
   }
   const unsigned tck = whole(f.tck_ps);
   std::string speed = "未知";

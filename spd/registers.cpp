@@ -2,7 +2,7 @@
 
 #include <fmt/format.h>
 
-#include "hub/spd5118.hpp"
+#include "model/hub.hpp"
 #include "spd/jep106.hpp"
 
 namespace dimmwand::spd {

@@ -6,8 +6,6 @@
 
 namespace dimmwand::spd {
 
-inline constexpr std::size_t kRegisterImageSize = 128;
-
 // Device type, revision, vendor, capabilities, the write protection of the 16 blocks and whether
 // it can be cleared, the interface and thermal sensor settings, and the temperature.
 InfoLines describe_registers(Image registers);

@@ -11,19 +11,13 @@
 #include <string_view>
 #include <variant>
 
+#include "model/ddr.hpp"
+
 namespace CLI {
 class App;
 }
 
 namespace dimmwand {
-
-// The DDR generation; the value is the generation number sent in every request.
-enum class DeviceType : std::uint8_t { DDR3 = 3, DDR4 = 4, DDR5 = 5 };
-
-// The data area of a module.
-enum class DataMode { Spd, Reg };
-
-inline std::uint8_t generation(DeviceType d) { return static_cast<std::uint8_t>(d); }
 
 // A value of an enumerated argument as typed on the command line, with its help text.
 struct ValueText {

@@ -10,7 +10,7 @@
 #include "commands/compare.hpp"
 #include "console.hpp"
 #include "files/image_file.hpp"
-#include "hub/spd5118.hpp"
+#include "model/hub.hpp"
 #include "interrupt.hpp"
 #include "protocol/link.hpp"
 

@@ -4,7 +4,7 @@
 #include "images.hpp"
 #include "process.hpp"
 #include "programmer.hpp"
-#include "spd/crc16.hpp"
+#include "model/crc16.hpp"
 
 namespace dimmwand::emu {
 namespace {
@@ -93,10 +93,10 @@ TEST(Images, DefaultsCarryValidChecksumsAndMatchTheShippedSamples) {
   const auto stored = [](const std::vector<std::uint8_t>& s, std::size_t at) {
     return static_cast<std::uint16_t>(s[at] | s[at + 1] << 8);
   };
-  EXPECT_EQ(stored(a.spd3, 126), spd::crc16(std::span(a.spd3).first(117)));
-  EXPECT_EQ(stored(a.spd4, 126), spd::crc16(std::span(a.spd4).first(126)));
-  EXPECT_EQ(stored(a.spd4, 254), spd::crc16(std::span(a.spd4).subspan(128, 126)));
-  EXPECT_EQ(stored(a.spd5, 510), spd::crc16(std::span(a.spd5).first(510)));
+  EXPECT_EQ(stored(a.spd3, 126), model::crc16(std::span(a.spd3).first(117)));
+  EXPECT_EQ(stored(a.spd4, 126), model::crc16(std::span(a.spd4).first(126)));
+  EXPECT_EQ(stored(a.spd4, 254), model::crc16(std::span(a.spd4).subspan(128, 126)));
+  EXPECT_EQ(stored(a.spd5, 510), model::crc16(std::span(a.spd5).first(510)));
   for (const auto& area : kAreaNames) {
     const auto sample = testing::read_file(std::string(DIMMWAND_SAMPLES) + "/" + std::string(area.name) + ".bin");
     EXPECT_EQ(std::vector<std::uint8_t>(sample.begin(), sample.end()), a.*area.member) << area.name;

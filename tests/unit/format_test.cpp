@@ -7,7 +7,7 @@
 #include "commands/compare.hpp"
 #include "commands/hex_dump.hpp"
 #include "commands/scan.hpp"
-#include "hub/spd5118.hpp"
+#include "model/hub.hpp"
 
 namespace dimmwand {
 namespace {

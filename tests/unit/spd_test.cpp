@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "spd/crc16.hpp"
+#include "model/crc16.hpp"
 #include "spd/fields.hpp"
 #include "spd/image.hpp"
 #include "spd/info.hpp"
@@ -17,6 +17,7 @@ namespace dimmwand::spd {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using model::crc16;
 
 void put_crc(Bytes& s, std::size_t from, std::size_t to, std::size_t at) {
   const auto crc = crc16(std::span(s).subspan(from, to - from + 1));
@@ -191,7 +192,7 @@ TEST(Jep106, NamesBanksAndParity) {
 }
 
 TEST(Registers, TheBusInterfaceOfMr18) {
-  std::vector<std::uint8_t> r(kRegisterImageSize, 0);
+  std::vector<std::uint8_t> r(kRegAreaSize, 0);
   r[0] = 0x51;
   r[1] = 0x18;
   for (const auto& [mr18, shown] : std::vector<std::pair<std::uint8_t, std::string_view>>{

@@ -1,41 +1,18 @@
-#include "spd/image.hpp"
+#include "model/spd_image.hpp"
 
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <array>
 
-#include "spd/crc16.hpp"
+#include "model/crc16.hpp"
 
-namespace dimmwand::spd {
+namespace dimmwand::model {
 namespace {
 
-constexpr std::array<DeviceType, 3> kGenerations{DeviceType::DDR3, DeviceType::DDR4, DeviceType::DDR5};
-constexpr std::size_t kMemoryTypeByte = 2;
-constexpr std::size_t kXmp3Size = 0x40;  // header and each profile
-constexpr std::size_t kExpoSize = 0x80;
-constexpr std::size_t kRegSize = 128;   // a DDR5 REG area image, which is not SPD
-
-std::optional<DeviceType> generation_of_type(std::uint8_t type) {
-  for (const auto g : kGenerations) {
-    if (memory_type(g) == type) return g;
-  }
-  return std::nullopt;
-}
-
-std::optional<DeviceType> generation_of_size(std::size_t size) {
-  for (const auto g : kGenerations) {
-    if (spd_size(g) == size) return g;
-  }
-  return std::nullopt;
-}
-
-DeviceError size_mismatch(DeviceType g, std::size_t size) {
+std::string size_mismatch(DeviceType g, std::size_t size) {
   const auto n = generation(g);
-  if (size < spd_size(g)) {
-    return DeviceError::other(fmt::format("映像不完整: DDR{} SPD 为 {} 字节，文件只有 {} 字节", n, spd_size(g), size));
-  }
-  return DeviceError::other(fmt::format("文件 {} 字节，大于 DDR{} SPD 的 {} 字节", size, n, spd_size(g)));
+  if (size < spd_size(g)) return fmt::format("映像不完整: DDR{} SPD 为 {} 字节，文件只有 {} 字节", n, spd_size(g), size);
+  return fmt::format("文件 {} 字节，大于 DDR{} SPD 的 {} 字节", size, n, spd_size(g));
 }
 
 Checksum block(Image image, std::string name, std::size_t from, std::size_t to, std::size_t at) {
@@ -49,45 +26,27 @@ bool blank(Image bytes) {
 
 }  // namespace
 
-std::size_t spd_size(DeviceType g) {
-  switch (g) {
-    case DeviceType::DDR3: return 256;
-    case DeviceType::DDR4: return 512;
-    case DeviceType::DDR5: return 1024;
-  }
-  return 0;
-}
-
-std::uint8_t memory_type(DeviceType g) {
-  switch (g) {
-    case DeviceType::DDR3: return 0x0B;
-    case DeviceType::DDR4: return 0x0C;
-    case DeviceType::DDR5: return 0x12;
-  }
-  return 0;
-}
-
-Result<DeviceType> identify(Image image, std::optional<DeviceType> given) {
-  if (image.empty()) return std::unexpected(DeviceError::other("文件为空"));
+std::expected<DeviceType, std::string> identify(Image image, std::optional<DeviceType> given) {
+  if (image.empty()) return std::unexpected("文件为空");
   if (given) {
     if (image.size() != spd_size(*given)) return std::unexpected(size_mismatch(*given, image.size()));
     return *given;
   }
-  if (image.size() <= kMemoryTypeByte) {
-    return std::unexpected(DeviceError::other(fmt::format("映像不完整: 只有 {} 字节，没有内存类型字节 (字节 2)", image.size())));
+  if (image.size() <= kKeyByte) {
+    return std::unexpected(fmt::format("映像不完整: 只有 {} 字节，没有内存类型字节 (字节 2)", image.size()));
   }
-  const std::uint8_t type = image[kMemoryTypeByte];
-  if (const auto by_type = generation_of_type(type)) {
+  const std::uint8_t type = image[kKeyByte];
+  if (const auto by_type = generation_of_key(type)) {
     if (image.size() != spd_size(*by_type)) return std::unexpected(size_mismatch(*by_type, image.size()));
     return *by_type;
   }
   if (generation_of_size(image.size())) {
-    return std::unexpected(DeviceError::other(fmt::format(
-        "未知内存类型 0x{:02X} (字节 2)；如确为 DDR3、DDR4 或 DDR5 映像，请在命令行给出类型 3 | 4 | 5", type)));
+    return std::unexpected(fmt::format(
+        "未知内存类型 0x{:02X} (字节 2)；如确为 DDR3、DDR4 或 DDR5 映像，请在命令行给出类型 3 | 4 | 5", type));
   }
-  return std::unexpected(DeviceError::other(fmt::format(
-      "文件大小 {} 字节不符合任何 SPD（DDR3 256、DDR4 512、DDR5 1024 字节）{}", image.size(),
-      image.size() == kRegSize ? "；128 字节的是 DDR5 REG 区映像，它不带校验和" : "")));
+  return std::unexpected(fmt::format("文件大小 {} 字节不符合任何 SPD（DDR3 256、DDR4 512、DDR5 1024 字节）{}",
+                                     image.size(),
+                                     image.size() == kRegAreaSize ? "；128 字节的是 DDR5 REG 区映像，它不带校验和" : ""));
 }
 
 // XMP 3.0 (DDR5): a 64-byte header at 0x280 (signature 0C 4A, version 0x30, byte 3 the enable
@@ -179,4 +138,4 @@ std::vector<Checksum> fix_checksums(std::vector<std::uint8_t>& image, DeviceType
   return changed;
 }
 
-}  // namespace dimmwand::spd
+}  // namespace dimmwand::model

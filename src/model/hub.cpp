@@ -1,4 +1,4 @@
-#include "hub/spd5118.hpp"
+#include "model/hub.hpp"
 
 #include <fmt/format.h>
 

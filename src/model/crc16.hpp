@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-namespace dimmwand::spd {
+namespace dimmwand::model {
 
 constexpr std::uint16_t crc16(std::span<const std::uint8_t> bytes) {
   std::uint16_t crc = 0;
@@ -18,4 +18,4 @@ constexpr std::uint16_t crc16(std::span<const std::uint8_t> bytes) {
   return crc;
 }
 
-}  // namespace dimmwand::spd
+}  // namespace dimmwand::model
