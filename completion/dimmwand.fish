@@ -54,4 +54,6 @@ complete -c dimmwand -n "__fish_seen_subcommand_from read" -l verify -d '读取�
 complete -c dimmwand -n "__fish_seen_subcommand_from write WriteByte write-byte writebyte" -l verify -d '写入后读回校验'
 complete -c dimmwand -n "__fish_seen_subcommand_from write" -l changed -d '只写入不同的字节'
 complete -c dimmwand -n "__fish_seen_subcommand_from write" -l backup -r -F -d '写入前先备份到文件'
+complete -c dimmwand -n "__fish_seen_subcommand_from write" -l check -d '写入前检查映像是否适合模块'
+complete -c dimmwand -n "__fish_seen_subcommand_from write" -l protect -d '与 --check 同用：允许设置块写保护位'
 complete -c dimmwand -n "__fish_seen_subcommand_from help" -a 'scan read ReadByte write WriteByte write-protect'

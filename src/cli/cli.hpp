@@ -53,6 +53,8 @@ struct WriteArgs {
   bool verify = false;                // read the area back and compare
   bool changed = false;               // write only the bytes that differ from the module
   std::optional<std::string> backup;  // save the area here before the first write; never replaced
+  bool check = false;                 // refuse an image that does not fit the module
+  bool protect = false;               // with check: let a REG image set block protection bits
 };
 struct WriteByteArgs {
   std::string port;

@@ -75,6 +75,12 @@ void add_arguments(CLI::App* sub, std::string_view name) {
     sub->add_flag("--changed")->description("先读取器件，只写入不同的字节");
     sub->add_option("--backup")->description("写入前先把器件内容备份到文件（文件不得已存在）")->type_name("FILE")->check(
         path_value("--backup <FILE>"));
+    auto* check = sub->add_flag("--check")->description(
+        "写入前检查映像是否适合模块，不适合则什么都不发送：\n"
+        "SPD 区须为该代的大小、内存类型字节（字节 2）相符、每个校验和正确；\n"
+        "REG 区须为 128 字节、带集线器器件类型（MR0-MR1 = 51 18），且不设置模块尚未设置的块写保护位：\n"
+        "MR12/MR13 的位一旦置 1，该块就再也写不进，只有集线器的脱机模式（模块 HSA 引脚接地）才能清除");
+    sub->add_flag("--protect")->description("与 --check 同用：允许 REG 映像设置块写保护位（见 --check）")->needs(check);
   } else if (name == "ReadByte" || name == "WriteByte") {
     positional(sub, "addr", "ADDR", "字节地址，十六进制 0000-FFFF")->check(hex_value(parse_hex_u16, "ADDR"));
     if (name == "WriteByte") {
@@ -153,8 +159,9 @@ Converted<Commands> to_commands(const CLI::App& sub) {
     if (name == "read") return ReadArgs{std::move(*common), optional_text(sub, "-o"), flag(sub, "--verify")};
     auto input = text_of(sub, "input", "-i");
     if (!input) return std::unexpected(input.error());
-    return WriteArgs{std::move(*common), std::move(*input), flag(sub, "--verify"), flag(sub, "--changed"),
-                     optional_text(sub, "--backup")};
+    return WriteArgs{std::move(*common),           std::move(*input),  flag(sub, "--verify"),
+                     flag(sub, "--changed"),       optional_text(sub, "--backup"), flag(sub, "--check"),
+                     flag(sub, "--protect")};
   }
   auto port = text_of(sub, "port", "port");
   if (!port) return std::unexpected(port.error());

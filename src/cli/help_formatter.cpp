@@ -42,9 +42,14 @@ std::string section(std::string_view title, const std::vector<Row>& rows) {
   std::string out = fmt::format("\n{}:\n", title);
   for (const auto& r : rows) {
     const std::size_t pad = width - text::display_width(r.label) + 2;
-    out += fmt::format("  {}{:{}}{}\n", r.label, "", pad, r.help);
-    if (r.values.empty()) continue;
     const std::string indent(width + 4, ' ');
+    // A help text of several lines keeps its column.
+    std::string help = r.help;
+    for (std::size_t at = 0; (at = help.find('\n', at)) != std::string::npos; at += indent.size() + 1) {
+      help.insert(at + 1, indent);
+    }
+    out += fmt::format("  {}{:{}}{}\n", r.label, "", pad, help);
+    if (r.values.empty()) continue;
     out += fmt::format("{}Possible values:\n", indent);
     for (const auto& v : r.values) out += fmt::format("{}- {}: {}\n", indent, v.text, v.help);
   }

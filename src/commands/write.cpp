@@ -8,57 +8,29 @@
 #include "commands/area_read.hpp"
 #include "commands/commands.hpp"
 #include "commands/compare.hpp"
+#include "commands/image_checks.hpp"
+#include "commands/write_progress.hpp"
 #include "console.hpp"
 #include "files/image_file.hpp"
-#include "model/hub.hpp"
 #include "interrupt.hpp"
+#include "model/hub.hpp"
 #include "protocol/link.hpp"
 
 namespace dimmwand {
 namespace {
 
-constexpr std::chrono::milliseconds kWritePause{7};          // after every frame: the EEPROM's write cycle
-constexpr std::chrono::milliseconds kProgressInterval{250};  // between redraws of the live counter
+constexpr std::chrono::milliseconds kWritePause{7};  // after every frame: the EEPROM's write cycle
 // Before reading back, after the last frame's pause: time for the programmer's late answer to
 // that frame to arrive, so that the discard before the read request takes it and it cannot end
 // the read's answer early.
 constexpr std::chrono::milliseconds kReadBackSettle{5};
+// Of the input file: enough to tell a text dump of any area, and a file longer than the area,
+// without reading an endless device or a huge file whole.
+constexpr std::size_t kLargestRead = 64 * 1024 + 1;
 
-// A live "sent/total" counter after the progress text, on a terminal only. It is erased again
-// before anything else is printed, so the line ends as if it had never been there.
-class LiveProgress {
- public:
-  LiveProgress(std::size_t total, bool enabled) : total_(total), enabled_(enabled) {}
-  ~LiveProgress() { erase(); }
-  LiveProgress(const LiveProgress&) = delete;
-  LiveProgress& operator=(const LiveProgress&) = delete;
+using Bytes = std::vector<std::uint8_t>;
 
-  void update(std::size_t sent) {
-    const auto now = std::chrono::steady_clock::now();
-    if (!enabled_ || (shown_ != 0 && now - last_drawn_ < kProgressInterval && sent != total_)) return;
-    last_drawn_ = now;
-    const std::string counter = fmt::format("{}/{}", sent, total_);
-    put(std::string(shown_, '\b') + counter);
-    shown_ = counter.size();
-  }
-
-  void erase() {
-    if (shown_ == 0) return;
-    put(std::string(shown_, '\b') + std::string(shown_, ' ') + std::string(shown_, '\b'));
-    shown_ = 0;
-  }
-
- private:
-  static void put(const std::string& s) {
-    std::fputs(s.c_str(), stderr);
-    std::fflush(stderr);
-  }
-
-  std::size_t total_;
-  bool enabled_;
-  std::size_t shown_ = 0;  // characters of the counter now on the screen
-  std::chrono::steady_clock::time_point last_drawn_{};
-};
+bool careful(const WriteArgs& args) { return args.verify || args.changed || args.backup || args.check; }
 
 // A word of a command line as the user would type it again: quoted when it holds anything but
 // the plain characters of port names and paths.
@@ -68,20 +40,30 @@ std::string typed(const std::string& word) {
   return plain ? word : fmt::format("\"{}\"", word);
 }
 
+std::string area_words(const WriteArgs& args) {
+  return fmt::format("{} {}{}", typed(args.common.port), generation(args.common.device),
+                     args.common.mode == DataMode::Reg ? " -t reg" : "");
+}
+
 // The command that writes a backup back, for the user who has to undo a broken write.
 std::string restore_hint(const WriteArgs& args) {
-  return fmt::format("写入前的内容已备份在 {}，写回: dimmwand write {} {}{} -i {} --verify", *args.backup,
-                     typed(args.common.port), generation(args.common.device),
-                     args.common.mode == DataMode::Reg ? " -t reg" : "", typed(*args.backup));
+  return fmt::format("写入前的内容已备份在 {}，写回: dimmwand write {} -i {} --verify", *args.backup, area_words(args),
+                     typed(*args.backup));
+}
+
+// A careful write that failed after its first frame says how far it got, and how to undo it.
+DeviceError after_frames(DeviceError e, std::size_t written, std::size_t total, const WriteArgs& args,
+                         const char* unverified = "") {
+  if (!careful(args)) return e;
+  e.note(fmt::format("已写入 {} / {} 字节{}", written, total, unverified));
+  if (args.backup && written > 0) e.note(restore_hint(args));
+  return e;
 }
 
 Result<> interrupted_after(std::size_t written, std::size_t total, const WriteArgs& args) {
-  std::string message = fmt::format("已中断: 已写入 {} / {} 字节", written, total);
-  if (args.backup) {
-    message += '\n';
-    message += restore_hint(args);
-  }
-  return std::unexpected(DeviceError::interrupted(std::move(message)));
+  auto e = DeviceError::interrupted(fmt::format("已中断: 已写入 {} / {} 字节", written, total));
+  if (args.backup) e.note(restore_hint(args));
+  return std::unexpected(std::move(e));
 }
 
 DeviceError backup_exists(const std::string& path) { return DeviceError::other(fmt::format("备份文件已存在: {}", path)); }
@@ -112,20 +94,85 @@ Result<> check_block_protection(std::span<const std::uint8_t> registers, std::sp
                          : "MR48 表明器件现不在脱机模式，无法清除")));
 }
 
-// Reads the area back and compares what the image covers.
-Result<> verify(SerialLink& link, DeviceType device, const AreaSpec& area, std::span<const std::uint8_t> meant) {
-  auto back = read_area(link, device, area);
-  if (!back) return std::unexpected(std::move(back.error()));
-  const auto diff = compare_images(meant, *back);
+// Compares what the image covers with what the module now holds. A mismatch says what to do next.
+Result<> compare_written(std::span<const std::uint8_t> meant, std::span<const std::uint8_t> back, const WriteArgs& args) {
+  const auto diff = compare_images(meant, back);
   if (diff.count == 0) {
     fmt::print("校验通过\n");
     return {};
   }
   std::fflush(stdout);
-  fmt::print(stderr, "{}", format_runs(diff, meant, *back));
+  fmt::print(stderr, "{}", format_runs(diff, meant, back));
   const std::size_t first = diff.runs.front().address;
-  return std::unexpected(DeviceError::other(fmt::format("校验失败: 共 {} 字节不符，首个在地址 {:04X}（写入 {:02X}，读回 {:02X}）",
-                                                        diff.count, first, meant[first], (*back)[first])));
+  auto e = DeviceError::other(fmt::format("校验失败: 共 {} 字节不符，首个在地址 {:04X}（写入 {:02X}，读回 {:02X}）", diff.count,
+                                          first, meant[first], back[first]));
+  if (args.backup) return std::unexpected(std::move(e).note(restore_hint(args)));
+  return std::unexpected(std::move(e).note(
+      fmt::format("提示: 模块现在的内容与映像不符，其校验和可能已不正确；用 dimmwand read {} -o 现状.bin 读出，"
+                  "dimmwand-spd check 现状.bin 会显示它现在的内容",
+                  area_words(args))));
+}
+
+// The checks that need no port: the file itself, and with --check whether it fits the area.
+Result<Bytes> image_to_write(const WriteArgs& args, const AreaSpec& area) {
+  auto data = read_image(args.input, kLargestRead);
+  if (!data) return std::unexpected(DeviceError::file(FileFailure::Action::Read, args.input, data.error()));
+  if (data->empty()) return std::unexpected(DeviceError::other("文件为空"));
+  if (auto text = refuse_text_dump(*data, args); !text) return std::unexpected(std::move(text.error()));
+  if (args.backup && path_exists(*args.backup)) return std::unexpected(backup_exists(*args.backup));
+  if (args.check) {
+    const auto fits = args.common.mode == DataMode::Reg ? check_reg_image(*data) : check_spd_image(*data, args.common.device);
+    if (!fits) return std::unexpected(image_refused(fits.error()));
+  }
+  if (data->size() > area.capacity) {
+    fmt::print("文件超出 D{} 容量，仅写入前 {} 字节\n", generation(args.common.device), area.capacity);
+    std::fflush(stdout);
+    data->resize(area.capacity);
+  }
+  return std::move(*data);
+}
+
+// What a careful write reads before it writes: the hub's registers and the area itself.
+struct Before {
+  std::optional<Bytes> registers;  // DDR5: the REG area
+  std::optional<Bytes> current;    // the area to be written
+};
+
+Result<Before> read_before(SerialLink& link, const WriteArgs& args, const AreaSpec& area, std::span<const std::uint8_t> data) {
+  Before b;
+  const bool reg = args.common.mode == DataMode::Reg;
+  const bool ddr5_spd = args.common.device == DeviceType::DDR5 && !reg;
+  // A REG image that would set block protection is judged against the module's registers.
+  const bool reg_protection = reg && args.check && hub::protected_blocks(data) != 0;
+  if ((ddr5_spd && careful(args)) || reg_protection) {
+    auto regs = read_area(link, DeviceType::DDR5, *resolve_area(DeviceType::DDR5, DataMode::Reg));
+    if (!regs) return std::unexpected(before_writing(std::move(regs.error())));
+    b.registers = std::move(*regs);
+  }
+  if (reg_protection) {
+    if (auto fits = check_reg_protection(data, *b.registers, args.protect); !fits) {
+      return std::unexpected(image_refused(fits.error()));
+    }
+  }
+  if (args.changed || args.backup) {
+    if (reg && b.registers) {
+      b.current = b.registers;  // the REG area was just read
+    } else {
+      auto now = read_area(link, args.common.device, area);
+      if (!now) return std::unexpected(before_writing(std::move(now.error())));
+      b.current = std::move(*now);
+    }
+  }
+  if (args.backup) {
+    if (auto saved = save_new_image(*args.backup, *b.current); !saved) {
+      if (path_exists(*args.backup)) return std::unexpected(backup_exists(*args.backup));
+      return std::unexpected(DeviceError::file(FileFailure::Action::Write, *args.backup, saved.error()));
+    }
+    fmt::print("已备份 {} 字节: {}\n", b.current->size(), *args.backup);
+    std::fflush(stdout);
+  }
+  if (!ddr5_spd) b.registers.reset();  // the hub's block protection concerns the SPD area only
+  return b;
 }
 
 }  // namespace
@@ -133,56 +180,26 @@ Result<> verify(SerialLink& link, DeviceType device, const AreaSpec& area, std::
 Result<> run_write(WriteArgs args) {
   const auto area = resolve_area(args.common.device, args.common.mode);
   if (!area) return std::unexpected(area.error());
-  const auto n = generation(args.common.device);
-  // One byte more than the area tells a longer file apart without reading it whole.
-  auto data = read_image(args.input, area->capacity + 1);
-  if (!data) return std::unexpected(DeviceError::file(FileFailure::Action::Read, args.input, data.error()));
-  if (data->empty()) return std::unexpected(DeviceError::other("文件为空"));
-  if (args.backup && path_exists(*args.backup)) {
-    return std::unexpected(backup_exists(*args.backup));
-  }
-  if (data->size() > area->capacity) {
-    fmt::print("文件超出 D{} 容量，仅写入前 {} 字节\n", n, area->capacity);
-    std::fflush(stdout);
-    data->resize(area->capacity);
-  }
+  auto data = image_to_write(args, *area);
+  if (!data) return std::unexpected(std::move(data.error()));
   auto link = open_link(args.common.port);
   if (!link) return std::unexpected(std::move(link.error()));
-
-  // The careful write: what the module holds is read before anything is written.
-  std::optional<std::vector<std::uint8_t>> registers;
-  if ((args.verify || args.changed || args.backup) && args.common.device == DeviceType::DDR5 &&
-      area->write_command == CommandCode::WriteByte) {
-    const auto reg_area = resolve_area(DeviceType::DDR5, DataMode::Reg);
-    auto reg = read_area(*link, DeviceType::DDR5, *reg_area);
-    if (!reg) return std::unexpected(before_writing(std::move(reg.error())));
-    registers = std::move(*reg);
-  }
-  std::optional<std::vector<std::uint8_t>> current;
-  if (args.changed || args.backup) {
-    auto before = read_area(*link, args.common.device, *area);
-    if (!before) return std::unexpected(before_writing(std::move(before.error())));
-    current = std::move(*before);
-  }
-  if (args.backup) {
-    if (auto saved = save_new_image(*args.backup, *current); !saved) {
-      if (path_exists(*args.backup)) return std::unexpected(backup_exists(*args.backup));
-      return std::unexpected(DeviceError::file(FileFailure::Action::Write, *args.backup, saved.error()));
-    }
-    fmt::print("已备份 {} 字节: {}\n", current->size(), *args.backup);
-    std::fflush(stdout);
-  }
+  auto before = read_before(*link, args, *area, *data);
+  if (!before) return std::unexpected(std::move(before.error()));
 
   std::vector<std::uint16_t> addresses;
   for (std::size_t i = 0; i < data->size(); ++i) {
-    if (!args.changed || (*data)[i] != (*current)[i]) addresses.push_back(static_cast<std::uint16_t>(i));
+    if (!args.changed || (*data)[i] != (*before->current)[i]) addresses.push_back(static_cast<std::uint16_t>(i));
   }
-  if (registers) {
-    if (auto allowed = check_block_protection(*registers, addresses); !allowed) return allowed;
+  if (before->registers) {
+    if (auto allowed = check_block_protection(*before->registers, addresses); !allowed) return allowed;
   }
   if (addresses.empty()) {
     fmt::print("内容相同，未写入\n");
-    return args.verify ? verify(*link, args.common.device, *area, *data) : Result<>{};
+    if (!args.verify) return {};
+    auto back = read_area(*link, args.common.device, *area);
+    if (!back) return std::unexpected(std::move(back.error()));
+    return compare_written(*data, *back, args);
   }
 
   if (args.changed) {
@@ -191,13 +208,16 @@ Result<> run_write(WriteArgs args) {
     fmt::print(stderr, "写入中 {} 字节 ... ", addresses.size());
   }
   std::fflush(stderr);
+  const std::size_t total = addresses.size();
   {
-    LiveProgress progress(addresses.size(), stderr_is_terminal());
-    for (std::size_t k = 0; k < addresses.size(); ++k) {
+    LiveProgress progress(total, stderr_is_terminal());
+    for (std::size_t k = 0; k < total; ++k) {
       // Checked between frames only: a frame once begun always goes out whole.
-      if (interrupted()) return interrupted_after(k, addresses.size(), args);
+      if (interrupted()) return interrupted_after(k, total, args);
       const std::uint16_t at = addresses[k];
-      if (auto sent = send_request(*link, {area->write_command, n, at, (*data)[at]}); !sent) return sent;
+      if (auto sent = send_request(*link, {area->write_command, generation(args.common.device), at, (*data)[at]}); !sent) {
+        return std::unexpected(after_frames(std::move(sent.error()), k, total, args));
+      }
       precise_sleep(kWritePause);
       progress.update(k + 1);
     }
@@ -205,12 +225,14 @@ Result<> run_write(WriteArgs args) {
   fmt::print("完成\n");
   if (!args.verify) return {};
   precise_sleep(kReadBackSettle);
-  auto checked = verify(*link, args.common.device, *area, *data);
-  if (!checked && checked.error().is_interrupted()) {
-    return std::unexpected(DeviceError::interrupted(
-        fmt::format("已中断: 已写入 {} / {} 字节，未校验", addresses.size(), addresses.size())));
+  auto back = read_area(*link, args.common.device, *area);
+  if (!back && back.error().is_interrupted()) {
+    auto e = DeviceError::interrupted(fmt::format("已中断: 已写入 {} / {} 字节，未校验", total, total));
+    if (args.backup) e.note(restore_hint(args));
+    return std::unexpected(std::move(e));
   }
-  return checked;
+  if (!back) return std::unexpected(after_frames(std::move(back.error()), total, total, args, "，未校验"));
+  return compare_written(*data, *back, args);
 }
 
 }  // namespace dimmwand

@@ -14,8 +14,10 @@ Result<> run_write_byte(WriteByteArgs args) {
   }
   const auto answer = receive_text(*link);
   if (!answer) return std::unexpected(answer.error());
-  // Printed as it came: "1" means written, "0" not, by the programmer's convention; the user judges.
+  // Printed as it came; "0" means not written, by the programmer's convention, and a failure is
+  // never reported as success.
   fmt::print("{}\n", *answer);
+  if (*answer == "0") return std::unexpected(DeviceError::other("器件返回 0：写入失败"));
   if (!args.verify) return {};
   // The programmer answers once the write is done, so the byte can be read back at once.
   if (auto sent = send_request(*link, {CommandCode::ReadByte, generation(args.device), args.addr, 0}); !sent) {

@@ -7,7 +7,7 @@
 namespace dimmwand {
 
 std::string DeviceError::display() const {
-  return std::visit(
+  std::string text = std::visit(
       Overloaded{
           [](const SerialFailure& e) { return e.message; },
           [](const NoResponse&) { return std::string("无响应"); },
@@ -20,6 +20,8 @@ std::string DeviceError::display() const {
           [](const Interrupted& e) { return e.message; },
       },
       kind_);
+  for (const auto& line : notes_) text += "\n" + line;
+  return text;
 }
 
 }  // namespace dimmwand

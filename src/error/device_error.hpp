@@ -5,6 +5,7 @@
 #include <expected>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace dimmwand {
 
@@ -54,7 +55,17 @@ class DeviceError {
 
   const Kind& kind() const { return kind_; }
 
-  // The text shown after "错误: "; never ends with a newline.
+  // Adds a line after the error's own text: what was done before it happened, what to do now.
+  DeviceError& note(std::string line) & {
+    notes_.push_back(std::move(line));
+    return *this;
+  }
+  DeviceError note(std::string line) && {
+    notes_.push_back(std::move(line));
+    return std::move(*this);
+  }
+
+  // The text shown after "错误: ", then each note on a line of its own; never ends with a newline.
   std::string display() const;
 
   bool is_interrupted() const { return std::holds_alternative<Interrupted>(kind_); }
@@ -62,6 +73,7 @@ class DeviceError {
  private:
   explicit DeviceError(Kind kind) : kind_(std::move(kind)) {}
   Kind kind_;
+  std::vector<std::string> notes_;
 };
 
 // What a fallible step returns.

@@ -15,6 +15,7 @@ namespace dimmwand {
 namespace {
 
 using testing::logged_frames;
+using testing::port_named;
 using testing::read_file;
 using testing::run_with_emulator;
 using testing::TempDir;
@@ -53,6 +54,12 @@ TEST(CarefulWrite, OutcomesOnHealthyAndFaultyModules) {
     std::string err;
     std::optional<std::vector<std::string>> writes;  // the byte writes on the line, where the case is about them
   };
+  // After a failed verification without a backup: how to see what the module holds now.
+  const auto advice = [](const std::string& device) {
+    return fmt::format("提示: 模块现在的内容与映像不符，其校验和可能已不正确；用 dimmwand read {{port}} {} -o 现状.bin 读出，"
+                       "dimmwand-spd check 现状.bin 会显示它现在的内容\n",
+                       device);
+  };
   const std::string protection_error =
       "错误: 块 7 受写保护（MR12=80 MR13=00），未写入任何字节\n"
       "提示: 块写保护只能在 SPD 集线器的脱机模式下清除（模块 HSA 引脚接地，再把 MR12、MR13 的对应位写 0）；"
@@ -66,11 +73,11 @@ TEST(CarefulWrite, OutcomesOnHealthyAndFaultyModules) {
             "写入中 2 字节（1022 字节相同，跳过） ...   地址 01FF: 写入 22，读回 "
             + fmt::format("{:02X}", static_cast<std::uint8_t>(sample("spd5")[0x1FF])) + "\n"
             "错误: 校验失败: 共 1 字节不符，首个在地址 01FF（写入 22，读回 " +
-            fmt::format("{:02X}", static_cast<std::uint8_t>(sample("spd5")[0x1FF])) + "）\n",
+            fmt::format("{:02X}", static_cast<std::uint8_t>(sample("spd5")[0x1FF])) + "）\n" + advice("5"),
             Writes{"01 FE:11", "01 FF:22"}},
            {{"--protect-range", "100-103"}, {"4", "-i", "rewritten4.bin", "--changed", "--verify"}, 1, "完成\n",
             "写入中 8 字节（504 字节相同，跳过） ...   地址 0100-0103: 写入 5A 5A 5A 5A，读回 00 00 00 00\n"
-            "错误: 校验失败: 共 4 字节不符，首个在地址 0100（写入 5A，读回 00）\n",
+            "错误: 校验失败: 共 4 字节不符，首个在地址 0100（写入 5A，读回 00）\n" + advice("4"),
             Writes{"01 00:5A", "01 01:5A", "01 02:5A", "01 03:5A", "01 04:5A", "01 05:5A", "01 06:5A", "01 07:5A"}},
            {{"--protect-blocks", "7"}, {"5", "-i", "edited5.bin", "--verify"}, 1, "", protection_error, Writes{}},
            {{"--reg5", "blank-reg.bin"}, {"5", "-i", "edited5.bin", "--changed"}, 0, "完成\n",
@@ -84,7 +91,7 @@ TEST(CarefulWrite, OutcomesOnHealthyAndFaultyModules) {
     const auto r = run_with_emulator(c.emulator, args, dir.path());
     EXPECT_EQ(r.status, c.status) << fmt::format("{}", fmt::join(c.args, " "));
     EXPECT_EQ(r.out, c.out);
-    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(port_named(r.err), c.err);
     if (c.writes) {
       EXPECT_EQ(writes_in(r.log), *c.writes) << fmt::format("{}", fmt::join(c.args, " "));
     }
@@ -154,19 +161,22 @@ TEST(CarefulWrite, SingleByteVerification) {
     int status;
     std::string out;
     std::string err;
+    std::size_t frames;  // the write, and the read-back where the write was not refused
   };
   for (const auto& c : std::vector<Case>{
-           {{}, 0, "1\n校验通过\n", ""},
-           {{"--protect-range", "10"}, 1, "0\n", "错误: 校验失败: 地址 0010 写入 AB，读回 00\n"},
+           {{}, 0, "1\n校验通过\n", "", 2},
+           {{"--protect-range", "10"}, 1, "0\n", "错误: 器件返回 0：写入失败\n", 1},
        }) {
     const auto r = run_with_emulator(c.emulator, {"WriteByte", "{port}", "4", "10", "AB", "--verify"});
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(r.out, c.out);
     EXPECT_EQ(r.err, c.err);
     const auto frames = logged_frames(r.log);
-    ASSERT_EQ(frames.size(), 2u);
+    ASSERT_EQ(frames.size(), c.frames);
     EXPECT_TRUE(frames[0].starts_with("AA 55 02 04 00 10 00 AB")) << frames[0];
-    EXPECT_TRUE(frames[1].starts_with("AA 55 01 04 00 10 00 00")) << frames[1];
+    if (c.frames == 2) {
+      EXPECT_TRUE(frames[1].starts_with("AA 55 01 04 00 10 00 00")) << frames[1];
+    }
   }
 }
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -69,6 +70,11 @@ EmulatedRun run_with_emulator(const std::vector<std::string>& emulator_options,
   EmulatedRun run{r.status, r.out, r.err, read_file(log_path)};
   unlink(log_path.c_str());
   return run;
+}
+
+std::string port_named(std::string text) {
+  static const std::regex kPseudoTerminal("/dev/pts/[0-9]+");
+  return std::regex_replace(text, kPseudoTerminal, "{port}");
 }
 
 std::vector<std::string> logged_frames(const std::string& log) {

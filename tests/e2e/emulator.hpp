@@ -37,6 +37,9 @@ struct EmulatedRun {
 EmulatedRun run_with_emulator(const std::vector<std::string>& emulator_options,
                               const std::vector<std::string>& tool_args, const std::string& cwd = {});
 
+// The text with the emulator's pseudo-terminal written as "{port}", as the tests expect it.
+std::string port_named(std::string text);
+
 // The log's frame lines reduced to their bytes, e.g. "AA 55 05 03 00 00 00 00 E4".
 std::vector<std::string> logged_frames(const std::string& log);
 

@@ -56,12 +56,14 @@ TEST(ReadByte, AliasesRunTheSameCommand) {
   }
 }
 
-TEST(WriteByte, PrintsTheAnswerTextUnjudged) {
+// The answer is printed as it came; only "0", the programmer's word for a failed write, fails.
+TEST(WriteByte, PrintsTheAnswerAndFailsOnZero) {
   const std::string f = "AA 55 02 05 00 03 00 07 90";
   check("WriteByte", {
                          {{}, {"5", "0003", "0007"}, f, 0, "1\n", ""},
                          {{"--answer", "1\\r\\n"}, {"5", "3", "7"}, f, 0, "1\n", ""},
-                         {{"--answer", " 0 \\n"}, {"5", "3", "7"}, f, 0, "0\n", ""},
+                         {{"--answer", " 0 \\n"}, {"5", "3", "7"}, f, 1, "0\n", "错误: 器件返回 0：写入失败\n"},
+                         {{"--answer", "00\\n"}, {"5", "3", "7"}, f, 0, "00\n", ""},
                          {{"--answer", "\\r\\n"}, {"5", "3", "7"}, f, 0, "\n", ""},
                          {{"--answer", "1\\n0\\n"}, {"5", "3", "7"}, f, 0, "1\n0\n", ""},
                          {{"--answer", "ok\\xff\\xe4\\xb8\\n"}, {"5", "3", "7"}, f, 0, "ok\uFFFD\uFFFD\n", ""},

@@ -1,0 +1,34 @@
+// What the write command checks of an image before it touches the module.
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <span>
+#include <string>
+
+#include "cli/cli.hpp"
+#include "error/device_error.hpp"
+
+namespace dimmwand {
+
+// A file that is a text dump (dimmwand's own, i2cdump, hexdump -C, xxd, plain hex) is refused:
+// written as data it would put its characters onto the module. The error says what the file is
+// and how to get a raw image. Binary files pass.
+Result<> refuse_text_dump(std::span<const std::uint8_t> file, const WriteArgs& args);
+
+// --check of an SPD image: the area's size, the key byte of the generation on the command line,
+// and every checksum the image identifies. The error is the reason.
+std::expected<void, std::string> check_spd_image(std::span<const std::uint8_t> image, DeviceType device);
+
+// --check of a REG image: 128 bytes carrying the hub's device type.
+std::expected<void, std::string> check_reg_image(std::span<const std::uint8_t> image);
+
+// --check of a REG image against the module's registers: no block protection bit that the module
+// does not have set already, unless `allowed` (--protect).
+std::expected<void, std::string> check_reg_protection(std::span<const std::uint8_t> image,
+                                                      std::span<const std::uint8_t> module, bool allowed);
+
+// "映像检查未通过: {reason}".
+DeviceError image_refused(const std::string& reason);
+
+}  // namespace dimmwand

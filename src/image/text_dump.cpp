@@ -1,0 +1,291 @@
+#include "image/text_dump.hpp"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+
+namespace dimmwand::image {
+namespace {
+
+constexpr std::size_t kLargestDump = 64 * 1024;  // bytes a text may show; far above any SPD
+constexpr std::size_t kI2cdumpRow = 16;          // i2cdump prints whole rows of 16 bytes
+
+using Failure = std::unexpected<std::string>;
+
+// The file as ASCII text, or nullopt when it is not text. Windows tools save text as UTF-16LE
+// with a byte-order mark (PowerShell's `>`), editors sometimes add a UTF-8 one.
+std::optional<std::string> as_text(std::span<const std::uint8_t> file) {
+  std::string text;
+  if (file.size() >= 2 && file[0] == 0xFF && file[1] == 0xFE) {
+    if (file.size() % 2 != 0) return std::nullopt;
+    for (std::size_t i = 2; i < file.size(); i += 2) {
+      if (file[i + 1] != 0) return std::nullopt;
+      text += static_cast<char>(file[i]);
+    }
+  } else {
+    const bool bom = file.size() >= 3 && file[0] == 0xEF && file[1] == 0xBB && file[2] == 0xBF;
+    text.assign(file.begin() + (bom ? 3 : 0), file.end());
+  }
+  const bool printable = std::all_of(text.begin(), text.end(), [](char c) {
+    return (c >= 0x20 && c <= 0x7E) || c == '\t' || c == '\r' || c == '\n';
+  });
+  return printable ? std::optional(std::move(text)) : std::nullopt;
+}
+
+int hex_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::size_t hex_run(std::string_view s) {
+  std::size_t n = 0;
+  while (n < s.size() && hex_value(s[n]) >= 0) ++n;
+  return n;
+}
+
+// An even number of hexadecimal digits, as bytes.
+std::expected<void, std::string> append_hex(std::string_view digits, std::vector<std::uint8_t>& out) {
+  if (digits.empty() || digits.size() % 2 != 0 || hex_run(digits) != digits.size()) {
+    return Failure(fmt::format("“{}”不是十六进制字节", digits));
+  }
+  for (std::size_t i = 0; i < digits.size(); i += 2) {
+    out.push_back(static_cast<std::uint8_t>(hex_value(digits[i]) << 4 | hex_value(digits[i + 1])));
+  }
+  return {};
+}
+
+std::vector<std::string_view> split(std::string_view s, std::string_view separators) {
+  std::vector<std::string_view> parts;
+  for (std::size_t at = 0; at < s.size();) {
+    const std::size_t start = s.find_first_not_of(separators, at);
+    if (start == std::string_view::npos) break;
+    const std::size_t end = std::min(s.find_first_of(separators, start), s.size());
+    parts.push_back(s.substr(start, end - start));
+    at = end;
+  }
+  return parts;
+}
+
+bool is_i2cdump_header(std::string_view line) {
+  const auto words = split(line, " \t");
+  if (words.size() != 16 && words.size() != 17) return false;
+  for (std::size_t i = 0; i < 16; ++i) {
+    if (words[i].size() != 1 || hex_value(words[i][0]) != static_cast<int>(i)) return false;
+  }
+  return words.size() == 16 || words[16] == "0123456789abcdef";
+}
+
+std::optional<TextForm> form_of(std::string_view line) {
+  const std::size_t n = hex_run(line);
+  if (n > 0 && n < line.size()) {
+    if (line[n] == ':') return n <= 2 ? TextForm::I2cdump : TextForm::Xxd;
+    if (line.substr(n).starts_with("  ")) {
+      return n == 8 || line.find('|') != std::string_view::npos ? TextForm::HexdumpC : TextForm::Dimmwand;
+    }
+  }
+  const auto words = split(line, " \t,");
+  if (words.empty()) return std::nullopt;
+  const auto first = words.front();
+  const auto digits = first.starts_with("0x") || first.starts_with("0X") ? first.substr(2) : first;
+  if (!digits.empty() && hex_run(digits) == digits.size()) return TextForm::PlainHex;
+  return std::nullopt;
+}
+
+// The lines of an addressed dump, one at a time, into the bytes they show.
+class AddressedReader {
+ public:
+  explicit AddressedReader(TextForm form) : form_(form) {}
+
+  std::expected<void, std::string> line(std::string_view text) {
+    if (ended_) return Failure("数据在结尾地址行之后");
+    if (text == "*" && (form_ == TextForm::HexdumpC || form_ == TextForm::Xxd)) {
+      if (last_.empty() || repeat_) return Failure("“*”前没有可重复的行");
+      repeat_ = true;
+      return {};
+    }
+    const std::size_t digits = hex_run(text);
+    if (digits == 0 || digits > 8) return Failure("行首不是地址");
+    const std::size_t address = std::stoul(std::string(text.substr(0, digits)), nullptr, 16);
+    auto rest = text.substr(digits);
+    if (rest.empty() && form_ == TextForm::HexdumpC) {  // hexdump -C ends with the total length
+      ended_ = true;
+      return at(address);
+    }
+    const std::string_view separator = form_ == TextForm::I2cdump || form_ == TextForm::Xxd ? ": " : "  ";
+    if (!rest.starts_with(separator)) return Failure(fmt::format("地址后应为“{}”", separator));
+    rest.remove_prefix(separator.size());
+    if (auto placed = at(address); !placed) return placed;
+    std::vector<std::uint8_t> row;
+    if (auto parsed = bytes_of(rest, row); !parsed) return parsed;
+    if (row.empty()) return Failure("没有字节");
+    bytes_.insert(bytes_.end(), row.begin(), row.end());
+    last_ = std::move(row);
+    return {};
+  }
+
+  // The bytes, once no "*" is left waiting for the address that ends it.
+  std::expected<std::vector<std::uint8_t>, std::string> finish() {
+    if (repeat_) return Failure("“*”之后没有地址行，不知道重复到哪里");
+    return std::move(bytes_);
+  }
+
+ private:
+  // Places the next line at `address`: after a "*", the repeated line fills the gap.
+  std::expected<void, std::string> at(std::size_t address) {
+    const std::size_t next = bytes_.size();
+    if (address > kLargestDump) return Failure(fmt::format("地址 0x{:X} 超出 64 KiB", address));
+    if (repeat_) {
+      repeat_ = false;
+      if (address <= next || (address - next) % last_.size() != 0) {
+        return Failure(fmt::format("地址 0x{:X} 与“*”重复的行对不上", address));
+      }
+      while (bytes_.size() < address) bytes_.insert(bytes_.end(), last_.begin(), last_.end());
+      return {};
+    }
+    if (address < next) return Failure(fmt::format("地址 0x{:X} 重复（应为 0x{:X}）", address, next));
+    if (address > next) return Failure(fmt::format("地址跳跃: 0x{:X}，应为 0x{:X}", address, next));
+    return {};
+  }
+
+  std::expected<void, std::string> bytes_of(std::string_view rest, std::vector<std::uint8_t>& row) const {
+    switch (form_) {
+      case TextForm::I2cdump: {
+        // Sixteen "hh " cells, then the ASCII column.
+        for (std::size_t i = 0; i < kI2cdumpRow; ++i) {
+          const auto cell = rest.substr(0, 2);
+          if (cell == "XX") return Failure("有 XX：i2cdump 没能读到这个字节");
+          if (auto ok = append_hex(cell, row); !ok) return ok;
+          if (rest.size() > 2 && rest[2] != ' ') return Failure("字节之间应为空格");
+          rest.remove_prefix(std::min<std::size_t>(3, rest.size()));
+        }
+        return {};
+      }
+      case TextForm::Xxd: {
+        // Groups of digits up to the two spaces before the ASCII column.
+        for (const auto group : split(rest.substr(0, rest.find("  ")), " ")) {
+          if (auto ok = append_hex(group, row); !ok) return ok;
+        }
+        return {};
+      }
+      case TextForm::HexdumpC: {
+        const std::size_t bar = rest.find('|');
+        if (bar != std::string_view::npos && (rest.size() < bar + 2 || rest.back() != '|')) {
+          return Failure("ASCII 栏没有以“|”结束");
+        }
+        for (const auto cell : split(rest.substr(0, bar), " ")) {
+          if (cell.size() != 2) return Failure(fmt::format("“{}”不是十六进制字节", cell));
+          if (auto ok = append_hex(cell, row); !ok) return ok;
+        }
+        return {};
+      }
+      case TextForm::Dimmwand:
+      case TextForm::PlainHex:
+        break;
+    }
+    for (const auto cell : split(rest, " ")) {
+      if (cell.size() != 2) return Failure(fmt::format("“{}”不是十六进制字节", cell));
+      if (auto ok = append_hex(cell, row); !ok) return ok;
+    }
+    return {};
+  }
+
+  TextForm form_;
+  std::vector<std::uint8_t> bytes_;
+  std::vector<std::uint8_t> last_;  // the bytes of the line before, for "*"
+  bool repeat_ = false;
+  bool ended_ = false;
+};
+
+// Plain bytes: each token two digits, or one or two after "0x". Counts the tokens taken, and
+// whether one had the prefix.
+struct PlainReader {
+  std::vector<std::uint8_t> bytes;
+  std::size_t tokens = 0;
+  bool prefixed = false;
+
+  std::expected<void, std::string> line(std::string_view text) {
+    for (const auto typed : split(text, " \t,")) {
+      auto token = typed;
+      if (token.starts_with("0x") || token.starts_with("0X")) {
+        token.remove_prefix(2);
+        prefixed = true;
+        if (token.size() == 1 && hex_value(token[0]) >= 0) {
+          bytes.push_back(static_cast<std::uint8_t>(hex_value(token[0])));
+          ++tokens;
+          continue;
+        }
+        if (token.size() != 2 || hex_run(token) != 2) return Failure(fmt::format("“{}”不是一个字节", typed));
+      }
+      if (auto ok = append_hex(token, bytes); !ok) return ok;
+      if (bytes.size() > kLargestDump) return Failure("超出 64 KiB");
+      ++tokens;
+    }
+    return {};
+  }
+
+  // Bytes in a row with nothing between them could be anything; two separated ones, or a "0x",
+  // are a text of hexadecimal bytes.
+  bool recognised() const { return tokens >= 2 || prefixed; }
+};
+
+}  // namespace
+
+std::string_view form_name(TextForm form) {
+  switch (form) {
+    case TextForm::Dimmwand: return "dimmwand read 打印的十六进制转储";
+    case TextForm::I2cdump: return "i2cdump 的输出";
+    case TextForm::HexdumpC: return "hexdump -C 的输出";
+    case TextForm::Xxd: return "xxd 的输出";
+    case TextForm::PlainHex: return "十六进制字节文本";
+  }
+  return "";
+}
+
+std::optional<std::expected<TextDump, TextDumpError>> read_text_dump(std::span<const std::uint8_t> file) {
+  const auto text = as_text(file);
+  if (!text) return std::nullopt;
+  std::optional<TextForm> form;
+  std::optional<AddressedReader> reader;
+  PlainReader plain;
+  std::size_t good_lines = 0;  // of an addressed dump, the header included
+  // A form is only claimed once the text has shown it: a short file of printable bytes that
+  // fails on its first line is no dump, and may well be a tiny binary image.
+  const auto shown = [&] { return reader ? good_lines > 0 : plain.recognised(); };
+  std::size_t number = 0;
+  for (std::string_view rest = *text; !rest.empty();) {
+    const std::size_t end = std::min(rest.find('\n'), rest.size());
+    std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+    ++number;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+    if (line.find_first_not_of(" \t") == std::string_view::npos) continue;
+    if (!form) {
+      if (line.starts_with("No size specified")) continue;  // i2cdump's note before its table
+      if (is_i2cdump_header(line)) {
+        form = TextForm::I2cdump;
+        reader.emplace(*form);
+        ++good_lines;
+        continue;
+      }
+      form = form_of(line);
+      if (!form) return std::unexpected(TextDumpError{std::nullopt, number, "不是可识别的十六进制文本"});
+      if (*form != TextForm::PlainHex) reader.emplace(*form);
+    }
+    auto parsed = reader ? reader->line(line) : plain.line(line);
+    if (!parsed) {
+      return std::unexpected(TextDumpError{shown() ? form : std::nullopt, number, std::move(parsed.error())});
+    }
+    ++good_lines;
+  }
+  number = std::max<std::size_t>(number, 1);
+  if (!form || !shown()) return std::unexpected(TextDumpError{std::nullopt, number, "不是可识别的十六进制文本"});
+  auto finished = reader ? reader->finish() : std::move(plain.bytes);
+  if (!finished) return std::unexpected(TextDumpError{form, number, std::move(finished.error())});
+  auto& bytes = *finished;
+  if (bytes.empty()) return std::unexpected(TextDumpError{form, number, "没有数据"});
+  return TextDump{*form, std::move(bytes)};
+}
+
+}  // namespace dimmwand::image

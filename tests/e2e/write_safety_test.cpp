@@ -1,0 +1,122 @@
+// What the write refuses before its first frame (text dumps; with --check, images that do not fit
+// the module), and what it says when it fails after frames went out.
+#include <gtest/gtest.h>
+
+#include <fmt/format.h>
+
+#include <filesystem>
+
+#include "commands/hex_dump.hpp"
+#include "emulator.hpp"
+#include "process.hpp"
+
+namespace dimmwand {
+namespace {
+
+using testing::logged_frames;
+using testing::port_named;
+using testing::read_file;
+using testing::run_program;
+using testing::run_with_emulator;
+using testing::TempDir;
+using testing::write_file;
+
+std::string sample(const char* area) { return read_file(std::string(DIMMWAND_SAMPLES) + "/" + area + ".bin"); }
+
+std::string as_text(const std::string& bytes) {
+  return format_hex_dump({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+}
+
+// The byte-write frames (codes 02 and 07) of a log.
+std::size_t writes_in(const std::string& log) {
+  std::size_t n = 0;
+  for (const auto& f : logged_frames(log)) n += f.substr(6, 2) == "02" || f.substr(6, 2) == "07";
+  return n;
+}
+
+TEST(WriteSafety, RefusedImagesSendNoWriteAndLeaveTheModule) {
+  TempDir dir;
+  write_file(dir.file("spd4.bin"), sample("spd4"));
+  write_file(dir.file("spd4.txt"), as_text(sample("spd4")));
+  write_file(dir.file("spd4.hex"), run_program({"/usr/bin/hexdump", "-C", dir.file("spd4.bin")}).out);
+  write_file(dir.file("spd4.xxd"), run_program({"/usr/bin/xxd", dir.file("spd4.bin")}).out);
+  std::string torn = as_text(sample("spd4"));
+  torn.replace(torn.find("000060"), 6, "000070");  // a line lost in copying
+  write_file(dir.file("torn.txt"), torn);
+  std::string crc = sample("spd5");
+  crc[0x1FE] = '\x11';
+  write_file(dir.file("crc5.bin"), crc);
+  write_file(dir.file("reg5.bin"), sample("reg5"));
+  std::string protecting = sample("reg5");
+  protecting[12] = '\xFF';
+  write_file(dir.file("protect.bin"), protecting);
+  write_file(dir.file("blank-reg.bin"), std::string(128, '\0'));
+  const std::string hint4 = "提示: 文本转储不能直接写入；用 dimmwand read {port} 4 -o 映像.bin 把模块读成原始映像，写入时用 -i 给出它\n";
+  struct Case {
+    std::vector<std::string> args;  // after "write {port}"
+    std::string err;
+    std::size_t reads;  // block reads the refusal may make first
+  };
+  for (const auto& c : std::vector<Case>{
+           {{"4", "-i", "spd4.txt"}, "错误: spd4.txt 是文本（dimmwand read 打印的十六进制转储，512 字节），不是原始映像，未写入任何字节\n" + hint4, 0},
+           {{"4", "-i", "spd4.hex", "--verify"}, "错误: spd4.hex 是文本（hexdump -C 的输出，512 字节），不是原始映像，未写入任何字节\n" + hint4, 0},
+           {{"4", "-i", "spd4.xxd", "--changed"}, "错误: spd4.xxd 是文本（xxd 的输出，512 字节），不是原始映像，未写入任何字节\n" + hint4, 0},
+           {{"4", "-i", "torn.txt"},
+            "错误: torn.txt 是文本，像是 dimmwand read 打印的十六进制转储，但第 7 行无法解析（地址跳跃: 0x70，应为 0x60），"
+            "不是原始映像，未写入任何字节\n" + hint4, 0},
+           {{"5", "-i", "spd4.bin", "--check"}, "错误: 映像检查未通过: 字节 2（内存类型）为 0x0C，是 DDR4 映像，不是 DDR5\n", 0},
+           {{"5", "-i", "reg5.bin", "--check", "--backup", "b.bin"},
+            "错误: 映像检查未通过: 文件 128 字节，DDR5 SPD 区为 1024 字节；128 字节的像是 REG 区映像，写 REG 区要加 -t reg\n", 0},
+           {{"5", "-i", "crc5.bin", "--check"},
+            fmt::format("错误: 映像检查未通过: 基本区 CRC 错误（字节 0-509，存储 0x{:02X}11，计算 0x{:02X}{:02X}）；"
+                        "dimmwand-spd fix 可以重算校验和\n",
+                        static_cast<std::uint8_t>(crc[0x1FF]), static_cast<std::uint8_t>(sample("spd5")[0x1FF]),
+                        static_cast<std::uint8_t>(sample("spd5")[0x1FE])), 0},
+           {{"5", "-t", "reg", "-i", "blank-reg.bin", "--check"}, "错误: 映像检查未通过: MR0-MR1 为 00 00，不是 SPD5118 集线器的 51 18\n", 0},
+           {{"5", "-t", "reg", "-i", "protect.bin", "--check", "--backup", "b.bin"},
+            "错误: 映像检查未通过: 映像会把块 0-7 设为写保护（映像 MR12=FF MR13=00，模块现为 MR12=00 MR13=00）；"
+            "块写保护只能在 SPD 集线器的脱机模式下清除（模块 HSA 引脚接地），确要设置请加 --protect\n", 1},
+       }) {
+    std::vector<std::string> args{"write", "{port}"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto r = run_with_emulator({"--spd4", "spd4.bin", "--save"}, args, dir.path());
+    const std::string name = fmt::format("{}", fmt::join(c.args, " "));
+    EXPECT_EQ(r.status, 1) << name;
+    EXPECT_EQ(r.out, "") << name;
+    EXPECT_EQ(port_named(r.err), c.err) << name;
+    EXPECT_EQ(logged_frames(r.log).size(), c.reads) << name;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("b.bin"))) << name;
+  }
+  EXPECT_EQ(read_file(dir.file("spd4.bin")), sample("spd4"));
+
+  // Setting protection is the technician's call: --protect with --check, or a plain write.
+  for (const auto& extra : std::vector<std::vector<std::string>>{{"--check", "--protect"}, {}}) {
+    std::vector<std::string> args{"write", "{port}", "5", "-t", "reg", "-i", "protect.bin"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const auto r = run_with_emulator({}, args, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "写入中 128 字节 ... ");
+    EXPECT_EQ(writes_in(r.log), 128u);
+  }
+  EXPECT_EQ(run_with_emulator({}, {"write", "{port}", "5", "-t", "reg", "-i", "reg5.bin", "--protect"}, dir.path()).status, 2);
+}
+
+TEST(WriteSafety, AFailureAfterFramesSaysHowFarAndHowToUndo) {
+  TempDir dir;
+  write_file(dir.file("image.bin"), std::string(256, '\x44'));
+  // The backup's read is frame 1; the line drops with frame 5, the fourth byte write.
+  const auto r = run_with_emulator({"--hangup-after", "5"},
+                                   {"write", "{port}", "3", "-i", "image.bin", "--backup", "b.bin", "--verify"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "已备份 256 字节: b.bin\n");
+  EXPECT_TRUE(r.err.starts_with("写入中 256 字节 ... 错误: 发送失败: ")) << r.err;
+  EXPECT_TRUE(port_named(r.err).ends_with("\n已写入 4 / 256 字节\n写入前的内容已备份在 b.bin，写回: dimmwand write {port} 3 -i b.bin --verify\n"))
+      << r.err;
+  // A silent programmer at the read-back: all was written, nothing verified.
+  const auto silent = run_with_emulator({"--silent"}, {"write", "{port}", "3", "-i", "image.bin", "--verify"}, dir.path());
+  EXPECT_EQ(silent.status, 1);
+  EXPECT_EQ(silent.err, "写入中 256 字节 ... 错误: 无响应\n已写入 256 / 256 字节，未校验\n");
+}
+
+}  // namespace
+}  // namespace dimmwand
