@@ -11,9 +11,14 @@ work=$(mktemp -d)
 emu_pid=
 cleanup() {
   [ -n "$emu_pid" ] && kill "$emu_pid" 2>/dev/null && wait "$emu_pid" 2>/dev/null
+  wineserver -k 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
+# One wine server for the whole run, its own output kept out of every check's: a server started
+# by a check would write into that check's standard error, and stop after 3 idle seconds (a
+# native run against a silent programmer is longer).
+wineserver -p >/dev/null 2>&1
 wine "$exe" --version >/dev/null 2>&1  # the first run creates the prefix
 com="$WINEPREFIX/dosdevices/com7"
 
@@ -83,6 +88,8 @@ native_run() {  # emulator options... -- dimmwand arguments...: the native outpu
   while [ "$1" != -- ]; do options+=("$1"); shift; done
   shift
   (cd "$work" && "$emu" "${options[@]}" -- "$native" "$@" >"$work/native.out" 2>"$work/native.err")
+  # Where a message names the port, the native run names its pseudo-terminal.
+  sed -i 's|/dev/pts/[0-9]*|COM7|g' "$work/native.out" "$work/native.err"
 }
 check_as_native() {  # NAME STATUS emulator options... -- arguments (with COM7 for the port)
   local name=$1 status=$2
@@ -99,6 +106,21 @@ check_as_native "a lost write caught" 1 --lose-writes 1FF -- write COM7 5 -i fix
 check_as_native "a protected block refused" 1 --protect-blocks 7 -- write COM7 5 -i fixed5.bin --changed --verify
 check_as_native "a flaky read caught" 1 --flaky 2 -- read COM7 5 --verify
 check_as_native "WriteByte --verify" 1 --protect-range 10 -- WriteByte COM7 4 0010 AB --verify
+
+# What the write refuses before any write frame, and what it says after frames went out.
+"$emu" -- "$native" read '{port}' 4 >"$work/spd4.txt"
+cp "$samples/spd4.bin" "$work/spd4.bin"
+cp "$samples/reg5.bin" "$work/protect5.bin"
+printf '\xff' | dd of="$work/protect5.bin" bs=1 seek=12 conv=notrunc 2>/dev/null
+printf 'abcd' >"$work/small.bin"
+check_as_native "a text dump refused" 1 -- write COM7 4 -i spd4.txt
+expect_frames "a text dump refused" ""
+check_as_native "another generation's image refused" 1 -- write COM7 5 -i spd4.bin --check
+expect_frames "another generation's image refused" ""
+check_as_native "block protection refused" 1 -- write COM7 5 -t reg -i protect5.bin --check
+expect_frames "block protection refused" "AA 55 06 05 00 00 00 00 88|"
+check_as_native "WriteByte answered 0" 1 --write-answer 0 -- WriteByte COM7 3 0 1
+check_as_native "a write not verified" 1 --silent -- write COM7 3 -i small.bin --verify
 
 # Ctrl-C in the middle of a block write: wine turns SIGINT into the console's Ctrl-C event.
 start_emulator
