@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "files/image_file.hpp"
+#include "platform/image_file.hpp"
 #include "spd/fields.hpp"
 #include "spd/image.hpp"
 #include "spd/detail.hpp"

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "cli/cli.hpp"
+#include "model/ddr.hpp"
 #include "error/device_error.hpp"
 
 namespace dimmwand::spd {

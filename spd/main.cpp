@@ -8,8 +8,8 @@
 #include "cli/help_formatter.hpp"
 #include "cli/parse_support.hpp"
 #include "cli/version.hpp"
-#include "console.hpp"
-#include "dispatch.hpp"
+#include "platform/console.hpp"
+#include "cli/exit.hpp"
 #include "spd/commands.hpp"
 
 namespace {

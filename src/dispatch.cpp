@@ -5,8 +5,9 @@
 #include <cstdio>
 
 #include "cli/cli.hpp"
+#include "cli/exit.hpp"
 #include "commands/commands.hpp"
-#include "interrupt.hpp"
+#include "platform/interrupt.hpp"
 #include "util/overloaded.hpp"
 
 namespace dimmwand {
@@ -25,20 +26,6 @@ Result<> dispatch(Commands command) {
 }
 
 }  // namespace
-
-int finish(const ParseStop& stop) {
-  const bool failed = stop.kind == ParseStop::Kind::Error;
-  std::fputs(stop.report.c_str(), failed ? stderr : stdout);
-  std::fflush(stdout);
-  return failed ? kExitUsage : kExitSuccess;
-}
-
-int finish(const Result<>& outcome) {
-  std::fflush(stdout);
-  if (outcome) return kExitSuccess;
-  fmt::print(stderr, "错误: {}\n", outcome.error().display());
-  return outcome.error().is_interrupted() ? kExitInterrupted : kExitCommandFailed;
-}
 
 int run_entry(std::span<const char* const> args) {
   if (args.size() <= 1) {

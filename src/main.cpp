@@ -1,6 +1,6 @@
 #include <span>
 
-#include "console.hpp"
+#include "platform/console.hpp"
 #include "dispatch.hpp"
 
 int main(int argc, char** argv) {

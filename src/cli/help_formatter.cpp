@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "cli/cli.hpp"
+#include "cli/common.hpp"
 #include "text/utf8.hpp"
 
 namespace dimmwand {

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "cli/cli.hpp"
+#include "cli/common.hpp"
 
 namespace dimmwand::cli {
 

@@ -3,7 +3,6 @@
 #include <fmt/format.h>
 
 #include "build_info.hpp"
-#include "cli/cli.hpp"
 
 namespace dimmwand {
 

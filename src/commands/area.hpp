@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <optional>
 
-#include "cli/cli.hpp"
+#include "model/ddr.hpp"
 #include "error/device_error.hpp"
 #include "protocol/frame.hpp"
 

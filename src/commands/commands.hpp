@@ -2,7 +2,7 @@
 // for the entry to print.
 #pragma once
 
-#include "cli/cli.hpp"
+#include "commands/args.hpp"
 #include "error/device_error.hpp"
 
 namespace dimmwand {

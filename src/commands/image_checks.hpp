@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "cli/cli.hpp"
+#include "commands/args.hpp"
 #include "error/device_error.hpp"
 
 namespace dimmwand {

@@ -4,7 +4,7 @@
 #include "commands/commands.hpp"
 #include "commands/compare.hpp"
 #include "commands/hex_dump.hpp"
-#include "files/image_file.hpp"
+#include "platform/image_file.hpp"
 
 namespace dimmwand {
 

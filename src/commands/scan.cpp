@@ -3,7 +3,7 @@
 #include <fmt/format.h>
 
 #include "commands/commands.hpp"
-#include "protocol/serial_port.hpp"
+#include "platform/port_list.hpp"
 #include "text/utf8.hpp"
 
 #include <algorithm>

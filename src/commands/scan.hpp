@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "error/device_error.hpp"
-#include "protocol/serial_port.hpp"
+#include "platform/port_list.hpp"
 
 namespace dimmwand {
 

@@ -10,9 +10,10 @@
 #include "commands/compare.hpp"
 #include "commands/image_checks.hpp"
 #include "commands/write_progress.hpp"
-#include "console.hpp"
-#include "files/image_file.hpp"
-#include "interrupt.hpp"
+#include "platform/console.hpp"
+#include "platform/image_file.hpp"
+#include "platform/interrupt.hpp"
+#include "platform/sleep.hpp"
 #include "model/hub.hpp"
 #include "protocol/link.hpp"
 

@@ -6,7 +6,7 @@
 
 #include "error/device_error.hpp"
 #include "protocol/frame.hpp"
-#include "protocol/serial_port.hpp"
+#include "platform/serial_port.hpp"
 
 namespace dimmwand {
 

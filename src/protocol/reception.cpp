@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <array>
 
-#include "interrupt.hpp"
+#include "platform/interrupt.hpp"
 #include "text/utf8.hpp"
 
 namespace dimmwand {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "protocol/reception.hpp"
-#include "protocol/serial_port.hpp"
+#include "platform/serial_port.hpp"
 
 namespace dimmwand::testing {
 

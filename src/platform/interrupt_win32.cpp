@@ -1,7 +1,7 @@
 #include <atomic>
 
-#include "interrupt.hpp"
-#include "win32/system.hpp"
+#include "platform/interrupt.hpp"
+#include "platform/win32_system.hpp"
 
 namespace dimmwand {
 namespace {

@@ -1,4 +1,4 @@
-#include "win32/system.hpp"
+#include "platform/win32_system.hpp"
 
 #include "text/utf16.hpp"
 #include "text/utf8.hpp"

@@ -1,5 +1,5 @@
 // The console on Windows: UTF-8 output, and the arguments taken from the wide command line.
-#include "win32/system.hpp"  // windows.h, which shellapi.h needs first
+#include "platform/win32_system.hpp"  // windows.h, which shellapi.h needs first
 
 #include <fcntl.h>
 #include <io.h>
@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "console.hpp"
+#include "platform/console.hpp"
 
 namespace dimmwand {
 

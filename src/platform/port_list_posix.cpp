@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "protocol/serial_port.hpp"
+#include "platform/port_list.hpp"
 
 namespace dimmwand {
 namespace {

@@ -1,4 +1,4 @@
-#include "console.hpp"
+#include "platform/console.hpp"
 
 #include <unistd.h>
 

@@ -2,8 +2,8 @@
 // target that MoveFileEx puts in its place.
 #include <vector>
 
-#include "files/image_file.hpp"
-#include "win32/system.hpp"
+#include "platform/image_file.hpp"
+#include "platform/win32_system.hpp"
 
 namespace dimmwand {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "interrupt.hpp"
+#include "platform/interrupt.hpp"
 
 namespace dimmwand {
 namespace {

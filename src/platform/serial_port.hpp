@@ -6,10 +6,8 @@
 #include <cstdint>
 #include <expected>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
-#include <vector>
 
 namespace dimmwand {
 
@@ -33,24 +31,5 @@ class SerialPort {
 // Opens a port by its name as typed, exclusively, with the fixed settings. The error is the
 // system's reason.
 std::expected<std::unique_ptr<SerialPort>, std::string> open_serial_port(const std::string& name);
-
-// The names of the ports present, in the order the system gives them.
-std::expected<std::vector<std::string>, std::string> list_serial_ports();
-
-// What the system tells of a port besides its name; empty where it tells nothing.
-struct PortDetails {
-  std::string name;
-  std::string description;
-  std::string transport;  // "USB", "蓝牙", "板载" or empty
-  std::optional<std::uint16_t> vid, pid;
-  std::string serial_number;
-  std::string manufacturer;
-};
-
-// The ports present with their details, in the order of list_serial_ports.
-std::expected<std::vector<PortDetails>, std::string> list_serial_port_details();
-
-// Sleeps for `duration` as exactly as the platform allows; never shorter.
-void precise_sleep(std::chrono::microseconds duration);
 
 }  // namespace dimmwand

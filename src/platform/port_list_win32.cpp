@@ -2,8 +2,8 @@
 // serial driver (USB adapters and virtual ports included) fills in while its port is present;
 // the details come from the device information of the Ports class (SetupAPI): the friendly
 // name, the maker, and the USB identity in the hardware and instance ids.
-#include "protocol/serial_port.hpp"
-#include "win32/system.hpp"
+#include "platform/port_list.hpp"
+#include "platform/win32_system.hpp"
 
 #include <devguid.h>
 #include <setupapi.h>

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "files/image_file.hpp"
+#include "platform/image_file.hpp"
 
 namespace dimmwand {
 namespace {
