@@ -1,4 +1,4 @@
-// The parsed command line: value sets, one record per subcommand, and the parser's entry points.
+// dimmwand's command line: its subcommands, the parsed records, and the parser's entry points.
 #pragma once
 
 #include <array>
@@ -13,6 +13,7 @@
 
 #include "cli/common.hpp"
 #include "commands/args.hpp"
+#include "commands/context.hpp"
 
 namespace CLI {
 class App;
@@ -28,20 +29,20 @@ struct Cli {
   Commands command;
 };
 
-// A subcommand as the help lists it; aliases are accepted but never shown.
-struct SubcommandInfo {
+// One subcommand: how the help lists it (aliases are accepted but never shown), its arguments,
+// the record a parse yields and the handler that runs it. The parser, the help and the dispatch
+// all come from this one table.
+struct Subcommand {
   std::string_view name;
   std::array<std::string_view, 2> aliases;
   std::string_view about;
+  void (*arguments)(CLI::App&);
+  std::expected<Commands, std::string> (*record)(const CLI::App&);  // the error: a missing argument
+  Result<> (*run)(Commands, const Context&);
 };
-inline constexpr std::array<SubcommandInfo, 6> kSubcommands{{
-    {"scan", {}, "搜索可用串口"},
-    {"read", {}, "读取数据，-o 保存文件，缺省打印十六进制"},
-    {"ReadByte", {"read-byte", "readbyte"}, "读取单个字节"},
-    {"write", {}, "写入文件数据到器件"},
-    {"WriteByte", {"write-byte", "writebyte"}, "写入单个字节（器件返回 1 表示成功、0 表示失败）"},
-    {"write-protect", {}, "设置写保护码"},
-}};
+
+// In the order of the help listing and of the Commands alternatives.
+extern const std::array<Subcommand, std::variant_size_v<Commands>> kSubcommands;
 
 inline constexpr std::string_view kProgramName = "dimmwand";
 

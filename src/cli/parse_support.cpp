@@ -147,6 +147,17 @@ void add_help_subcommand(CLI::App& app) {
   help->add_option("command")->description("Print help for the subcommand")->type_name("COMMAND")->check(utf8_text("COMMAND"));
 }
 
+CLI::App* add_subcommand(CLI::App& app, std::string_view name, std::span<const std::string_view> aliases,
+                         std::string_view about, void (*arguments)(CLI::App&)) {
+  CLI::App* sub = app.add_subcommand(std::string(name), std::string(about));
+  sub->footer("");
+  for (const auto alias : aliases) {
+    if (!alias.empty()) sub->alias(std::string(alias));
+  }
+  arguments(*sub);
+  return sub;
+}
+
 std::string rejection(const CLI::App& app, const std::string& message) {
   const CLI::App* where = chosen_subcommand(app);
   const std::string help_hint =

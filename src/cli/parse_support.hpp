@@ -32,6 +32,29 @@ CLI::Validator path_value(std::string_view label);
 // Adds the `help [COMMAND]` subcommand.
 void add_help_subcommand(CLI::App& app);
 
+// Adds one subcommand of a program's table: its name, its aliases (accepted wherever the name
+// is, never listed), its about text and its arguments. The examples of the program's own help
+// are not repeated in it.
+CLI::App* add_subcommand(CLI::App& app, std::string_view name, std::span<const std::string_view> aliases,
+                         std::string_view about, void (*arguments)(CLI::App&));
+
+// A program's subcommands, from its table (entries with name, aliases, about and arguments), then
+// the `help` subcommand.
+template <typename Table>
+void add_subcommands(CLI::App& app, const Table& table) {
+  for (const auto& entry : table) add_subcommand(app, entry.name, entry.aliases, entry.about, entry.arguments);
+  add_help_subcommand(app);
+}
+
+// The table's entry for the subcommand that was chosen; every parsed subcommand has one.
+template <typename Table>
+const auto& entry_of(const Table& table, const CLI::App& chosen) {
+  for (const auto& entry : table) {
+    if (entry.name == chosen.get_name()) return entry;
+  }
+  return *std::begin(table);  // not reached: the parser knows only the table's names
+}
+
 // Parses `args` against `app` (built with add_help_subcommand). Returns the chosen subcommand,
 // or the help, version or rejection report to print.
 std::expected<const CLI::App*, ParseStop> parse_with(CLI::App& app, std::span<const char* const> args);

@@ -2,8 +2,6 @@
 
 #include <fmt/format.h>
 
-#include <cstdio>
-
 namespace dimmwand {
 
 std::string format_hex_dump(std::span<const std::uint8_t> bytes) {
@@ -15,11 +13,6 @@ std::string format_hex_dump(std::span<const std::uint8_t> bytes) {
     fmt::format_to(std::back_inserter(out), "{:06X}  {:02X}\n", at, fmt::join(line, " "));
   }
   return out;
-}
-
-void hex_dump(std::span<const std::uint8_t> bytes) {
-  const std::string dump = format_hex_dump(bytes);
-  std::fwrite(dump.data(), 1, dump.size(), stdout);
 }
 
 }  // namespace dimmwand

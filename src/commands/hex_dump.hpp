@@ -10,7 +10,4 @@ namespace dimmwand {
 // "000010  10 11 12": upper-case digits, no trailing space, a short last line left short.
 std::string format_hex_dump(std::span<const std::uint8_t> bytes);
 
-// Prints the dump to standard output.
-void hex_dump(std::span<const std::uint8_t> bytes);
-
 }  // namespace dimmwand

@@ -8,10 +8,10 @@
 
 namespace dimmwand {
 
-Result<> run_read(ReadArgs args) {
+Result<> run_read(ReadArgs args, const Context& ctx) {
   const auto area = resolve_area(args.common.device, args.common.mode);
   if (!area) return std::unexpected(area.error());
-  auto link = open_link(args.common.port);
+  auto link = ctx.open_link(args.common.port);
   if (!link) return std::unexpected(std::move(link.error()));
   const auto image = read_area(*link, args.common.device, *area);
   if (!image) return std::unexpected(image.error());
@@ -25,13 +25,13 @@ Result<> run_read(ReadArgs args) {
     }
   }
   if (!args.out) {
-    hex_dump(*image);
+    ctx.out(format_hex_dump(*image));
     return {};
   }
   if (auto saved = save_image(*args.out, *image); !saved) {
     return std::unexpected(DeviceError::file(FileFailure::Action::Write, *args.out, saved.error()));
   }
-  fmt::print("已保存 {} 字节: {}\n", area->capacity, *args.out);
+  ctx.out(fmt::format("已保存 {} 字节: {}\n", area->capacity, *args.out));
   return {};
 }
 

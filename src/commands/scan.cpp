@@ -76,10 +76,10 @@ Result<std::string> scan_long_report(const std::expected<std::vector<PortDetails
   return out;
 }
 
-Result<> run_scan(ScanArgs args) {
+Result<> run_scan(ScanArgs args, const Context& ctx) {
   const auto report = args.long_listing ? scan_long_report(list_serial_port_details()) : scan_report(list_serial_ports());
   if (!report) return std::unexpected(report.error());
-  fmt::print("{}", *report);
+  ctx.out(*report);
   return {};
 }
 

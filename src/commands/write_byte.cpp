@@ -1,13 +1,12 @@
 #include <fmt/format.h>
 
 #include "commands/commands.hpp"
-#include "protocol/link.hpp"
 #include "protocol/reception.hpp"
 
 namespace dimmwand {
 
-Result<> run_write_byte(WriteByteArgs args) {
-  auto link = open_link(args.port);
+Result<> run_write_byte(WriteByteArgs args, const Context& ctx) {
+  auto link = ctx.open_link(args.port);
   if (!link) return std::unexpected(std::move(link.error()));
   if (auto sent = send_request(*link, {CommandCode::WriteByte, generation(args.device), args.addr, args.value}); !sent) {
     return sent;
@@ -16,7 +15,7 @@ Result<> run_write_byte(WriteByteArgs args) {
   if (!answer) return std::unexpected(answer.error());
   // Printed as it came; "0" means not written, by the programmer's convention, and a failure is
   // never reported as success.
-  fmt::print("{}\n", *answer);
+  ctx.out(fmt::format("{}\n", *answer));
   if (*answer == "0") return std::unexpected(DeviceError::other("器件返回 0：写入失败"));
   if (!args.verify) return {};
   // The programmer answers once the write is done, so the byte can be read back at once.
@@ -30,7 +29,7 @@ Result<> run_write_byte(WriteByteArgs args) {
     return std::unexpected(DeviceError::other(
         fmt::format("校验失败: 地址 {:04X} 写入 {:02X}，读回 {:02X}", args.addr, args.value, back->front())));
   }
-  fmt::print("校验通过\n");
+  ctx.out("校验通过\n");
   return {};
 }
 

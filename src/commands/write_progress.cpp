@@ -2,17 +2,11 @@
 
 #include <fmt/format.h>
 
-#include <cstdio>
 
 namespace dimmwand {
 namespace {
 
 constexpr std::chrono::milliseconds kProgressInterval{250};  // between redraws of the counter
-
-void put(const std::string& s) {
-  std::fputs(s.c_str(), stderr);
-  std::fflush(stderr);
-}
 
 }  // namespace
 

@@ -4,13 +4,12 @@
 
 #include "commands/commands.hpp"
 #include "commands/hex_dump.hpp"
-#include "protocol/link.hpp"
 #include "protocol/reception.hpp"
 
 namespace dimmwand {
 
-Result<> run_write_protect(WriteProtectArgs args) {
-  auto link = open_link(args.port);
+Result<> run_write_protect(WriteProtectArgs args, const Context& ctx) {
+  auto link = ctx.open_link(args.port);
   if (!link) return std::unexpected(std::move(link.error()));
   if (auto sent = send_request(*link, {CommandCode::WriteProtect, generation(args.device), 0, args.code}); !sent) {
     return sent;
@@ -20,10 +19,9 @@ Result<> run_write_protect(WriteProtectArgs args) {
   if (answer->empty()) return std::unexpected(DeviceError::other("未收到设备返回数据"));
   const bool printable = std::all_of(answer->begin(), answer->end(), [](std::uint8_t b) { return b >= 0x20 && b <= 0x7E; });
   if (printable) {
-    fmt::print("设备返回: {}\n", std::string(answer->begin(), answer->end()));
+    ctx.out(fmt::format("设备返回: {}\n", std::string(answer->begin(), answer->end())));
   } else {
-    fmt::print("设备返回 {} 字节:\n", answer->size());
-    hex_dump(*answer);
+    ctx.out(fmt::format("设备返回 {} 字节:\n{}", answer->size(), format_hex_dump(*answer)));
   }
   return {};
 }

@@ -4,10 +4,10 @@
 
 namespace dimmwand {
 
-Result<SerialLink> open_link(const std::string& port_name) {
+Result<SerialLink> open_link(const std::string& port_name, LinkHooks hooks) {
   auto port = open_serial_port(port_name);
   if (!port) return std::unexpected(DeviceError::serial(fmt::format("打开 {} 失败: {}", port_name, port.error())));
-  return SerialLink(std::move(*port));
+  return SerialLink(std::move(*port), std::move(hooks));
 }
 
 Result<> send_request(SerialLink& link, const RequestFrame& frame) {

@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <array>
 
-#include "platform/interrupt.hpp"
 #include "text/utf8.hpp"
 
 namespace dimmwand {
 
-Result<std::vector<std::uint8_t>> receive_raw(SerialLink& link, const MonotonicClock& now) {
+Result<std::vector<std::uint8_t>> receive_raw(SerialLink& link) {
+  const auto now = [&link] { return link.now(); };
   const auto deadline = now() + kAnswerDeadline;
   std::array<std::uint8_t, kReadChunk> chunk{};
   std::vector<std::uint8_t> answer;
@@ -18,7 +18,7 @@ Result<std::vector<std::uint8_t>> receive_raw(SerialLink& link, const MonotonicC
   while (!line_feed && now() <= deadline) {
     auto got = link.port().read(chunk);
     // An interrupt cuts the wait short; it is the user's doing, not a fault of the line.
-    if (interrupted()) return std::unexpected(DeviceError::interrupted());
+    if (link.cancelled()) return std::unexpected(DeviceError::interrupted());
     if (!got) return std::unexpected(DeviceError::serial(fmt::format("读取失败: {}", got.error())));
     const auto piece = std::span(chunk).first(*got);
     line_feed = std::find(piece.begin(), piece.end(), std::uint8_t{'\n'}) != piece.end();
@@ -27,10 +27,6 @@ Result<std::vector<std::uint8_t>> receive_raw(SerialLink& link, const MonotonicC
   }
   if (answer.empty()) return std::unexpected(DeviceError::no_response());
   return answer;
-}
-
-Result<std::vector<std::uint8_t>> receive_raw(SerialLink& link) {
-  return receive_raw(link, [] { return std::chrono::steady_clock::now(); });
 }
 
 std::vector<std::uint8_t> decode_hex_digits(std::span<const std::uint8_t> answer) {

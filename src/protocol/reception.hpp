@@ -3,7 +3,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,12 +19,10 @@ inline constexpr std::size_t kReadChunk = 4096;           // bytes asked for per
 // the answer.
 inline constexpr std::size_t kAnswerLimit = 64 * 1024;
 
-using MonotonicClock = std::function<std::chrono::steady_clock::time_point()>;
-
 // The answer bytes as they came (never empty), up to and including the line feed and whatever
-// arrived with it; or what arrived by the deadline when no line feed came.
+// arrived with it; or what arrived by the deadline when no line feed came. The deadline runs on
+// the link's clock; a cancelled link ends the wait as Interrupted.
 Result<std::vector<std::uint8_t>> receive_raw(SerialLink& link);
-Result<std::vector<std::uint8_t>> receive_raw(SerialLink& link, const MonotonicClock& now);
 
 // The answer's hexadecimal digits decoded two by two (an odd last digit is dropped).
 Result<std::vector<std::uint8_t>> receive_bytes(SerialLink& link);

@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-#include "protocol/reception.hpp"
+#include "protocol/link.hpp"
 #include "platform/serial_port.hpp"
 
 namespace dimmwand::testing {

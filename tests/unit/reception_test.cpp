@@ -18,9 +18,9 @@ struct Harness {
   explicit Harness(Steps steps) {
     auto p = std::make_unique<FakePort>(clock, std::move(steps));
     port = p.get();
-    link.emplace(std::move(p));
+    link.emplace(std::move(p), LinkHooks{clock.function()});
   }
-  Result<std::vector<std::uint8_t>> raw() { return receive_raw(*link, clock.function()); }
+  Result<std::vector<std::uint8_t>> raw() { return receive_raw(*link); }
 };
 
 std::string as_text(const std::vector<std::uint8_t>& v) { return {v.begin(), v.end()}; }

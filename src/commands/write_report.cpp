@@ -1,0 +1,50 @@
+#include "commands/write_report.hpp"
+
+#include <fmt/format.h>
+
+namespace dimmwand {
+namespace {
+
+// A word of a command line as the user would type it again: quoted when it holds anything but
+// the plain characters of port names and paths.
+std::string typed(const std::string& word) {
+  const bool plain = !word.empty() && word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                             "0123456789._-/\\:") == std::string::npos;
+  return plain ? word : fmt::format("\"{}\"", word);
+}
+
+}  // namespace
+
+bool careful(const WriteArgs& args) { return args.verify || args.changed || args.backup || args.check; }
+
+std::string area_words(const WriteArgs& args) {
+  return fmt::format("{} {}{}", typed(args.common.port), generation(args.common.device),
+                     args.common.mode == DataMode::Reg ? " -t reg" : "");
+}
+
+std::string restore_hint(const WriteArgs& args) {
+  return fmt::format("写入前的内容已备份在 {}，写回: dimmwand write {} -i {} --verify", *args.backup, area_words(args),
+                     typed(*args.backup));
+}
+
+DeviceError after_frames(DeviceError e, std::size_t written, std::size_t total, const WriteArgs& args,
+                         const char* unverified) {
+  if (!careful(args)) return e;
+  e.note(fmt::format("已写入 {} / {} 字节{}", written, total, unverified));
+  if (args.backup && written > 0) e.note(restore_hint(args));
+  return e;
+}
+
+DeviceError interrupted_after(std::size_t written, std::size_t total, const WriteArgs& args, const char* unverified) {
+  auto e = DeviceError::interrupted(fmt::format("已中断: 已写入 {} / {} 字节{}", written, total, unverified));
+  if (args.backup) e.note(restore_hint(args));
+  return e;
+}
+
+DeviceError before_writing(DeviceError e) {
+  return e.is_interrupted() ? DeviceError::interrupted("已中断: 未写入任何字节") : std::move(e);
+}
+
+DeviceError backup_exists(const std::string& path) { return DeviceError::other(fmt::format("备份文件已存在: {}", path)); }
+
+}  // namespace dimmwand
