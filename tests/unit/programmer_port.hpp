@@ -1,0 +1,98 @@
+// A port with the programmer model behind it, and a bench that hands commands that port, a fake
+// clock that their pauses move, and strings for their output: the commands run whole, without a
+// pseudo-terminal, and every frame is seen with the time it was sent.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "commands/context.hpp"
+#include "fake_port.hpp"
+#include "programmer.hpp"
+
+namespace dimmwand::testing {
+
+struct SentFrame {
+  std::chrono::steady_clock::time_point at;
+  EncodedFrame bytes;
+};
+
+class ProgrammerPort final : public SerialPort {
+ public:
+  ProgrammerPort(emu::Programmer& programmer, FakeClock& clock, std::vector<SentFrame>& sent)
+      : programmer_(programmer), clock_(clock), sent_(sent) {}
+
+  std::expected<std::size_t, std::string> read(std::span<std::uint8_t> buffer) override {
+    if (pending_.empty()) {
+      clock_.now += kLineTimeout;
+      return 0;
+    }
+    const std::size_t n = std::min(buffer.size(), pending_.size());
+    std::copy_n(pending_.begin(), n, buffer.begin());
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
+    return n;
+  }
+
+  std::expected<std::size_t, std::string> write(std::span<const std::uint8_t> bytes) override {
+    if (bytes.size() == kFrameSize) {
+      EncodedFrame f{};
+      std::copy(bytes.begin(), bytes.end(), f.begin());
+      sent_.push_back({clock_.now, f});
+    }
+    for (const auto& event : programmer_.feed(bytes, clock_.now)) {
+      if (event.answer) pending_.insert(pending_.end(), event.answer->begin(), event.answer->end());
+    }
+    return bytes.size();
+  }
+
+  void discard_input() override { pending_.clear(); }
+
+ private:
+  emu::Programmer& programmer_;
+  FakeClock& clock_;
+  std::vector<SentFrame>& sent_;
+  std::deque<char> pending_;
+};
+
+class StringOutput final : public Output {
+ public:
+  void out(std::string_view text) override { out_text += text; }
+  void err(std::string_view text) override { err_text += text; }
+  std::string out_text;
+  std::string err_text;
+};
+
+// One programmer and everything a command needs to talk to it.
+struct Bench {
+  explicit Bench(emu::Areas areas = emu::default_areas(), emu::Faults faults = {})
+      : programmer(std::move(areas), {}, std::chrono::milliseconds(5), std::move(faults)) {}
+
+  // The user's Ctrl-C, once this many frames have been sent.
+  std::size_t cancel_after = SIZE_MAX;
+
+  Context context() {
+    return Context{[this](const std::string&) -> Result<SerialLink> {
+                     clock.now += std::chrono::milliseconds(10);  // a command starts well after the last one
+                     return SerialLink(std::make_unique<ProgrammerPort>(programmer, clock, sent),
+                                       LinkHooks{clock.function(), [this] { return sent.size() >= cancel_after; }});
+                   },
+                   [this](std::chrono::microseconds d) { clock.now += d; }, output};
+  }
+
+  // The sent frames of one command code.
+  std::vector<SentFrame> frames(CommandCode code) const {
+    std::vector<SentFrame> out;
+    for (const auto& f : sent) {
+      if (f.bytes[2] == static_cast<std::uint8_t>(code)) out.push_back(f);
+    }
+    return out;
+  }
+
+  FakeClock clock;
+  emu::Programmer programmer;
+  std::vector<SentFrame> sent;
+  StringOutput output;
+};
+
+}  // namespace dimmwand::testing
