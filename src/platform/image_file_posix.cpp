@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/image_file.hpp"
+#include "platform/image_file_seam.hpp"
 
 namespace dimmwand {
 namespace {
@@ -44,18 +45,26 @@ mode_t creation_mode() {
 
 enum class Replace { Yes, No };
 
-// Moves `temp` to `target`; without replacing, a file that appeared there in the meantime stays
-// and the move fails with EEXIST.
-int move_into_place(const std::string& temp, const std::string& target, Replace replace) {
-  if (replace == Replace::Yes) return rename(temp.c_str(), target.c_str()) == 0 ? 0 : errno;
+int sync_file(int fd) { return fsync(fd) == 0 ? 0 : errno; }
+
+int rename_replacing(const char* temp, const char* target) { return rename(temp, target) == 0 ? 0 : errno; }
+
+// Without replacing: a file that appeared at `target` in the meantime stays, and the move fails
+// with EEXIST.
+int rename_new(const char* temp, const char* target) {
 #ifdef __linux__
-  if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (renameat2(AT_FDCWD, temp, AT_FDCWD, target, RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return errno;
 #endif
   // Where the file system cannot rename without replacing: a hard link fails on an existing name.
-  if (link(temp.c_str(), target.c_str()) != 0) return errno;
-  unlink(temp.c_str());
+  if (link(temp, target) != 0) return errno;
+  unlink(temp);
   return 0;
+}
+
+int move_into_place(const std::string& temp, const std::string& target, Replace replace) {
+  const auto& calls = save_calls();
+  return replace == Replace::Yes ? calls.replace(temp.c_str(), target.c_str()) : calls.move_new(temp.c_str(), target.c_str());
 }
 
 // Writes `bytes` to a temporary file beside `target`, flushes it to the disk, and moves it to
@@ -73,7 +82,7 @@ std::expected<void, std::string> save_through_temporary(const std::string& targe
   };
   if (fchmod(fd, mode) != 0) return fail(errno);
   if (!write_all(fd, bytes)) return fail(errno);
-  if (fsync(fd) != 0) return fail(errno);
+  if (const int error = save_calls().sync(fd); error != 0) return fail(error);
   if (close(fd) != 0) {
     const int error = errno;
     unlink(temp.c_str());
@@ -87,6 +96,11 @@ std::expected<void, std::string> save_through_temporary(const std::string& targe
 }
 
 }  // namespace
+
+SaveCalls& save_calls() {
+  static SaveCalls calls{sync_file, rename_replacing, rename_new};
+  return calls;
+}
 
 std::expected<std::vector<std::uint8_t>, std::string> read_image(const std::string& path, std::size_t limit) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -111,7 +111,6 @@ TEST(Read, OutputThatCannotBeWritten) {
   };
   for (const auto& [out, err] : std::vector<Case>{
            {"/nonexistent-dir/spd.bin", "错误: 写入 /nonexistent-dir/spd.bin 失败: No such file or directory\n"},
-           {"/dev/full", "错误: 写入 /dev/full 失败: No space left on device\n"},
            {"/", "错误: 写入 / 失败: Is a directory\n"},
        }) {
     const auto r = run_with_emulator({}, {"read", "{port}", "4", "-o", out});
@@ -119,6 +118,14 @@ TEST(Read, OutputThatCannotBeWritten) {
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, err);
   }
+  // A full disk, as a file-size limit on the tool's own process plays it: never a system device.
+  TempDir dir;
+  const auto full = testing::run_program({testing::emulator_path(), "--", "/bin/bash", "-c",
+                                          "trap '' XFSZ; ulimit -f 0; exec " + testing::tool_path() + " read {port} 4 -o full.bin"},
+                                         dir.path());
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.err, "错误: 写入 full.bin 失败: File too large\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 0);  // nothing left behind
 }
 
 TEST(Read, SavingReplacesAFileBehindALinkAndKeepsItsMode) {
