@@ -1,5 +1,5 @@
 // The programmer as the tool sees it: takes request frames, keeps the module areas, answers.
-// No I/O here; the serving loop in main.cpp moves the bytes.
+// No I/O here; the serving loop in line.cpp moves the bytes.
 #pragma once
 
 #include <chrono>

@@ -11,6 +11,7 @@
 #include <regex>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "process.hpp"
 
@@ -69,6 +70,23 @@ std::string Emulator::stop() {
 }
 
 Emulator::~Emulator() { stop(); }
+
+bool Emulator::wait_for_frames(std::size_t n) {
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (frames_seen_ < n) {
+    const std::string log = read_file(log_path_);
+    // Whole lines only: the emulator may be writing the next one.
+    const std::size_t end = log.rfind('\n') == std::string::npos ? 0 : log.rfind('\n') + 1;
+    for (std::size_t at = log_read_; at < end; at = log.find('\n', at) + 1) {
+      if (log[at] != '#') ++frames_seen_;
+    }
+    log_read_ = std::max(log_read_, end);
+    if (frames_seen_ >= n) break;
+    if (std::chrono::steady_clock::now() > give_up) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
 
 EmulatedRun run_with_emulator(const std::vector<std::string>& emulator_options,
                               const std::vector<std::string>& tool_args, const std::string& cwd) {

@@ -19,11 +19,16 @@ class Emulator {
   pid_t pid() const { return pid_; }
   // Ends the emulator (as an interrupt would) and returns its frame log.
   std::string stop();
+  // Waits (up to 10 s) until the emulator has answered `n` frames since it started: then no
+  // answer to them can still reach the next command.
+  bool wait_for_frames(std::size_t n);
 
  private:
   pid_t pid_ = -1;
   std::string port_;
   std::string log_path_;
+  std::size_t log_read_ = 0;    // bytes of the log counted so far
+  std::size_t frames_seen_ = 0;  // frame lines among them
 };
 
 struct EmulatedRun {

@@ -135,6 +135,8 @@ TEST(Soak, AThousandMixedCommands) {
   const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
   const std::string port = emu.port();
   int failures = 0;
+  std::size_t frames = 0;        // the frames the commands so far have sent
+  std::size_t write_length = 0;  // of the last block write
   for (int run = 0; run < 1000 && failures < 5; ++run) {
     const std::size_t area_index = pick(4);
     const auto& area = emu::kAreaNames[area_index];
@@ -156,6 +158,7 @@ TEST(Soak, AThousandMixedCommands) {
         const std::string file = dir.file("w.bin");
         std::string data;
         for (std::size_t i = 0, n = 1 + pick(4); i < n; ++i) data += static_cast<char>(pick(256));
+        write_length = data.size();
         write_file(file, data);
         args = {"write", port, device, "-i", file};
         if (reg) args.insert(args.end(), {"-t", "REG"});
@@ -189,12 +192,12 @@ TEST(Soak, AThousandMixedCommands) {
       ADD_FAILURE() << "run " << run << ": " << fmt::format("{}", fmt::join(args, " ")) << " -> " << r.status << " "
                     << r.out << r.err << " (want " << expected << ")";
     }
-    // The emulator answers each byte write once its write cycle is over, stamped from when it
-    // read the frame; under load that answer can come later than the 7 ms after the last frame,
-    // after the next command has cleared the line, and join that command's answer. A real
-    // programmer answers within its write cycle; a person or a script does not start the next
-    // command within a millisecond or two.
-    if (args.front() == "write") std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // The emulator answers every frame, the byte writes of a block write too, which the tool
+    // does not read. Under load that answer can come after the next command has cleared the
+    // line and join that command's answer; a person or a script does not start the next command
+    // within a millisecond or two, so the next one waits until every frame was answered.
+    frames += args.front() == "write" ? std::min<std::size_t>(write_length, bytes.size()) : 1;
+    ASSERT_TRUE(emu.wait_for_frames(frames)) << "run " << run;
   }
   EXPECT_EQ(open_descriptors(emu.pid()), link_fds);
   EXPECT_EQ(children_of(getpid()), children_before);

@@ -1,0 +1,49 @@
+// The serving loop: frames in from the pseudo-terminal, answers out, and the line's faults.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <optional>
+#include <string_view>
+
+#include "options.hpp"
+#include "programmer.hpp"
+#include "pty.hpp"
+
+namespace dimmwand::emu {
+
+// Routes SIGINT, SIGTERM and SIGCHLD into the serving loop and ignores SIGPIPE; false when the
+// pipe that carries them cannot be made.
+bool route_signals();
+
+class Server {
+ public:
+  Server(Options options, Pty pty, Programmer programmer);
+  ~Server();
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+
+  // Serves until a signal ends it, or until the command ends; returns the exit status.
+  int run(std::optional<pid_t> child);
+
+  const Programmer& programmer() const { return programmer_; }
+
+ private:
+  void take_input();
+  void answer(std::string_view text);
+  void log_note(std::string_view note);
+  void log_text(const std::string& line);
+  void flush_log();
+
+  Options o_;
+  Pty pty_;
+  Programmer programmer_;
+  std::FILE* log_ = nullptr;
+  std::size_t frames_ = 0;
+  bool babbling_ = false;
+  std::optional<pid_t> child_;
+};
+
+}  // namespace dimmwand::emu
