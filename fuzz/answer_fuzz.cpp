@@ -60,8 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::deque<std::string> pieces;
   for (std::size_t at = 0; at < answer.size(); at += piece) pieces.emplace_back(answer.substr(at, piece));
   std::chrono::steady_clock::time_point clock{};
-  SerialLink link(std::make_unique<PiecesPort>(pieces, clock));
-  const auto raw = receive_raw(link, [&clock] { return clock; });
+  SerialLink link(std::make_unique<PiecesPort>(pieces, clock), LinkHooks{[&clock] { return clock; }});
+  const auto raw = receive_raw(link);
   std::size_t expected = answer.size();
   if (const auto lf = answer.find('\n'); lf != std::string_view::npos) {
     expected = std::min(answer.size(), (lf / piece + 1) * piece);  // through the piece holding it

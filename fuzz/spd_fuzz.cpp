@@ -4,11 +4,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "spd/detail.hpp"
+#include "spd/decode.hpp"
 #include "spd/documents.hpp"
 #include "spd/fields.hpp"
 #include "spd/image.hpp"
-#include "spd/info.hpp"
 #include "spd/registers.hpp"
 
 using namespace dimmwand;
@@ -28,10 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       continue;
     }
     if (image.size() != spd_size(*g)) std::abort();
-    (void)spd::describe(image, *g);
-    const auto sections = spd::detail(image, *g);
-    if (spd::info_document("f", image, *g, sections).empty() || spd::check_document("f", image, *g).empty()) std::abort();
-    (void)spd::field_names(image, *g, 0, image.size() - 1);
+    const auto d = spd::decode(image, *g);
+    (void)spd::summary(d);
+    if (spd::info_document("f", d, d.sections).empty() || spd::check_document("f", image, *g).empty()) std::abort();
+    std::vector<std::uint8_t> flipped(image.begin(), image.end());
+    for (auto& b : flipped) b = static_cast<std::uint8_t>(~b);
+    (void)spd::field_names(image, flipped, *g, 0, image.size() - 1);
     std::vector<std::uint8_t> copy(image.begin(), image.end());
     const auto before = spd::checksums(image, *g);
     spd::fix_checksums(copy, *g);

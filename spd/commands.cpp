@@ -8,9 +8,8 @@
 #include "platform/image_file.hpp"
 #include "spd/fields.hpp"
 #include "spd/image.hpp"
-#include "spd/detail.hpp"
 #include "spd/documents.hpp"
-#include "spd/info.hpp"
+#include "spd/decode.hpp"
 #include "spd/registers.hpp"
 #include "text/utf8.hpp"
 
@@ -128,10 +127,12 @@ Result<> run_info(const ImageArgs& args) {
   } else {
     const auto g = identify(*image, args.device);
     if (!g) return std::unexpected(g.error());
-    if (args.all) sections = detail(*image, *g);
-    else sections.push_back({"概要", describe(*image, *g)});
+    // One decode; the summary, the full listing and the JSON document are its views.
+    const Decode d = decode(*image, *g);
+    if (args.all) sections = d.sections;
+    else sections.push_back({"概要", summary(d)});
     if (args.json) {
-      fmt::print("{}\n", info_document(args.file, *image, *g, sections));
+      fmt::print("{}\n", info_document(args.file, d, sections));
       return {};
     }
   }
@@ -161,7 +162,7 @@ Result<bool> run_diff(const std::string& a_path, const std::string& b_path, bool
     }
     std::size_t end = i;
     while (end + 1 < common && (*a)[end + 1] != (*b)[end + 1]) ++end;
-    runs.push_back({i, end, g ? field_names(*a, *g, i, end) : std::string()});
+    runs.push_back({i, end, g ? field_names(*a, *b, *g, i, end) : std::string()});
     i = end + 1;
   }
   const bool same = runs.empty() && a->size() == b->size();

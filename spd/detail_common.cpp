@@ -1,17 +1,10 @@
 #include "spd/detail_common.hpp"
 
 #include <algorithm>
-#include <cmath>
 
 #include "spd/jep106.hpp"
 
 namespace dimmwand::spd::detail_format {
-
-long clocks_up(double time, double cycle, double guard) {
-  if (!(cycle > 0)) return 0;
-  const double clocks = std::ceil(time / cycle - guard);
-  return std::isfinite(clocks) && clocks >= 0 && clocks < 1e9 ? static_cast<long>(clocks) : 0;
-}
 
 bool written(Image bytes) {
   const bool zeros = std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0x00; });
@@ -24,11 +17,22 @@ std::string maker_field(Image s, std::size_t at) {
   return manufacturer(s[at], s[at + 1]);
 }
 
-std::string manufacturing_date(std::uint8_t year, std::uint8_t week) {
+std::optional<std::pair<unsigned, unsigned>> manufacturing_week(Image year_week) {
+  if (year_week.size() < 2 || !written(year_week)) return std::nullopt;
+  const unsigned year = year_week[0];
+  const unsigned week = year_week[1];
   const bool bcd = (year & 0xF0) <= 0x90 && (year & 0x0F) <= 0x09 && (week & 0xF0) <= 0x90 && (week & 0x0F) <= 0x09;
-  if (bcd) return fmt::format("{}{:02X} 年第 {:02X} 周", year >= 0x80 ? 19 : 20, year, week);
-  if (year <= 99 && week >= 1 && week <= 53) return fmt::format("{}{:02} 年第 {:02} 周", year >= 80 ? 19 : 20, year, week);
-  return fmt::format("0x{:02X}{:02X}", year, week);
+  if (bcd) {
+    const unsigned y = (year >> 4) * 10 + (year & 0x0F);
+    return std::pair((year >= 0x80 ? 1900 : 2000) + y, (week >> 4) * 10 + (week & 0x0F));
+  }
+  if (year <= 99 && week >= 1 && week <= 53) return std::pair((year >= 80 ? 1900 : 2000) + year, week);
+  return std::nullopt;
+}
+
+std::string date_text(const std::optional<std::pair<unsigned, unsigned>>& date, Image year_week) {
+  if (date) return fmt::format("{} 年第 {:02} 周", date->first, date->second);
+  return fmt::format("0x{:02X}", fmt::join(year_week, ""));
 }
 
 std::string location_code(std::uint8_t code) {
@@ -36,14 +40,14 @@ std::string location_code(std::uint8_t code) {
   return alnum ? std::string(1, static_cast<char>(code)) : fmt::format("0x{:02X}", code);
 }
 
-std::string part_number(Image bytes) {
+std::string part_text(Image bytes) {
   std::string s;
   for (const std::uint8_t b : bytes) {
     if (b < 32 || b >= 127) break;
     s += static_cast<char>(b);
   }
   while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s.empty() ? "未定义" : s;
+  return s;
 }
 
 std::string cas_list(const std::vector<unsigned>& latencies) {

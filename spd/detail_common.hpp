@@ -4,9 +4,11 @@
 #include <fmt/format.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 
-#include "spd/image.hpp"
+#include "spd/layout.hpp"
 
 namespace dimmwand::spd::detail_format {
 
@@ -14,10 +16,6 @@ namespace dimmwand::spd::detail_format {
 inline std::string ns3(double ns) { return fmt::format("{:.3f} ns", ns); }
 
 inline std::string yes_no(bool b) { return b ? "是" : "否"; }
-
-// Clocks for a time, rounded up after taking off a guard band; 0 for a cycle time that is zero,
-// negative or absurd, as an image of arbitrary bytes may hold.
-long clocks_up(double time, double cycle, double guard = 0);
 
 // A signed fine-timebase correction byte.
 inline int signed_byte(std::uint8_t b) { return static_cast<std::int8_t>(b); }
@@ -28,14 +26,18 @@ bool written(Image bytes);
 // The maker of a two-byte JEP106 field, or "未定义" when the field is blank.
 std::string maker_field(Image s, std::size_t at);
 
-// The manufacturing date, BCD year and week (binary where that is what was stored).
-std::string manufacturing_date(std::uint8_t year, std::uint8_t week);
+// The manufacturing date as year and week: BCD as JEDEC stores it, binary where a maker stored
+// that instead, nothing where the field is blank or holds neither.
+std::optional<std::pair<unsigned, unsigned>> manufacturing_week(Image year_week);
+
+// "2017 年第 10 周", or the stored bytes where they are no date.
+std::string date_text(const std::optional<std::pair<unsigned, unsigned>>& date, Image year_week);
 
 // The location code: a letter or digit as such, anything else in hexadecimal.
 std::string location_code(std::uint8_t code);
 
-// Printable ASCII up to the first byte that is not, or "未定义".
-std::string part_number(Image bytes);
+// Printable ASCII up to the first byte that is not, without trailing spaces; empty when none.
+std::string part_text(Image bytes);
 
 // "18T, 17T, ..." from the highest down.
 std::string cas_list(const std::vector<unsigned>& latencies);

@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "model/hub.hpp"
-#include "spd/info.hpp"
 #include "spd/jep106.hpp"
 #include "spd/json.hpp"
 
@@ -49,16 +48,15 @@ void profiles_of(JsonWriter& j, const Facts& f, std::string_view kind, const std
   j.object().key("version").value(*version).key("profiles").array();
   for (const auto& p : f.profiles) {
     if (p.kind != kind) continue;
-    const auto tck = static_cast<unsigned>(std::lround(p.tck_ps));
     j.object().key("number").value(p.number).key("name");
     if (p.name.empty()) j.null();
     else j.value(p.name);
-    j.key("data_rate").value(tck != 0 ? data_rate(tck) : 0u);
+    j.key("data_rate").value(p.data_rate);
     time(j, "tck", p.tck_ps);
     time(j, "taa", p.taa_ps);
     time(j, "trcd", p.trcd_ps);
     time(j, "trp", p.trp_ps);
-    j.key("cl").value(cas_latency(static_cast<unsigned>(std::lround(p.taa_ps)), tck, f.generation));
+    j.key("cl").value(p.clocks.cl);
     j.key("vdd").value(std::round(p.volts * 100) / 100).end();
   }
   j.end().end();
@@ -66,15 +64,15 @@ void profiles_of(JsonWriter& j, const Facts& f, std::string_view kind, const std
 
 }  // namespace
 
-std::string info_document(const std::string& file, Image image, DeviceType g, const std::vector<InfoSection>& sections) {
-  const Facts f = facts(image, g);
-  const auto tck = static_cast<unsigned>(std::lround(f.tck_ps));
+std::string info_document(const std::string& file, const Decode& d, const std::vector<InfoSection>& sections) {
+  const Facts& f = d.facts;
+  const DeviceType g = f.generation;
   JsonWriter j;
   j.object().key("file").value(file).key("kind").value("spd").key("generation").value(unsigned{generation(g)});
   j.key("size").value(static_cast<unsigned long long>(f.size)).key("module_type").value(f.module_type);
   j.key("capacity_mb").value(f.capacity_mb).key("ranks").value(f.ranks).key("device_width").value(f.device_width);
   j.key("sub_channels").value(f.sub_channels).key("bus_width").value(f.bus_width).key("ecc").value(f.ecc);
-  j.key("data_rate").value(tck != 0 ? data_rate(tck) : 0u);
+  j.key("data_rate").value(f.data_rate);
   j.key("timings").object();
   time(j, "tck", f.tck_ps);
   time(j, "taa", f.taa_ps);
@@ -82,12 +80,12 @@ std::string info_document(const std::string& file, Image image, DeviceType g, co
   time(j, "trp", f.trp_ps);
   time(j, "tras", f.tras_ps);
   j.end();
-  const auto c = [&](double ps) { return clocks(static_cast<unsigned>(std::lround(ps)), tck, g); };
-  j.key("clocks").object().key("cl").value(cas_latency(static_cast<unsigned>(std::lround(f.taa_ps)), tck, g));
-  j.key("trcd").value(c(f.trcd_ps)).key("trp").value(c(f.trp_ps)).key("tras").value(c(f.tras_ps)).end();
+  j.key("clocks").object().key("cl").value(f.clocks.cl);
+  j.key("trcd").value(f.clocks.trcd).key("trp").value(f.clocks.trp).key("tras").value(f.clocks.tras).end();
   maker(j, "module_maker", f.module_maker.bank_byte, f.module_maker.code_byte);
   maker(j, "dram_maker", f.dram_maker.bank_byte, f.dram_maker.code_byte);
-  j.key("part_number").value(f.part_number).key("serial_number").value(f.serial_number).key("manufacturing_date");
+  j.key("part_number").value(f.part_number.empty() ? std::string("未记录") : f.part_number);
+  j.key("serial_number").value(f.serial_number).key("manufacturing_date");
   if (f.date) j.object().key("year").value(f.date->first).key("week").value(f.date->second).end();
   else j.null();
   j.key("spd_revision").value(f.spd_revision);

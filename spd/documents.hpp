@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "spd/detail.hpp"
+#include "spd/decode.hpp"
 #include "spd/image.hpp"
 
 namespace dimmwand::spd {
 
-std::string info_document(const std::string& file, Image image, DeviceType g, const std::vector<InfoSection>& sections);
+std::string info_document(const std::string& file, const Decode& d, const std::vector<InfoSection>& sections);
 std::string registers_document(const std::string& file, Image registers, const std::vector<InfoSection>& sections);
 std::string check_document(const std::string& file, Image image, std::optional<DeviceType> g);
 

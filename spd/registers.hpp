@@ -1,8 +1,7 @@
 // The DDR5 REG area: the SPD hub's register file, decoded.
 #pragma once
 
-#include "spd/image.hpp"
-#include "spd/info.hpp"
+#include "spd/decode.hpp"
 
 namespace dimmwand::spd {
 

@@ -7,63 +7,23 @@
 #include <vector>
 
 #include "model/crc16.hpp"
+#include "spd_images.hpp"
 #include "spd/fields.hpp"
 #include "spd/image.hpp"
-#include "spd/info.hpp"
+#include "spd/decode.hpp"
+#include "spd/timing.hpp"
 #include "spd/jep106.hpp"
 #include "spd/registers.hpp"
 
 namespace dimmwand::spd {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using Bytes = testing::Bytes;
+using testing::ddr3;
+using testing::ddr4;
+using testing::ddr5;
+using testing::put_crc;
 using model::crc16;
-
-void put_crc(Bytes& s, std::size_t from, std::size_t to, std::size_t at) {
-  const auto crc = crc16(std::span(s).subspan(from, to - from + 1));
-  s[at] = static_cast<std::uint8_t>(crc & 0xFF);
-  s[at + 1] = static_cast<std::uint8_t>(crc >> 8);
-}
-
-Bytes ddr3(bool crc_to_116 = false) {
-  Bytes s(256, 0);
-  s[0] = crc_to_116 ? 0x92 : 0x12;
-  s[2] = 0x0B;
-  put_crc(s, 0, crc_to_116 ? 116 : 125, 126);
-  return s;
-}
-
-Bytes ddr4() {
-  Bytes s(512, 0);
-  s[2] = 0x0C;
-  put_crc(s, 0, 125, 126);
-  put_crc(s, 128, 253, 254);
-  return s;
-}
-
-// DDR5 with an XMP 3.0 block (profiles 1 and 2 enabled, a user profile 5) and, optionally, EXPO.
-Bytes ddr5(bool expo = false) {
-  Bytes s(1024, 0);
-  s[2] = 0x12;
-  put_crc(s, 0, 509, 510);
-  s[0x280] = 0x0C;
-  s[0x281] = 0x4A;
-  s[0x282] = 0x30;
-  s[0x283] = 0x03;
-  put_crc(s, 0x280, 0x2BD, 0x2BE);
-  for (const std::size_t at : {std::size_t{0x2C0}, std::size_t{0x300}, std::size_t{0x3C0}}) {
-    s[at + 1] = 0x28;
-    put_crc(s, at, at + 0x3D, at + 0x3E);
-  }
-  if (expo) {
-    const std::string_view magic = "EXPO";
-    std::copy(magic.begin(), magic.end(), s.begin() + 0x340);
-    s[0x344] = 0x10;
-    s[0x346] = 0x01;
-    put_crc(s, 0x340, 0x3BD, 0x3BE);
-  }
-  return s;
-}
 
 std::vector<std::string> names(const std::vector<Checksum>& cs) {
   std::vector<std::string> out;
@@ -218,72 +178,6 @@ TEST(Registers, TheBusInterfaceOfMr18) {
     ASSERT_NE(line, lines.end());
     EXPECT_EQ(line->second, shown);
   }
-}
-
-TEST(Timing, ClocksAndGrades) {
-  EXPECT_EQ(clocks(13125, 1250, DeviceType::DDR3), 11u);  // 10.5 clocks round up
-  EXPECT_EQ(clocks(13750, 625, DeviceType::DDR4), 22u);   // exactly 22
-  EXPECT_EQ(clocks(13760, 625, DeviceType::DDR4), 22u);   // within the guard band
-  EXPECT_EQ(clocks(14000, 625, DeviceType::DDR4), 23u);
-  EXPECT_EQ(clocks(16000, 416, DeviceType::DDR5), 39u);
-  EXPECT_EQ(clocks(100, 0, DeviceType::DDR5), 0u);
-  EXPECT_EQ(data_rate(1250), 1600u);
-  EXPECT_EQ(data_rate(938), 2133u);
-  EXPECT_EQ(data_rate(416), 4800u);
-  EXPECT_EQ(data_rate(357), 5600u);
-  EXPECT_EQ(data_rate(300), 6667u);  // no grade within 1 %
-}
-
-TEST(Describe, DecodesKnownValues) {
-  Bytes s = ddr4();
-  s[3] = 0x03;            // SO-DIMM
-  s[4] = 0x46;            // 16 Gb, 8 banks... in 2 bank groups
-  s[12] = 0x0A;           // x16, 2 package ranks
-  s[13] = 0x0B;           // 64 bits + ECC
-  s[18] = 0x06;           // 0.750 ns: DDR4-2666
-  s[24] = s[25] = s[26] = 0x72;  // 14.250 ns
-  s[27] = 0x01;
-  s[28] = 0x00;           // tRAS 32 ns
-  s[320] = 0x01;
-  s[321] = 0x98;          // Kingston
-  const std::string part = "KSM26SED8/16";
-  std::copy(part.begin(), part.end(), s.begin() + 329);
-  s[323] = 0x23;
-  s[324] = 0x07;
-  const auto lines = describe(s, DeviceType::DDR4);
-  const auto value = [&](std::string_view label) {
-    for (const auto& [l, v] : lines) {
-      if (l == label) return v;
-    }
-    return std::string("<none>");
-  };
-  EXPECT_EQ(value("模块类型"), "SO-DIMM");
-  EXPECT_EQ(value("容量"), "16 GB (2 rank，x16 颗粒 16 Gb，64 位 + 8 位 ECC)");
-  EXPECT_EQ(value("速率"), "DDR4-2666 (tCK 0.750 ns)");
-  EXPECT_EQ(value("时序"), "CL19-19-19-43 (tAA 14.250 ns, tRCD 14.250 ns, tRP 14.250 ns, tRAS 32.000 ns)");
-  EXPECT_EQ(value("模块制造商"), "Kingston (bank 2, 0x98)");
-  EXPECT_EQ(value("型号"), "KSM26SED8/16");
-  EXPECT_EQ(value("生产日期"), "2023 年第 07 周");
-  EXPECT_EQ(value("XMP"), "无");
-}
-
-TEST(Describe, NonsenseNeverCrashesOrDividesByZero) {
-  for (const auto g : {DeviceType::DDR3, DeviceType::DDR4, DeviceType::DDR5}) {
-    for (const int fill : {0x00, 0xFF, 0x80}) {
-      const Bytes s(g == DeviceType::DDR3 ? 256 : g == DeviceType::DDR4 ? 512 : 1024, static_cast<std::uint8_t>(fill));
-      const auto lines = describe(s, g);
-      EXPECT_GT(lines.size(), 5u);
-    }
-  }
-}
-
-TEST(Fields, NamesWhereTheOffsetIsKnown) {
-  EXPECT_EQ(field_names(ddr4(), DeviceType::DDR4, 126, 127), "基本区 CRC");
-  EXPECT_EQ(field_names(ddr4(), DeviceType::DDR4, 325, 330), "序列号、型号");
-  EXPECT_EQ(field_names(ddr3(), DeviceType::DDR3, 13, 13), "");
-  EXPECT_EQ(field_names(ddr5(), DeviceType::DDR5, 0x2FE, 0x2FF), "XMP 配置 1 CRC");
-  EXPECT_EQ(field_names(ddr5(true), DeviceType::DDR5, 0x350, 0x350), "EXPO");
-  EXPECT_EQ(field_names(Bytes(1024, 0), DeviceType::DDR5, 0x300, 0x300), "XMP / EXPO / 用户区");
 }
 
 }  // namespace

@@ -1,0 +1,32 @@
+// The timing arithmetic all generations share: clock counts of times, CAS latencies, and the
+// names of data rates.
+#pragma once
+
+#include "model/ddr.hpp"
+
+namespace dimmwand::spd {
+
+// Clock cycles for a time, with the rounding (guard band) of the generation: DDR3 and DDR4 round
+// up past 2.5 % (decode-dimms, JEDEC's rounding algorithm), DDR5 past 0.3 % (JESD400-5's
+// rounding of ps to nCK). 0 for a cycle time of 0.
+unsigned clocks(unsigned time_ps, unsigned cycle_ps, DeviceType g);
+
+// The CAS latency of a time: clocks, and on DDR5 the next even number.
+unsigned cas_latency(unsigned time_ps, unsigned cycle_ps, DeviceType g);
+
+// The data rate of a clock period: the standard grade within 1 %, otherwise rounded.
+unsigned data_rate(unsigned cycle_ps);
+
+// A cycle time a vendor approximated (DDR3-1866 and up, DDR4) taken as the grade it meant:
+// 7.5 / n ns within the fine timebase (decode-dimms' rule).
+double snap_cycle(double ns, double ftb_ps);
+
+// Clocks for a time, rounded up after taking off a guard band; 0 for a cycle time that is zero,
+// negative or absurd, as an image of arbitrary bytes may hold.
+long clocks_up(double time, double cycle, double guard = 0);
+
+// The volts of an XMP 1.x (DDR3), XMP 3.0 or EXPO (DDR5) voltage byte: bits 6-5 whole volts,
+// bits 4-0 twentieths.
+double xmp_volts(unsigned b);
+
+}  // namespace dimmwand::spd

@@ -1,0 +1,142 @@
+// The summary, the full listing and the JSON document are three views of one decode: on every
+// sample and real dump, and on images varied from them (package codes, ranks, widths, 3DS
+// stacks, densities), the values they share agree.
+#include <gtest/gtest.h>
+
+#include <fmt/format.h>
+
+#include <filesystem>
+#include <bit>
+
+#include "model/crc16.hpp"
+#include "process.hpp"
+#include "spd/decode.hpp"
+#include "spd/documents.hpp"
+
+namespace dimmwand::spd {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void fix(Bytes& s, DeviceType g) { model::fix_checksums(s, g); }
+
+// The samples, the dumps, and variants of one dump of each generation.
+std::vector<std::pair<std::string, Bytes>> images() {
+  std::vector<std::pair<std::string, Bytes>> out;
+  for (const auto* dir : {DIMMWAND_SAMPLES, DIMMWAND_DUMPS}) {
+    for (const auto& e : std::filesystem::directory_iterator(dir)) {
+      if (e.path().extension() != ".bin" || e.path().filename() == "reg5.bin") continue;
+      const std::string bytes = testing::read_file(e.path().string());
+      out.emplace_back(e.path().filename().string(), Bytes(bytes.begin(), bytes.end()));
+    }
+  }
+  const auto variants = [&](const char* name, DeviceType g, std::size_t at, std::uint8_t mask,
+                            std::initializer_list<unsigned> values) {
+    const std::string file = std::string(DIMMWAND_DUMPS) + "/" + name;
+    const std::string bytes = testing::read_file(file);
+    for (const unsigned v : values) {
+      Bytes s(bytes.begin(), bytes.end());
+      s[at] = static_cast<std::uint8_t>((s[at] & ~mask) | (v << std::countr_zero(mask)));
+      fix(s, g);
+      out.emplace_back(fmt::format("{} byte {} = {:02X}", name, at, s[at]), s);
+    }
+  };
+  const char* ddr5 = "ddr5-micron-mtc40f2046s1rc48ba1-rdimm-4800.bin";
+  variants(ddr5, DeviceType::DDR5, 4, 0xE0, {0, 1, 2, 3, 4, 5, 6});   // package: mono, DDP, 3DS 2H-16H, reserved
+  variants(ddr5, DeviceType::DDR5, 4, 0x1F, {1, 2, 5, 7, 8, 9});      // density, one reserved
+  variants(ddr5, DeviceType::DDR5, 234, 0x38, {0, 1, 3, 7});          // ranks
+  variants(ddr5, DeviceType::DDR5, 6, 0xE0, {0, 1, 2, 3});            // widths
+  const char* ddr4 = "ddr4-hynix-hma42gr7mfr4n-tf-rdimm-cisco-2133.bin";
+  variants(ddr4, DeviceType::DDR4, 6, 0xFF, {0x00, 0x91, 0x92, 0xB2, 0xF2});  // mono, DDP, 3DS 2H, 4H, 8H
+  variants(ddr4, DeviceType::DDR4, 12, 0x38, {0, 1, 3});
+  variants(ddr4, DeviceType::DDR4, 4, 0x0F, {4, 5, 6, 8});
+  const char* ddr3 = "ddr3-samsung-m378b5173db0-ck0-udimm-1600.bin";
+  variants(ddr3, DeviceType::DDR3, 7, 0xFF, {0x00, 0x01, 0x02, 0x09, 0x0A, 0x11});
+  return out;
+}
+
+std::string line_of(const InfoLines& lines, std::string_view label) {
+  for (const auto& [l, v] : lines) {
+    if (l == label) return v;
+  }
+  return "<none>";
+}
+
+std::string line_of(const std::vector<InfoSection>& sections, std::initializer_list<std::string_view> labels) {
+  for (const auto& s : sections) {
+    for (const auto label : labels) {
+      if (const auto v = line_of(s.lines, label); v != "<none>") return v;
+    }
+  }
+  return "<none>";
+}
+
+TEST(Views, TheSummaryTheFullListingAndTheJsonAgree) {
+  const auto all = images();
+  ASSERT_GE(all.size(), 50u);
+  for (const auto& [name, s] : all) {
+    const auto g = model::identify(s, std::nullopt);
+    ASSERT_TRUE(g) << name;
+    const Decode d = decode(s, *g);
+    const Facts& f = d.facts;
+    const InfoLines brief = summary(d);
+    const std::string json = info_document("f", d, d.sections);
+    SCOPED_TRACE(name);
+
+    // Capacity: "16 GB (…)" in the summary, "16384 MB" or "16 GB" in the full listing.
+    const std::string full_capacity = line_of(d.sections, {"容量"});
+    if (f.capacity_mb == 0) {
+      EXPECT_TRUE(line_of(brief, "容量").starts_with("未知")) << line_of(brief, "容量");
+      EXPECT_EQ(full_capacity, "未知");
+    } else {
+      const std::string gb = fmt::format("{} GB", f.capacity_mb / 1024);
+      EXPECT_TRUE(line_of(brief, "容量").starts_with(f.capacity_mb % 1024 == 0 ? gb : fmt::format("{} MB", f.capacity_mb)));
+      EXPECT_TRUE(full_capacity == gb || full_capacity == fmt::format("{} MB", f.capacity_mb)) << full_capacity;
+    }
+    EXPECT_NE(json.find(fmt::format("\"capacity_mb\":{},", f.capacity_mb)), std::string::npos);
+
+    // The rate and the clocks at tCKmin.
+    if (f.data_rate != 0) {
+      EXPECT_TRUE(line_of(brief, "速率").starts_with(fmt::format("DDR{}-{} ", generation(*g), f.data_rate)));
+      const std::string top = line_of(d.sections, {"最高速率"});
+      EXPECT_TRUE(top == fmt::format("DDR5-{}", f.data_rate) || top.starts_with(fmt::format("{} MT/s", f.data_rate))) << top;
+      const std::string clocks = fmt::format("{}-{}-{}-{}", f.clocks.cl, f.clocks.trcd, f.clocks.trp, f.clocks.tras);
+      EXPECT_TRUE(line_of(brief, "时序").starts_with("CL" + clocks)) << line_of(brief, "时序");
+      EXPECT_EQ(line_of(d.sections, {"AA-RCD-RP-RAS（周期）", "tCL-tRCD-tRP-tRAS", "CL-tRCD-tRP-tRAS"}), clocks);
+      EXPECT_NE(json.find(fmt::format("\"clocks\":{{\"cl\":{},\"trcd\":{},\"trp\":{},\"tras\":{}}}", f.clocks.cl,
+                                      f.clocks.trcd, f.clocks.trp, f.clocks.tras)),
+                std::string::npos);
+      EXPECT_NE(json.find(fmt::format("\"data_rate\":{},", f.data_rate)), std::string::npos);
+    }
+
+    // What the module's maker wrote.
+    if (!f.part_number.empty()) {
+      EXPECT_EQ(line_of(brief, "型号"), f.part_number);
+      EXPECT_EQ(line_of(d.sections, {"型号"}), f.part_number);
+      EXPECT_NE(json.find(fmt::format("\"part_number\":\"{}\"", f.part_number)), std::string::npos);
+    }
+    EXPECT_EQ(line_of(brief, "序列号"), f.serial_number);
+    const std::string serial = line_of(d.sections, {"序列号"});
+    EXPECT_TRUE(serial == "0x" + f.serial_number || serial == "<none>") << serial;
+    if (f.date) {
+      const std::string date = fmt::format("{} 年第 {:02} 周", f.date->first, f.date->second);
+      EXPECT_EQ(line_of(brief, "生产日期"), date);
+      EXPECT_EQ(line_of(d.sections, {"生产日期"}), date);
+    }
+
+    // The profiles: each in the summary's line and, on DDR5, in its section.
+    for (const auto& p : f.profiles) {
+      if (p.data_rate == 0) continue;
+      const std::string rate = fmt::format("DDR{}-{} CL{}-{}-{}", generation(*g), p.data_rate, p.clocks.cl,
+                                           p.clocks.trcd, p.clocks.trp);
+      EXPECT_NE(line_of(brief, p.kind).find(rate), std::string::npos) << line_of(brief, p.kind);
+      if (*g == DeviceType::DDR5) {
+        const auto speed = line_of(d.sections, {fmt::format("配置 {} 速率", p.number)});
+        EXPECT_TRUE(speed.starts_with(fmt::format("DDR5-{} ", p.data_rate))) << speed;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace dimmwand::spd

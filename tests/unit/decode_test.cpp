@@ -1,0 +1,102 @@
+// The decode of hand-made images: clock counts and rate names, the summary's values, and the
+// fields a diff names.
+#include <gtest/gtest.h>
+
+#include <string_view>
+
+#include "spd/decode.hpp"
+#include "spd/fields.hpp"
+#include "spd/timing.hpp"
+#include "spd_images.hpp"
+
+namespace dimmwand::spd {
+namespace {
+
+using Bytes = testing::Bytes;
+using testing::ddr3;
+using testing::ddr4;
+using testing::ddr5;
+
+TEST(Timing, ClocksAndGrades) {
+  EXPECT_EQ(clocks(13125, 1250, DeviceType::DDR3), 11u);  // 10.5 clocks round up
+  EXPECT_EQ(clocks(13750, 625, DeviceType::DDR4), 22u);   // exactly 22
+  EXPECT_EQ(clocks(13760, 625, DeviceType::DDR4), 22u);   // within the guard band
+  EXPECT_EQ(clocks(14000, 625, DeviceType::DDR4), 23u);
+  EXPECT_EQ(clocks(16000, 416, DeviceType::DDR5), 39u);
+  EXPECT_EQ(clocks(100, 0, DeviceType::DDR5), 0u);
+  EXPECT_EQ(data_rate(1250), 1600u);
+  EXPECT_EQ(data_rate(938), 2133u);
+  EXPECT_EQ(data_rate(416), 4800u);
+  EXPECT_EQ(data_rate(357), 5600u);
+  EXPECT_EQ(data_rate(300), 6667u);  // no grade within 1 %
+}
+
+TEST(Describe, DecodesKnownValues) {
+  Bytes s = ddr4();
+  s[3] = 0x03;            // SO-DIMM
+  s[4] = 0x46;            // 16 Gb, 8 banks... in 2 bank groups
+  s[12] = 0x0A;           // x16, 2 package ranks
+  s[13] = 0x0B;           // 64 bits + ECC
+  s[18] = 0x06;           // 0.750 ns: DDR4-2666
+  s[24] = s[25] = s[26] = 0x72;  // 14.250 ns
+  s[27] = 0x01;
+  s[28] = 0x00;           // tRAS 32 ns
+  s[320] = 0x01;
+  s[321] = 0x98;          // Kingston
+  const std::string part = "KSM26SED8/16";
+  std::copy(part.begin(), part.end(), s.begin() + 329);
+  s[323] = 0x23;
+  s[324] = 0x07;
+  const auto lines = summary(decode(s, DeviceType::DDR4));
+  const auto value = [&](std::string_view label) {
+    for (const auto& [l, v] : lines) {
+      if (l == label) return v;
+    }
+    return std::string("<none>");
+  };
+  EXPECT_EQ(value("模块类型"), "SO-DIMM");
+  EXPECT_EQ(value("容量"), "16 GB (2 rank，x16 颗粒 16 Gb，64 位 + 8 位 ECC)");
+  EXPECT_EQ(value("速率"), "DDR4-2666 (tCK 0.750 ns)");
+  EXPECT_EQ(value("时序"), "CL19-19-19-43 (tAA 14.250 ns, tRCD 14.250 ns, tRP 14.250 ns, tRAS 32.000 ns)");
+  EXPECT_EQ(value("模块制造商"), "Kingston (bank 2, 0x98)");
+  EXPECT_EQ(value("型号"), "KSM26SED8/16");
+  EXPECT_EQ(value("生产日期"), "2023 年第 07 周");
+  EXPECT_EQ(value("XMP"), "无");
+}
+
+TEST(Describe, NonsenseNeverCrashesOrDividesByZero) {
+  for (const auto g : {DeviceType::DDR3, DeviceType::DDR4, DeviceType::DDR5}) {
+    for (const int fill : {0x00, 0xFF, 0x80}) {
+      const Bytes s(g == DeviceType::DDR3 ? 256 : g == DeviceType::DDR4 ? 512 : 1024, static_cast<std::uint8_t>(fill));
+      const auto lines = summary(decode(s, g));
+      EXPECT_GT(lines.size(), 5u);
+    }
+  }
+}
+
+// A diff names the fields whose value changed, from the layout; an area where no field does.
+TEST(Fields, NamesTheFieldsWhoseValueChanged) {
+  struct Case {
+    Bytes image;
+    DeviceType g;
+    std::vector<std::size_t> changed;  // bytes, each xored with 0x01
+    std::string names;
+  };
+  for (const auto& c : std::vector<Case>{
+           {ddr4(), DeviceType::DDR4, {126, 127}, "基本区 CRC"},
+           {ddr4(), DeviceType::DDR4, {325, 326, 327, 328, 329, 330}, "序列号、型号"},
+           {ddr4(), DeviceType::DDR4, {3}, "模块类型"},          // bits 3-0 only: not the hybrid bits
+           {ddr4(), DeviceType::DDR4, {200}, "模块专用区"},       // no finer field there
+           {ddr3(), DeviceType::DDR3, {13}, ""},                // reserved
+           {ddr5(), DeviceType::DDR5, {0x2FE, 0x2FF}, "XMP 配置 1 CRC"},
+           {ddr5(true), DeviceType::DDR5, {0x350}, "EXPO"},
+           {Bytes(1024, 0), DeviceType::DDR5, {0x300}, "XMP / EXPO / 用户区"},
+       }) {
+    Bytes b = c.image;
+    for (const auto at : c.changed) b[at] ^= 0x01;
+    EXPECT_EQ(field_names(c.image, b, c.g, c.changed.front(), c.changed.back()), c.names) << c.changed.front();
+  }
+}
+
+}  // namespace
+}  // namespace dimmwand::spd
