@@ -1,6 +1,7 @@
 #include "images.hpp"
 
 #include "model/crc16.hpp"
+#include "model/hub.hpp"
 
 #include <initializer_list>
 #include <string_view>
@@ -26,7 +27,7 @@ void put_crc(Image& image, std::size_t from, std::size_t to, std::size_t at) {
 }
 
 Image ddr3() {
-  Image s(256, 0);
+  Image s(spd_size(DeviceType::DDR3), 0);
   // 256 bytes used, CRC over 0-116; SPD 1.3; DDR3 SDRAM; UDIMM; 4 Gb, 8 banks; 15 rows, 10 columns.
   put(s, 0, {0x92, 0x13, 0x0B, 0x02, 0x04, 0x19, 0x00, 0x01, 0x03, 0x11, 0x01, 0x08});
   // tCKmin 1.25 ns (DDR3-1600), CAS 5-11, tAA 13.75 ns, tWR 15 ns, tRCD 13.75, tRRD 6, tRP 13.75.
@@ -43,7 +44,7 @@ Image ddr3() {
 }
 
 Image ddr4() {
-  Image s(512, 0);
+  Image s(spd_size(DeviceType::DDR4), 0);
   // 384 bytes used of 512; SPD 1.1; DDR4 SDRAM; UDIMM; 8 Gb, 4 bank groups; 16 rows, 10 columns.
   put(s, 0, {0x23, 0x11, 0x0C, 0x02, 0x85, 0x21, 0x00, 0x08, 0x00, 0x60, 0x00, 0x03, 0x01, 0x03});
   // tCKmin 0.625 ns (DDR4-3200), CAS latencies, tAA 13.75 ns, tRCD 13.75 ns, tRP 13.75 ns.
@@ -61,7 +62,7 @@ Image ddr4() {
 }
 
 Image ddr5() {
-  Image s(1024, 0);
+  Image s(spd_size(DeviceType::DDR5), 0);
   // 1024 bytes; SPD 1.0; DDR5 SDRAM; UDIMM; 16 Gb monolithic dies, x16, 4 bank groups of 4.
   put(s, 0, {0x30, 0x10, 0x12, 0x02, 0x04, 0x00, 0x40, 0x42});
   // tCKAVGmin 416 ps (DDR5-4800) and tCKAVGmax, little endian; CAS latencies 22 to 42.
@@ -87,15 +88,17 @@ Image ddr5() {
 }
 
 Image reg5() {
-  Image r(128, 0);
-  // SPD5 hub: device type 5118, MR2 0x10, vendor bank 7 0x32, thermal sensor, no write protection.
-  put(r, 0, {0x51, 0x18, 0x10, 0x86, 0x32, 0x03, 0x32, 0x00, 0x00, 0x00});
-  put(r, 11, {0x00});  // one-byte addressing, page 0
-  put(r, 18, {0x00, 0x00, 0x00, 0x00});
-  put(r, 26, {0x00});  // thermal sensor enabled
+  using namespace hub;
+  Image r(kRegAreaSize, 0);
+  put(r, kDeviceTypeHigh, {kDeviceType >> 8, kDeviceType & 0xFF});
+  put(r, kRevision, {0x10});
+  put(r, kVendorBank, {0x86, 0x32});  // bank 7, 0x32
+  put(r, kCapability, {0x03, 0x32});  // a thermal sensor
+  put(r, kLegacyMode, {0x00});       // one-byte addressing, page 0
+  put(r, kSensorConfig, {0x00});     // thermal sensor enabled; MR12-MR13 0: no block protected
   // Limits: high 85 °C, low 0 °C, critical high 95 °C, critical low 0 °C (0.25 °C from bit 2).
-  put(r, 28, {0x50, 0x05, 0x00, 0x00, 0xF0, 0x05, 0x00, 0x00});
-  put(r, 49, {0x70, 0x01});  // 23.00 °C now
+  put(r, kLimitHigh, {0x50, 0x05, 0x00, 0x00, 0xF0, 0x05, 0x00, 0x00});
+  put(r, kTemperature, {0x70, 0x01});  // 23.00 °C now
   return r;
 }
 

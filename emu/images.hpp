@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/ddr.hpp"
+
 namespace dimmwand::emu {
 
 struct Areas {
@@ -22,10 +24,10 @@ struct AreaName {
   std::size_t size;
 };
 inline constexpr AreaName kAreaNames[] = {
-    {"spd3", &Areas::spd3, 256},
-    {"spd4", &Areas::spd4, 512},
-    {"spd5", &Areas::spd5, 1024},
-    {"reg5", &Areas::reg5, 128},
+    {"spd3", &Areas::spd3, spd_size(DeviceType::DDR3)},
+    {"spd4", &Areas::spd4, spd_size(DeviceType::DDR4)},
+    {"spd5", &Areas::spd5, spd_size(DeviceType::DDR5)},
+    {"reg5", &Areas::reg5, kRegAreaSize},
 };
 
 // A DDR3 UDIMM, a DDR4 UDIMM and a DDR5 UDIMM with valid checksums, and a DDR5 hub register file.

@@ -19,6 +19,7 @@
 #include <fmt/format.h>
 
 #include "command.hpp"
+#include "model/hub.hpp"
 #include "images.hpp"
 #include "line.hpp"
 #include "options.hpp"
@@ -82,7 +83,9 @@ std::optional<Areas> module_areas(const Options& o) {
       return std::nullopt;
     }
     for (const auto& [first, last] : *blocks) {
-      for (auto b = first; b <= last; ++b) areas.reg5[12 + b / 8] |= static_cast<std::uint8_t>(1u << (b % 8));
+      for (auto b = first; b <= last; ++b) {
+        areas.reg5[hub::kProtectLow + b / 8] |= static_cast<std::uint8_t>(1u << (b % 8));  // MR12, then MR13
+      }
     }
   }
   return areas;

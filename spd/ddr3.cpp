@@ -126,10 +126,7 @@ InfoSection features_section(Image s) {
       {"模块温度传感器", yes_no(get(s, kThermalSensor) != 0)},
       {"颗粒类型", device},
   });
-  static constexpr std::array<const char*, 9> kMacNames{"未测试", "700 K", "600 K", "500 K", "400 K", "300 K", "200 K", "", "无限制"};
-  if (const unsigned mac = get(s, kMac); mac < kMacNames.size() && *kMacNames[mac] != '\0') {
-    features.lines.push_back({"最大激活次数 (MAC)", kMacNames[mac]});
-  }
+  if (const char* mac = max_activate_count(get(s, kMac))) features.lines.push_back({"最大激活次数 (MAC)", mac});
   return features;
 }
 

@@ -155,10 +155,7 @@ Decode decode_ddr4(Image s) {
   std::string package = get(s, kPackage) == 0 ? "单晶" : loading == 1 ? "多负载堆叠" : loading == 2 ? "3DS" : "未知";
   if (dies >= 2) package += fmt::format(" ({} 晶粒)", dies);
   other.lines.push_back({"封装类型", package});
-  static constexpr std::array<const char*, 9> kMacNames{"未测试", "700 K", "600 K", "500 K", "400 K", "300 K", "200 K", "", "无限制"};
-  if (const unsigned mac = get(s, kMac); mac < kMacNames.size() && *kMacNames[mac] != '\0') {
-    other.lines.push_back({"最大激活次数 (MAC)", kMacNames[mac]});
-  }
+  if (const char* mac = max_activate_count(get(s, kMac))) other.lines.push_back({"最大激活次数 (MAC)", mac});
   const unsigned ppr = get(s, kPpr);
   other.lines.push_back({"封装后修复 (PPR)", ppr == 0 ? "不支持" : ppr == 1 ? "每个 bank group 一行" : "未知"});
   if (ppr != 0) other.lines.push_back({"软 PPR", get(s, kSoftPpr) != 0 ? "支持" : "不支持"});

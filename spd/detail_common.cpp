@@ -1,6 +1,7 @@
 #include "spd/detail_common.hpp"
 
 #include <algorithm>
+#include <array>
 
 #include "spd/jep106.hpp"
 
@@ -73,6 +74,11 @@ std::string reference_card(std::uint8_t card, std::uint8_t extension) {
     name = {kLetters[ref / kLetters.size()], kLetters[ref % kLetters.size()]};
   }
   return fmt::format("{} 修订 {}", name, revision);
+}
+
+const char* max_activate_count(unsigned code) {
+  static constexpr std::array<const char*, 9> kNames{"未测试", "700 K", "600 K", "500 K", "400 K", "300 K", "200 K", nullptr, "无限制"};
+  return code < kNames.size() ? kNames[code] : nullptr;
 }
 
 std::string revision_number(std::uint8_t b) {

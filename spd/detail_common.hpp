@@ -45,6 +45,10 @@ std::string cas_list(const std::vector<unsigned>& latencies);
 // The reference raw card of DDR3 and DDR4: a letter (or two) and a revision.
 std::string reference_card(std::uint8_t card, std::uint8_t extension);
 
+// The maximum activate count of DDR3 and DDR4 (byte 41 or 7, bits 3-0) in words, or nothing for a
+// reserved code.
+const char* max_activate_count(unsigned code);
+
 // A JEDEC revision byte, "6.3" (or "3" where the high nibble is 0, "A3" past 9).
 std::string revision_number(std::uint8_t b);
 

@@ -24,7 +24,6 @@
 
 namespace dimmwand::hub {
 
-inline constexpr std::size_t kRegisterCount = 128;
 inline constexpr std::size_t kDeviceTypeHigh = 0;    // MR0
 inline constexpr std::size_t kDeviceTypeLow = 1;     // MR1
 inline constexpr std::size_t kProtectLow = 12;       // MR12: blocks 0-7
