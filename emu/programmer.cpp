@@ -74,9 +74,9 @@ bool Programmer::write_protected(std::uint8_t code, std::uint8_t device, std::ui
   if (code != static_cast<std::uint8_t>(CommandCode::WriteByte)) return false;
   if (device == 5) {
     // The hub's MR12 and MR13, one bit per 64-byte block, as they stand in the REG area now.
-    const unsigned block = address / hub::kBlockSize;
+    const auto block = static_cast<unsigned>(address / hub::kBlockSize);
     if (block >= hub::kBlockCount) return false;
-    return (hub::protected_blocks(areas_.reg5) >> block & 1u) != 0;
+    return (static_cast<unsigned>(hub::protected_blocks(areas_.reg5)) >> block & 1u) != 0;
   }
   for (const auto& [first, last] : faults_.protected_ranges) {
     if (address >= first && address <= last) return true;
