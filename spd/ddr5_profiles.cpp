@@ -31,7 +31,7 @@ std::vector<unsigned> identified_xmp(Image s) {
   return out;
 }
 
-bool expo_enabled(Image s, unsigned n) { return (s[expo::kExpo + expo::kEnabled] >> (4 * (n - 1)) & 1u) != 0; }
+bool expo_enabled(Image s, unsigned n) { return (unsigned{s[expo::kExpo + expo::kEnabled]} >> (4 * (n - 1)) & 1u) != 0; }
 
 // tAA and the times after it, two bytes apart: tAA, tRCD, tRP, tRAS, tRC, tWR in ps, tRFC1,
 // tRFC2, tRFCsb in ns.
