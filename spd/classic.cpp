@@ -2,10 +2,12 @@
 
 #include <fmt/format.h>
 
+#include <array>
 #include <cmath>
 
 #include "spd/detail_common.hpp"
 #include "spd/profile_layout.hpp"
+#include "spd/profiles.hpp"
 #include "spd/timing.hpp"
 
 namespace dimmwand::spd::classic {
@@ -49,12 +51,12 @@ InfoSection spd_section(Image s, DeviceType g, unsigned used, unsigned total) {
   return sec;
 }
 
-std::string module_speed(double tck_ns, unsigned bus_bits, int gen) {
-  if (!(tck_ns > 0.01)) return "未知";  // no cycle time, or one no module runs at
-  const double rate = 2 * (1000 / tck_ns);
-  long pc = static_cast<long>(rate * bus_bits / 8);
+std::string module_speed(double tck_ns, unsigned bus_bits, DeviceType g) {
+  const unsigned rate = data_rate(tck_ns * 1000, g);
+  if (rate == 0 || !(tck_ns > 0.01)) return "未知";  // no cycle time, or one no module runs at
+  unsigned long pc = 1ul * rate * bus_bits / 8;
   pc -= pc % 100;
-  return fmt::format("{} MT/s (PC{}-{})", static_cast<long>(rate), gen, pc);
+  return fmt::format("{} MT/s (PC{}-{})", rate, generation(g), pc);
 }
 
 std::string crc_value(const model::Checksum& c) {
@@ -85,6 +87,89 @@ InfoSection standard_speeds(const Facts& f, const std::vector<unsigned>& cas, st
   return speeds;
 }
 
+namespace {
+
+// A time of a DDR3 XMP 1.x profile: coarse units of the profile's medium timebase (with a high
+// nibble where the time has 12 bits) and, from XMP 1.3, a signed correction in the fine timebase
+// of byte 184 (dropped where that timebase has no divisor).
+struct Ddr3Time {
+  const Field* coarse;
+  const Field* high = nullptr;
+  const Field* fine = nullptr;
+};
+
+Profile ddr3_profile(Image s, unsigned n) {
+  using namespace xmp::ddr3;
+  const std::size_t b = kProfile + kProfileSize * (n - 1);
+  const unsigned dividend = s[kTimebase + 2 * (n - 1)];
+  const unsigned divisor = s[kTimebase + 1 + 2 * (n - 1)];
+  Profile p{"XMP", n, {}, 0, 0, 0, 0, 0, 0, 0, {}, {}, {}, {}, 0};
+  if (divisor == 0) return p;  // no timebase: no times
+  const double mtb_ps = 1000.0 * dividend / divisor;
+  const double ftb_ps = get(s, kFtbDivisor) != 0 ? static_cast<double>(get(s, kFtbDividend)) / get(s, kFtbDivisor) : 0;
+  const auto ps = [&](const Ddr3Time& t) {
+    std::uint32_t units = get(s, at(b, *t.coarse));
+    if (t.high != nullptr) units |= get(s, at(b, *t.high)) << 8;
+    const double v = units * mtb_ps + (t.fine != nullptr ? get_signed(s, at(b, *t.fine)) * ftb_ps : 0);
+    return v > 0 ? v : 0.0;
+  };
+  p.tck_ps = ps({&kTck, nullptr, &kTckFine});
+  const std::array<std::pair<const Field*, Ddr3Time>, 12> times{{
+      {&kTaa, {&kTaa, nullptr, &kTaaFine}},       {&kTrcd, {&kTrcd, nullptr, &kTrcdFine}},
+      {&kTrp, {&kTrp, nullptr, &kTrpFine}},       {&kTras, {&kTras, &kTrasHigh}},
+      {&kTrc, {&kTrc, &kTrcHigh, &kTrcFine}},     {&kTwr, {&kTwr}},
+      {&kTrfc, {&kTrfc}},                         {&kTrrd, {&kTrrd}},
+      {&kTrtp, {&kTrtp}},                         {&kTwtr, {&kTwtr}},
+      {&kTfaw, {&kTfaw, &kTfawHigh}},             {&kTcwl, {&kTcwl}},
+  }};
+  for (const auto& [field, t] : times) p.times.push_back({field->key, field->name, ps(t), 0, 0});
+  p.voltages.push_back({kVdd.key, "VDD", xmp_volts(get(s, at(b, kVdd)))});
+  const std::uint32_t mask = get(s, at(b, kCasLatencies));
+  for (unsigned i = 0; i < 15; ++i) {
+    if ((mask >> i & 1u) != 0) p.cas.push_back(i + 4);
+  }
+  return p;
+}
+
+// A time of a DDR4 XMP 2.0 profile: 125 ps units, a high nibble where it has 12 bits, a signed
+// correction in ps where the profile keeps one.
+Profile ddr4_profile(Image s, unsigned n) {
+  using namespace xmp::ddr4;
+  const std::size_t b = kProfile + kProfileSize * (n - 1);
+  Profile p{"XMP", n, {}, 0, 0, 0, 0, 0, 0, 0, {}, {}, {}, {}, 0};
+  const auto ps = [&](const Field& coarse, const Field* high, const Field* fine) {
+    std::uint32_t units = get(s, at(b, coarse));
+    if (high != nullptr) units |= get(s, at(b, *high)) << 8;
+    const long v = static_cast<long>(units) * 125 + (fine != nullptr ? get_signed(s, at(b, *fine)) : 0);
+    return v > 0 ? static_cast<double>(v) : 0.0;
+  };
+  p.tck_ps = ps(kTck, nullptr, &kTckFine);
+  const auto add = [&](const Field& coarse, const Field* high, const Field* fine) {
+    p.times.push_back({coarse.key, coarse.name, ps(coarse, high, fine), 0, 0});
+  };
+  add(kTaa, nullptr, &kTaaFine);
+  add(kTrcd, nullptr, &kTrcdFine);
+  add(kTrp, nullptr, &kTrpFine);
+  add(kTras, &kTrasHigh, nullptr);
+  add(kTrc, &kTrcHigh, &kTrcFine);
+  add(kTrfc1, nullptr, nullptr);
+  add(kTrfc2, nullptr, nullptr);
+  add(kTrfc4, nullptr, nullptr);
+  add(kTrrdS, nullptr, &kTrrdSFine);
+  add(kTrrdL, nullptr, &kTrrdLFine);
+  add(kTfaw, &kTfawHigh, nullptr);
+  const unsigned vdd = get(s, at(b, kVdd));
+  p.voltages.push_back({kVdd.key, "VDD", (vdd >> 7) + (vdd & 0x7F) / 100.0});
+  const std::uint32_t mask = get(s, at(b, kCasLatencies));
+  const unsigned first = (mask >> 31) != 0 ? 23 : 7;  // bit 31: the high CL range, as in the base section
+  for (unsigned i = 0; i < 30; ++i) {
+    if ((mask >> i & 1u) != 0) p.cas.push_back(first + i);
+  }
+  return p;
+}
+
+}  // namespace
+
 void xmp_profiles(Facts& f, Image s, DeviceType g) {
   const std::size_t header = g == DeviceType::DDR3 ? xmp::ddr3::kHeader : xmp::ddr4::kHeader;
   if (s[header] != xmp::kSignature0 || s[header + 1] != xmp::kSignature1) return;
@@ -92,33 +177,31 @@ void xmp_profiles(Facts& f, Image s, DeviceType g) {
   f.xmp_version = fmt::format("{}.{}", version >> 4, version & 0x0F);
   for (unsigned n = 1; n <= 2; ++n) {
     if ((s[header + xmp::kEnabled] >> (n - 1) & 1) == 0) continue;
-    Profile p{"XMP", n, {}, 0, 0, 0, 0, 0, 0, {}};
-    if (g == DeviceType::DDR3) {
-      using namespace xmp::ddr3;
-      const std::size_t b = kProfile + kProfileSize * (n - 1);
-      const unsigned dividend = s[kTimebase + 2 * (n - 1)];
-      const unsigned divisor = s[kTimebase + 1 + 2 * (n - 1)];
-      if (divisor != 0) {
-        const auto ps = [&](const Field& t) { return get(s, at(b, t)) * 1000.0 * dividend / divisor; };
-        p = {"XMP", n, {}, ps(kTck), ps(kTaa), ps(kTrcd), ps(kTrp), xmp_volts(get(s, at(b, kVdd))), 0, {}};
-      }
-    } else {
-      using namespace xmp::ddr4;
-      const std::size_t b = kProfile + kProfileSize * (n - 1);
-      const auto ps = [&](const Field& coarse, const Field& fine) {
-        const int t = static_cast<int>(get(s, at(b, coarse)) * 125) + get_signed(s, at(b, fine));
-        return t > 0 ? static_cast<double>(t) : 0.0;
-      };
-      const unsigned vdd = get(s, at(b, kVdd));
-      p = {"XMP", n, {}, ps(kTck, kTckFine), ps(kTaa, kTaaFine), ps(kTrcd, kTrcdFine), ps(kTrp, kTrpFine),
-           (vdd >> 7) + (vdd & 0x7F) / 100.0, 0, {}};
-    }
-    const auto tck = static_cast<unsigned>(std::lround(p.tck_ps));
-    p.data_rate = data_rate(tck);
-    const auto c = [&](double ps) { return clocks(static_cast<unsigned>(std::lround(ps)), tck, g); };
-    p.clocks = {cas_latency(static_cast<unsigned>(std::lround(p.taa_ps)), tck, g), c(p.trcd_ps), c(p.trp_ps), 0};
-    f.profiles.push_back(p);
+    Profile p = g == DeviceType::DDR3 ? ddr3_profile(s, n) : ddr4_profile(s, n);
+    if (p.tck_ps == 0) continue;  // enabled but empty: no profile to run
+    p.taa_ps = p.times[0].ps;
+    p.trcd_ps = p.times[1].ps;
+    p.trp_ps = p.times[2].ps;
+    p.tras_ps = p.times[3].ps;
+    p.volts = p.voltages[0].volts;
+    p.data_rate = data_rate(p.tck_ps, g);
+    count_clocks(p, g);
+    f.profiles.push_back(std::move(p));
   }
+}
+
+std::optional<InfoSection> xmp_section(const Facts& f) {
+  if (!f.xmp_version) return std::nullopt;
+  InfoSection sec{fmt::format("XMP {}", *f.xmp_version), {}};
+  sec.lines.push_back({"版本", *f.xmp_version});
+  bool any = false;
+  for (const auto& p : f.profiles) {
+    if (p.kind != "XMP") continue;
+    profile_lines(sec.lines, p, f.generation);
+    any = true;
+  }
+  if (!any) sec.lines.push_back({"配置", "无（均未启用或没有时钟周期）"});
+  return sec;
 }
 
 }  // namespace dimmwand::spd::classic

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,8 +26,9 @@ InfoSection maker_section(Image s, const MakerBlock& m, const Facts& f);
 // The first section: the base CRC, the bytes used and in all, the type and the SPD revision.
 InfoSection spd_section(Image s, DeviceType g, unsigned used, unsigned total);
 
-// "2133 MT/s (PC4-17000)" as decode-dimms names a module's speed, or "未知".
-std::string module_speed(double tck_ns, unsigned bus_bits, int gen);
+// "2133 MT/s (PC4-17000)" as decode-dimms names a module's speed (the rate as data_rate names
+// it, the same figure for every standard grade), or "未知".
+std::string module_speed(double tck_ns, unsigned bus_bits, DeviceType g);
 
 // "正确 (0x1234)" or "错误（存储 …，计算 …）".
 std::string crc_value(const model::Checksum& c);
@@ -43,7 +45,10 @@ Clocks core_clocks(double tck, double taa, double trcd, double trp, double tras,
 InfoSection standard_speeds(const Facts& f, const std::vector<unsigned>& cas, std::initializer_list<double> cycles,
                             double tck, double tck_max, double guard, std::string_view label);
 
-// The XMP 1.x (DDR3) or 2.0 (DDR4) profiles that the block enables.
+// The XMP 1.x (DDR3) or 2.0 (DDR4) profiles that the block enables and that have a cycle time.
 void xmp_profiles(Facts& f, Image s, DeviceType g);
+
+// Their section of the full decode, where the image has an XMP block.
+std::optional<InfoSection> xmp_section(const Facts& f);
 
 }  // namespace dimmwand::spd::classic

@@ -69,6 +69,7 @@ std::vector<unsigned> cas_latencies(Image s) {
 
 Facts facts_of(Image s, const Timebases& tb) {
   Facts f;
+  f.generation = DeviceType::DDR3;
   const unsigned density_mb = get(s, kDensity) <= 6 ? 256u << get(s, kDensity) : 0;
   f.device_width = 4u << get(s, kDeviceWidth);
   f.ranks = get(s, kRanks) + 1;
@@ -83,7 +84,7 @@ Facts facts_of(Image s, const Timebases& tb) {
     // The clocks as the full decode counts them: at the snapped cycle time, rounded up.
     const double tck = snap_cycle(f.tck_ps / 1000, tb.ftb_ps);
     f.clocks = classic::core_clocks(tck, f.taa_ps / 1000, f.trcd_ps / 1000, f.trp_ps / 1000, f.tras_ps / 1000, 0);
-    f.data_rate = data_rate(static_cast<unsigned>(std::lround(f.tck_ps)));
+    f.data_rate = data_rate(f.tck_ps, DeviceType::DDR3);
   }
   const unsigned type = get(s, kModuleType);
   f.module_type = type < kModules.size() ? kModules[type].summary : "未知";
@@ -191,13 +192,14 @@ Decode decode_ddr3(Image s) {
     info.lines.push_back({"注意", "时间基准的除数为 0，无法解读时序"});
     d.sections.push_back(std::move(info));
     d.sections.push_back(classic::maker_section(s, kMaker, f));
+    if (auto xmp = classic::xmp_section(f)) d.sections.push_back(std::move(*xmp));
     return d;
   }
   const double tck = snap_cycle(f.tck_ps / 1000, tb.ftb_ps);
   const auto mtb = [&](const Field& field) { return ns3(get(s, field) * tb.mtb_ns); };
 
   InfoSection mem{"内存特性", {}};
-  mem.lines.push_back({"最高速率", classic::module_speed(tck, f.bus_width, 3)});
+  mem.lines.push_back({"最高速率", classic::module_speed(tck, f.bus_width, DeviceType::DDR3)});
   mem.lines.push_back({"容量", f.capacity_mb != 0 ? fmt::format("{} MB", f.capacity_mb) : std::string("未知")});
   mem.lines.push_back({"Bank x 行 x 列 x 位", fmt::format("{} x {} x {} x {}", 1u << (get(s, kBanks) + 3), get(s, kRows) + 12,
                                                          get(s, kColumns) + 9, f.bus_width)});
@@ -230,6 +232,7 @@ Decode decode_ddr3(Image s) {
   d.sections.insert(d.sections.end(), {info, mem, speeds, timing, features_section(s)});
   if (known && type != 0) module_sections(d.sections, s, kModules[type]);
   d.sections.push_back(classic::maker_section(s, kMaker, f));
+  if (auto xmp = classic::xmp_section(f)) d.sections.push_back(std::move(*xmp));
   return d;
 }
 

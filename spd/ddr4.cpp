@@ -49,6 +49,7 @@ double mtb_ns(unsigned units) { return units * 125.0 / 1000; }
 
 Facts facts_of(Image s) {
   Facts f;
+  f.generation = DeviceType::DDR4;
   const unsigned density_mb = get(s, kDensity) < kDensityMb.size() ? kDensityMb[get(s, kDensity)] : 0;
   const unsigned dies = get(s, kDies) + 1;
   const bool stacked = get(s, kLoading) == 2;  // 3DS: each die is a logical rank
@@ -69,7 +70,7 @@ Facts facts_of(Image s) {
   // The clocks as the full decode counts them: at the snapped cycle time, past the guard band.
   const double tck = snap_cycle(f.tck_ps / 1000, 1);
   f.clocks = classic::core_clocks(tck, f.taa_ps / 1000, f.trcd_ps / 1000, f.trp_ps / 1000, f.tras_ps / 1000, kGuard);
-  f.data_rate = data_rate(static_cast<unsigned>(std::lround(f.tck_ps)));
+  f.data_rate = data_rate(f.tck_ps, DeviceType::DDR4);
   classic::maker_facts(f, s, kMaker);
   classic::xmp_profiles(f, s, DeviceType::DDR4);
   return f;
@@ -101,6 +102,7 @@ Decode decode_ddr4(Image s) {
     info.lines.push_back({"注意", "未知的时间基准，无法解读时序"});
     d.sections.push_back(std::move(info));
     d.sections.push_back(classic::maker_section(s, kMaker, f));
+    if (auto xmp = classic::xmp_section(f)) d.sections.push_back(std::move(*xmp));
     return d;
   }
   const double tck = snap_cycle(f.tck_ps / 1000, 1);
@@ -110,7 +112,7 @@ Decode decode_ddr4(Image s) {
   const unsigned ranks = get(s, kRanks) + 1;
 
   InfoSection mem{"内存特性", {}};
-  mem.lines.push_back({"最高速率", classic::module_speed(tck, f.bus_width, 4)});
+  mem.lines.push_back({"最高速率", classic::module_speed(tck, f.bus_width, DeviceType::DDR4)});
   mem.lines.push_back({"容量", f.capacity_mb != 0 ? fmt::format("{} MB", f.capacity_mb) : std::string("未知")});
   mem.lines.push_back({"Bank x 行 x 列 x 位", fmt::format("{} x {} x {} x {}", (1u << get(s, kBankGroups)) * (4u << get(s, kBanks)),
                                                          get(s, kRows) + 12, get(s, kColumns) + 9, f.bus_width)});
@@ -177,6 +179,7 @@ Decode decode_ddr4(Image s) {
     d.sections.push_back(physical);
   }
   d.sections.push_back(classic::maker_section(s, kMaker, f));
+  if (auto xmp = classic::xmp_section(f)) d.sections.push_back(std::move(*xmp));
   return d;
 }
 

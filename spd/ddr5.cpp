@@ -20,6 +20,7 @@ using namespace ddr5;
 
 constexpr std::array<const char*, 12> kModules{"未定义", "RDIMM", "UDIMM", "SO-DIMM", "LRDIMM", "CUDIMM",
                                                "CSODIMM", "MRDIMM", "CAMM2", "保留", "DDIMM", "焊接颗粒"};
+// Die densities by code (byte 4 bits 4-0): 4 Gb to 64 Gb, 0 none.
 constexpr std::array<unsigned, 9> kDensityGb{0, 4, 8, 12, 16, 24, 32, 48, 64};
 
 // A time in ps with its lower limit in clocks (three bytes: LSB, MSB, nCK).
@@ -51,34 +52,57 @@ std::vector<unsigned> cas_latencies(Image s) {
   return cas;
 }
 
+// One SDRAM type of the module (bytes 4-7, or 8-11 for the odd ranks of an asymmetric module).
+struct Sdram {
+  unsigned density_gb = 0, dies = 0, width = 0;
+  bool ddp = false;  // package code 001: two dies, not stacked
+};
+
+Sdram sdram_of(Image s, std::size_t base) {
+  const auto field = [&](const Field& f) { return get(s, at(base - ddr5::kDensity.offset, f)); };
+  const unsigned density = field(ddr5::kDensity);
+  return {density < kDensityGb.size() ? kDensityGb[density] : 0, dies_per_package(field(kPackage)),
+          4u << (field(kDeviceWidth) & 0x03), field(kPackage) == 1};
+}
+
+std::string sdram_words(const Sdram& t) {
+  return fmt::format("x{} 颗粒 {} Gb{}", t.width, t.density_gb,
+                     t.ddp ? "，双晶封装" : t.dies > 1 ? fmt::format("，{} 层堆叠", t.dies) : "");
+}
+
 Facts facts_of(Image s) {
   Facts f;
-  const unsigned density_gb = get(s, ddr5::kDensity) < kDensityGb.size() ? kDensityGb[get(s, ddr5::kDensity)] : 0;
-  const unsigned dies = dies_per_package(get(s, kPackage));
-  f.device_width = 4u << (get(s, kDeviceWidth) & 0x03);
+  f.generation = DeviceType::DDR5;
+  const Sdram even = sdram_of(s, ddr5::kDensity.offset);
+  const bool asymmetric = get(s, kAsymmetric) != 0;
+  // The odd ranks of an asymmetric module are of the second type (byte 234 bit 6).
+  const Sdram odd = asymmetric ? sdram_of(s, kSecondDensity.offset) : even;
+  f.device_width = even.width;
   f.ranks = get(s, kRanks) + 1;
   f.sub_channels = (get(s, kSubChannels) & 0x03) + 1;
   f.bus_width = get(s, kBusWidth) < 4 ? 8u << get(s, kBusWidth) : 0;
   f.ecc = get(s, kBusExtension) != 0;
-  f.capacity_mb = 1ull * f.sub_channels * (f.bus_width / f.device_width) * dies * density_gb * 1024 / 8 * f.ranks;
+  // The sum over the ranks of sub-channels × devices per sub-channel × dies × die capacity.
+  const auto rank_mb = [&](const Sdram& t) { return 1ull * f.sub_channels * (f.bus_width / t.width) * t.dies * t.density_gb * 1024 / 8; };
+  f.capacity_mb = rank_mb(even) * ((f.ranks + 1) / 2) + rank_mb(odd) * (f.ranks / 2);
+  if (rank_mb(even) == 0 || (f.ranks > 1 && rank_mb(odd) == 0)) f.capacity_mb = 0;  // a reserved code: unknown
   f.tck_ps = get(s, kTck);
   f.taa_ps = get(s, kTaa);
   f.trcd_ps = get(s, kTrcd);
   f.trp_ps = get(s, kTrp);
   f.tras_ps = get(s, kTras);
   const auto tck = get(s, kTck);
-  f.data_rate = data_rate(tck);
+  f.data_rate = data_rate(tck, DeviceType::DDR5);
   if (tck != 0) {
     const auto c = [&](double ps) { return clocks(static_cast<unsigned>(ps), tck, DeviceType::DDR5); };
-    f.clocks = {cas_latency(get(s, kTaa), tck, DeviceType::DDR5), c(f.trcd_ps), c(f.trp_ps), c(f.tras_ps)};
+    // The headline CL is one the module supports: the lowest listed that covers tAA.
+    f.clocks = {supported_cl(cas_latency(get(s, kTaa), tck, DeviceType::DDR5), cas_latencies(s)), c(f.trcd_ps), c(f.trp_ps),
+                c(f.tras_ps)};
   }
   const unsigned type = get(s, kModuleType);
   f.module_type = type < kModules.size() && type != 0 && type != 9 ? kModules[type] : "未知";
-  f.organisation = fmt::format("{} rank，x{} 颗粒 {} Gb{}，{} × {} 位{}", f.ranks, f.device_width, density_gb,
-                               dies == 2 && get(s, kPackage) == 1 ? "，双晶封装"
-                               : dies > 1                         ? fmt::format("，{} 层堆叠", dies)
-                                                                  : "",
-                               f.sub_channels, f.bus_width, f.ecc ? " + ECC" : "");
+  const std::string chips = asymmetric ? fmt::format("偶数 rank {}，奇数 rank {}", sdram_words(even), sdram_words(odd)) : sdram_words(even);
+  f.organisation = fmt::format("{} rank，{}，{} × {} 位{}", f.ranks, chips, f.sub_channels, f.bus_width, f.ecc ? " + ECC" : "");
   f.module_maker = {s[kModuleMaker.offset], s[kModuleMaker.offset + 1]};
   f.dram_maker = {s[kDramMaker.offset], s[kDramMaker.offset + 1]};
   f.part_number = part_text(bytes_of(s, kPart));
@@ -107,8 +131,27 @@ unsigned dies_per_package(unsigned code) {
 
 }  // namespace ddr5
 
+static Decode decode_sections(Image s, Facts facts);
+
 Decode decode_ddr5(Image s) {
-  Decode d{facts_of(s), {}};
+  if (s.size() < spd_size(DeviceType::DDR5)) {
+    // The first 512 bytes (base and module sections, as some firmware trees keep them): decoded
+    // as they stand; the manufacturing data and the profiles are not in the image, and say so.
+    std::vector<std::uint8_t> whole(s.begin(), s.end());
+    whole.resize(spd_size(DeviceType::DDR5), 0);
+    Facts absent = facts_of(whole);
+    absent.absent = fmt::format("{} 字节映像只含基本区与模块区，没有制造信息与 XMP/EXPO 区（字节 512-1023）", s.size());
+    absent.module_maker = absent.dram_maker = {};
+    absent.part_number.clear();
+    absent.serial_number.clear();
+    absent.date.reset();
+    return decode_sections(whole, std::move(absent));
+  }
+  return decode_sections(s, facts_of(s));
+}
+
+static Decode decode_sections(Image s, Facts facts) {
+  Decode d{std::move(facts), {}};
   const Facts& f = d.facts;
   const unsigned type = get(s, kModuleType);
   const auto crc = model::checksums(s, DeviceType::DDR5).front();
@@ -146,8 +189,7 @@ Decode decode_ddr5(Image s) {
     const unsigned at = static_cast<unsigned>(2e6 / rate);  // ps, truncated as JEDEC lists them
     if (tck == 0 || at < tck || (tck_max != 0 && at > tck_max)) continue;
     // The lowest supported latency that covers tAA at this clock.
-    unsigned cl = cas_latency(get(s, kTaa), at, DeviceType::DDR5);
-    if (const auto it = std::lower_bound(cas.begin(), cas.end(), cl); it != cas.end()) cl = *it;
+    const unsigned cl = supported_cl(cas_latency(get(s, kTaa), at, DeviceType::DDR5), cas);
     const auto c = [&](const Field& t) { return clocks(get(s, t), at, DeviceType::DDR5); };
     speeds.lines.push_back({fmt::format("DDR5-{} 时 CL-tRCD-tRP-tRAS", rate), fmt::format("{}-{}-{}-{}", cl, c(kTrcd), c(kTrp), c(kTras))});
   }
@@ -181,9 +223,9 @@ Decode decode_ddr5(Image s) {
   });
   if (written(s.subspan(kTccdM.offset, 9))) {
     timing.lines.insert(timing.lines.end(), {
-        {"同 bank 不同 bank group 读到读 (tCCD_M)", ps_nck(s, kTccdM)},
-        {"同 bank 不同 bank group 写到写 (tCCD_M_WR)", ps_nck(s, kTccdMWr)},
-        {"同 bank 不同 bank group 写到读 (tCCD_M_WTR)", ps_nck(s, kTccdMWtr)},
+        {"同 bank group 不同 bank 读到读 (tCCD_M)", ps_nck(s, kTccdM)},
+        {"同 bank group 不同 bank 写到写 (tCCD_M_WR)", ps_nck(s, kTccdMWr)},
+        {"同 bank group 不同 bank 写到读 (tCCD_M_WTR)", ps_nck(s, kTccdMWtr)},
     });
   }
 
@@ -197,13 +239,17 @@ Decode decode_ddr5(Image s) {
       {"标称电压", fmt::format("VDD {}，VDDQ {}，VPP {}", voltage(get(s, kVdd), "1.1 V"), voltage(get(s, kVddq), "1.1 V"),
                               voltage(get(s, kVpp), "1.8 V"))},
       {"时序", get(s, kNonStandard) != 0 ? "非标准" : "标准"},
-      {"封装后修复 (PPR)", fmt::format("粒度: 每个{}一行，{}锁定，mPPR/hPPR {}", (ppr & 0x80) != 0 ? " bank " : " bank group ",
-                                       (ppr & 0x20) != 0 ? "支持" : "不支持", (ppr & 0x02) != 0 ? "支持" : "不支持")},
+      // hPPR and sPPR are mandatory on DDR5; byte 12 says how and what else.
+      {"封装后修复 (PPR)", fmt::format("hPPR 与 sPPR 支持；粒度: 每个{}一行；sPPR 撤销/锁定{}；MBIST/mPPR {}；mPPR/hPPR 中止 {}",
+                                       (ppr & 0x80) != 0 ? " bank " : " bank group ", (ppr & 0x20) != 0 ? "支持" : "不支持",
+                                       (ppr & 0x02) != 0 ? "支持" : "不支持", (ppr & 0x01) != 0 ? "支持" : "不支持")},
       {"BL32", (ppr & 0x10) != 0 ? "支持" : "不支持"},
       {"占空比调节 (DCA)", pick(kDcaNames, dca & 3u)},
       {"部分阵列自刷新 (PASR)", (dca & 0x10) != 0 ? "支持" : "不支持"},
       {"宽温度感应", (fault & 0x08) != 0 ? "支持" : "不支持"},
       {"有界故障 (BFLT)", (fault & 0x01) != 0 ? "支持" : "不支持"},
+      // Bit 2: x4 RMW/ECS write-back suppression; bit 1 the mode register that controls it.
+      {"x4 RMW/ECS 写回抑制", (fault & 0x04) == 0 ? "不支持" : (fault & 0x02) != 0 ? "支持，由 MR15 控制" : "支持，由 MR9 控制"},
       {"刷新管理 (RFM)", fmt::format("{}，RAAIMT {}，RAAMMT {}", (rfm & 1) != 0 ? "需要" : "不需要", ((rfm >> 1) & 0x0F) * 8,
                                      ((rfm >> 5) & 7) * ((rfm >> 1) & 0x0F) * 8)},
       {"自适应刷新管理 (ARFM)", fmt::format("A 级{}，B 级{}，C 级{}", get(s, kArfmA) != 0 ? "支持" : "不支持",

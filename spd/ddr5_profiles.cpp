@@ -1,15 +1,15 @@
 // The overclocking profiles of a DDR5 module: XMP 3.0 and AMD EXPO (profile_layout.hpp). A
-// profile is listed where the image identifies it as model::checksums does: XMP profiles 1-3 by
+// profile is listed where the image identifies it as model::checksums does (XMP profiles 1-3 by
 // the header's enable bits, the user profiles 4 and 5 by a checksum that holds, EXPO's by its
-// enable bits.
+// enable bits) and it has a cycle time: an emptied profile is no profile.
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <cmath>
 
 #include "spd/ddr5_parts.hpp"
 #include "spd/detail_common.hpp"
 #include "spd/profile_layout.hpp"
+#include "spd/profiles.hpp"
 #include "spd/timing.hpp"
 
 namespace dimmwand::spd::ddr5 {
@@ -33,37 +33,37 @@ std::vector<unsigned> identified_xmp(Image s) {
 
 bool expo_enabled(Image s, unsigned n) { return (unsigned{s[expo::kExpo + expo::kEnabled]} >> (4 * (n - 1)) & 1u) != 0; }
 
-// tAA and the times after it, two bytes apart: tAA, tRCD, tRP, tRAS, tRC, tWR in ps, tRFC1,
-// tRFC2, tRFCsb in ns.
-unsigned time_at(Image s, std::size_t times, unsigned i) { return model::u16(s, times + 2 * i); }
-
-Profile profile_of(Image s, std::string kind, unsigned n, std::size_t tck_at, std::size_t times, double volts) {
-  Profile p{std::move(kind), n, {}, static_cast<double>(model::u16(s, tck_at)), static_cast<double>(time_at(s, times, 0)),
-            static_cast<double>(time_at(s, times, 1)), static_cast<double>(time_at(s, times, 2)), volts, 0, {}};
-  const unsigned tck = model::u16(s, tck_at);
-  p.data_rate = data_rate(tck);
-  if (tck != 0) {
-    const auto c = [&](unsigned i) { return clocks(time_at(s, times, i), tck, DeviceType::DDR5); };
-    p.clocks = {cas_latency(time_at(s, times, 0), tck, DeviceType::DDR5), c(1), c(2), c(3)};
+// A profile at `base` read through its layout: cycle time, times, voltages and, where it keeps
+// one, its list of CAS latencies (bit n: CL 20 + 2n, as in the base section).
+template <std::size_t T, std::size_t V>
+Profile read_profile(Image s, std::string kind, unsigned n, std::size_t base, const Field& tck,
+                     const std::array<Field, T>& times, const std::array<Field, V>& voltages, const Field* cas) {
+  Profile p;
+  p.kind = std::move(kind);
+  p.number = n;
+  p.tck_ps = get(s, at(base, tck));
+  for (const auto& f : times) {
+    const std::uint32_t v = get(s, at(base, f));
+    ProfileTime t{f.key, f.name, 0, 0, 0};
+    t.ps = f.unit == Unit::Ns ? (v & 0xFFFF) * 1000.0 : (v & 0xFFFF);
+    if (f.length == 3) t.min_nck = v >> 16;
+    p.times.push_back(t);
   }
+  for (const auto& f : voltages) p.voltages.push_back({f.key, f.name, xmp_volts(get(s, at(base, f)))});
+  if (cas != nullptr) {
+    const Field mask = at(base, *cas);
+    for (unsigned i = 0; i < 8 * mask.length; ++i) {
+      if ((s[mask.offset + i / 8] >> (i % 8) & 1) != 0) p.cas.push_back(20 + 2 * i);
+    }
+  }
+  p.taa_ps = p.times[0].ps;
+  p.trcd_ps = p.times[1].ps;
+  p.trp_ps = p.times[2].ps;
+  p.tras_ps = p.times[3].ps;
+  p.volts = p.voltages[0].volts;
+  p.data_rate = data_rate(p.tck_ps, DeviceType::DDR5);
+  count_clocks(p, DeviceType::DDR5);
   return p;
-}
-
-// The lines of one profile after its voltages: the rate, the clocks and the times.
-void profile_lines(InfoLines& lines, const std::string& prefix, Image s, const Profile& p, std::size_t times) {
-  if (p.data_rate == 0) return;
-  const auto t = [&](unsigned i) { return time_at(s, times, i); };
-  lines.push_back({prefix + " 速率", fmt::format("DDR5-{} (tCK {})", p.data_rate, ps3(static_cast<unsigned>(p.tck_ps)))});
-  lines.push_back({prefix + " 时序", fmt::format("CL{}-{}-{}-{}", p.clocks.cl, p.clocks.trcd, p.clocks.trp, p.clocks.tras)});
-  lines.push_back({prefix + " 参数", fmt::format("tAA {}，tRCD {}，tRP {}，tRAS {}，tRC {}，tWR {}，tRFC1 {} ns，tRFC2 {} ns，tRFCsb {} ns",
-                                                ps3(t(0)), ps3(t(1)), ps3(t(2)), ps3(t(3)), ps3(t(4)), ps3(t(5)), t(6), t(7), t(8))});
-}
-
-const Profile* find(const Facts& f, std::string_view kind, unsigned n) {
-  for (const auto& p : f.profiles) {
-    if (p.kind == kind && p.number == n) return &p;
-  }
-  return nullptr;
 }
 
 }  // namespace
@@ -74,9 +74,10 @@ void profiles(Facts& f, Image s) {
     const std::uint8_t version = s[kXmp3Header + kVersion];
     f.xmp_version = fmt::format("{}.{}", version >> 4, version & 0x0F);
     for (const unsigned n : identified_xmp(s)) {
-      const std::size_t at = xmp_profile_at(n);
-      Profile p = profile_of(s, "XMP", n, at + kTck.offset, at + kTimes, xmp_volts(get(s, spd::at(at, kVdd))));
+      Profile p = read_profile(s, "XMP", n, xmp_profile_at(n), kTck, kTimes, kVoltages, &kCasLatencies);
+      if (p.tck_ps == 0) continue;
       if (n <= 3) p.name = part_text(s.subspan(kXmp3Header + kNames + kNameSize * (n - 1), kNameSize));
+      p.command_rate = get(s, at(xmp_profile_at(n), kCommandRate));
       f.profiles.push_back(std::move(p));
     }
   }
@@ -85,42 +86,27 @@ void profiles(Facts& f, Image s) {
     f.expo_version = fmt::format("{}.{}", version >> 4, version & 0x0F);
     for (unsigned n = 1; n <= 2; ++n) {
       if (!expo_enabled(s, n)) continue;
-      const std::size_t at = expo_profile_at(n);
-      f.profiles.push_back(profile_of(s, "EXPO", n, at + expo::kTck.offset, at + expo::kTimes,
-                                      xmp_volts(get(s, spd::at(at, expo::kVdd)))));
+      Profile p = read_profile(s, "EXPO", n, expo_profile_at(n), expo::kTck, expo::kTimes, expo::kVoltages, nullptr);
+      if (p.tck_ps != 0) f.profiles.push_back(std::move(p));
     }
   }
 }
 
 void profile_sections(std::vector<InfoSection>& out, Image s, const Facts& f) {
   if (f.xmp_version) {
-    using namespace xmp::ddr5;
     InfoSection sec{"XMP 3.0", {}};
     sec.lines.push_back({"版本", *f.xmp_version});
-    sec.lines.push_back({"PMIC 制造商", maker_field(s, kXmp3Header + kPmicMaker)});
-    for (const unsigned n : identified_xmp(s)) {
-      const Profile& p = *find(f, "XMP", n);
-      const std::size_t at = xmp_profile_at(n);
-      const std::string prefix = fmt::format("配置 {}", n);
-      if (n <= 3) sec.lines.push_back({prefix + " 名称", p.name.empty() ? std::string("未定义") : p.name});
-      const auto v = [&](const Field& field) { return xmp_volts(get(s, spd::at(at, field))); };
-      sec.lines.push_back({prefix + " 电压", fmt::format("VDD {:.2f} V，VDDQ {:.2f} V，VPP {:.2f} V，VMEMCTRL {:.2f} V", v(kVdd),
-                                                        v(kVddq), v(kVpp), v(kVmemctrl))});
-      profile_lines(sec.lines, prefix, s, p, at + kTimes);
+    sec.lines.push_back({"PMIC 制造商", maker_field(s, xmp::ddr5::kXmp3Header + xmp::ddr5::kPmicMaker)});
+    for (const auto& p : f.profiles) {
+      if (p.kind == "XMP") profile_lines(sec.lines, p, DeviceType::DDR5);
     }
     out.push_back(std::move(sec));
   }
   if (f.expo_version) {
     InfoSection sec{"EXPO", {}};
     sec.lines.push_back({"版本", *f.expo_version});
-    for (unsigned n = 1; n <= 2; ++n) {
-      if (!expo_enabled(s, n)) continue;
-      const std::size_t at = expo_profile_at(n);
-      const std::string prefix = fmt::format("配置 {}", n);
-      const auto v = [&](const Field& field) { return xmp_volts(get(s, spd::at(at, field))); };
-      sec.lines.push_back({prefix + " 电压", fmt::format("VDD {:.2f} V，VDDQ {:.2f} V，VPP {:.2f} V", v(expo::kVdd),
-                                                        v(expo::kVddq), v(expo::kVpp))});
-      profile_lines(sec.lines, prefix, s, *find(f, "EXPO", n), at + expo::kTimes);
+    for (const auto& p : f.profiles) {
+      if (p.kind == "EXPO") profile_lines(sec.lines, p, DeviceType::DDR5);
     }
     out.push_back(std::move(sec));
   }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <string_view>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,15 +33,36 @@ struct Clocks {
   unsigned cl = 0, trcd = 0, trp = 0, tras = 0;
 };
 
-// An overclocking profile (XMP 1.x, 2.0, 3.0 or EXPO). Times in ps.
+// A time of a profile beyond its cycle time, named as its layout names it. Its clock count at
+// the profile's cycle time; `min_nck` the lower limit in clocks where the profile stores one.
+struct ProfileTime {
+  std::string_view key;    // "taa", as info --json and the editor name it
+  std::string_view label;  // "tAA"
+  double ps = 0;
+  unsigned min_nck = 0;
+  unsigned clocks = 0;
+};
+
+struct ProfileVoltage {
+  std::string_view key;    // "vdd"
+  std::string_view label;  // "VDD"
+  double volts = 0;
+};
+
+// An overclocking profile (XMP 1.x, 2.0, 3.0 or EXPO) with a cycle time: a profile without one is
+// no profile and is not listed. Times in ps.
 struct Profile {
   std::string kind;  // "XMP" or "EXPO"
   unsigned number = 0;
   std::string name;  // XMP 3.0 only
-  double tck_ps = 0, taa_ps = 0, trcd_ps = 0, trp_ps = 0;
-  double volts = 0;
-  unsigned data_rate = 0;  // 0: no cycle time
+  double tck_ps = 0, taa_ps = 0, trcd_ps = 0, trp_ps = 0, tras_ps = 0;
+  double volts = 0;        // VDD
+  unsigned data_rate = 0;  // named by timing::data_rate
   Clocks clocks;
+  std::vector<unsigned> cas;           // the supported CAS latencies, where the profile lists them
+  std::vector<ProfileTime> times;      // every time after tCK, tAA first
+  std::vector<ProfileVoltage> voltages;  // every voltage, VDD first
+  unsigned command_rate = 0;           // XMP 3.0: 1-3 for 1N-3N; 0 not stored
 };
 
 // The essentials, as numbers where they are numbers. Times in ps.
@@ -60,6 +82,9 @@ struct Facts {
   std::string part_number, serial_number;
   std::optional<std::pair<unsigned, unsigned>> date;  // year, week
   std::string spd_revision;
+  // The parts a short image lacks (a 512-byte DDR5 image: its manufacturing data and profiles),
+  // in the user's words; empty for a whole image.
+  std::string absent;
   std::optional<std::string> xmp_version, expo_version;  // present blocks
   std::vector<Profile> profiles;
 };

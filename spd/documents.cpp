@@ -1,5 +1,7 @@
 #include "spd/documents.hpp"
 
+#include <fmt/format.h>
+
 #include <cmath>
 
 #include "model/hub.hpp"
@@ -53,11 +55,24 @@ void profiles_of(JsonWriter& j, const Facts& f, std::string_view kind, const std
     else j.value(p.name);
     j.key("data_rate").value(p.data_rate);
     time(j, "tck", p.tck_ps);
-    time(j, "taa", p.taa_ps);
-    time(j, "trcd", p.trcd_ps);
-    time(j, "trp", p.trp_ps);
+    // Every time under its layout key (taa, trcd, ... tfaw), with its clock count at tCK and the
+    // lower limit in clocks where the profile stores one.
+    for (const auto& t : p.times) {
+      j.key(t.key).object().key("ps").value(t.ps).key("ns").value(std::round(t.ps) / 1000.0).key("nck").value(t.clocks);
+      if (t.min_nck != 0) j.key("min_nck").value(t.min_nck);
+      j.end();
+    }
     j.key("cl").value(p.clocks.cl);
-    j.key("vdd").value(std::round(p.volts * 100) / 100).end();
+    j.key("clocks").object().key("cl").value(p.clocks.cl).key("trcd").value(p.clocks.trcd);
+    j.key("trp").value(p.clocks.trp).key("tras").value(p.clocks.tras).end();
+    j.key("cl_list").array();
+    for (const unsigned cl : p.cas) j.value(cl);
+    j.end();
+    for (const auto& v : p.voltages) j.key(v.key).value(std::round(v.volts * 100) / 100);
+    j.key("command_rate");
+    if (p.command_rate != 0) j.value(fmt::format("{}N", p.command_rate));
+    else j.null();
+    j.end();
   }
   j.end().end();
 }
@@ -84,11 +99,18 @@ std::string info_document(const std::string& file, const Decode& d, const std::v
   j.key("trcd").value(f.clocks.trcd).key("trp").value(f.clocks.trp).key("tras").value(f.clocks.tras).end();
   maker(j, "module_maker", f.module_maker.bank_byte, f.module_maker.code_byte);
   maker(j, "dram_maker", f.dram_maker.bank_byte, f.dram_maker.code_byte);
-  j.key("part_number").value(f.part_number.empty() ? std::string("未记录") : f.part_number);
-  j.key("serial_number").value(f.serial_number).key("manufacturing_date");
+  j.key("part_number");
+  if (!f.absent.empty()) j.null();
+  else j.value(f.part_number.empty() ? std::string("未记录") : f.part_number);
+  j.key("serial_number");
+  if (!f.absent.empty()) j.null();
+  else j.value(f.serial_number);
+  j.key("manufacturing_date");
   if (f.date) j.object().key("year").value(f.date->first).key("week").value(f.date->second).end();
   else j.null();
-  j.key("spd_revision").value(f.spd_revision);
+  j.key("spd_revision").value(f.spd_revision).key("absent");
+  if (f.absent.empty()) j.null();
+  else j.value(f.absent);
   profiles_of(j, f, "XMP", f.xmp_version);
   if (g == DeviceType::DDR5) profiles_of(j, f, "EXPO", f.expo_version);
   sections_of(j, sections);

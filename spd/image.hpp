@@ -21,9 +21,11 @@ using model::skipped_blocks;
 using model::SkippedBlock;
 using model::u16;
 
-// The generation of an image (model::identify), its refusal as the error to print.
+// The generation of an image (model::identify), its refusal as the error to print. dimmwand-spd
+// also reads the first half of a DDR5 SPD (model::is_ddr5_first_half) and says what it lacks.
 inline Result<DeviceType> identify(Image image, std::optional<DeviceType> given) {
   auto g = model::identify(image, given);
+  if (!g && (!given || given == DeviceType::DDR5) && model::is_ddr5_first_half(image)) return DeviceType::DDR5;
   if (!g) return std::unexpected(DeviceError::other(std::move(g.error())));
   return *g;
 }

@@ -29,6 +29,7 @@ enum class Unit {
   Jep106,   // a maker: continuation count and code, each with its odd-parity bit
   Bytes,    // bytes shown as they are (serial numbers, CRCs)
   Millivolts,
+  Volts,    // a profile's voltage byte, coded as its generation's XMP or EXPO codes it
 };
 
 struct Field {

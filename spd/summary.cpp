@@ -21,7 +21,6 @@ std::string capacity(unsigned long long megabytes) {
 
 // "DDR4-3600 CL18-22-22 1.35 V".
 std::string profile_line(DeviceType g, const Profile& p) {
-  if (p.data_rate == 0) return "时钟周期为 0，无法解读";
   return fmt::format("DDR{}-{} CL{}-{}-{} {:.2f} V", generation(g), p.data_rate, p.clocks.cl, p.clocks.trcd, p.clocks.trp,
                      p.volts);
 }
@@ -64,20 +63,23 @@ InfoLines summary(const Decode& d) {
                           f.clocks.tras, ns(f.taa_ps), ns(f.trcd_ps), ns(f.trp_ps), ns(f.tras_ps));
   }
   const std::string date = f.date ? fmt::format("{} 年第 {:02} 周", f.date->first, f.date->second) : "未记录";
+  const bool absent = !f.absent.empty();  // a short image: no manufacturing data, no profiles
+  const auto unless_absent = [&](std::string value) { return absent ? std::string("映像中没有") : value; };
   lines.insert(lines.end(), {
                                 {"模块类型", f.module_type},
                                 {"容量", fmt::format("{} ({})", capacity(f.capacity_mb), f.organisation)},
                                 {"速率", speed},
                                 {"时序", timings},
-                                {"模块制造商", manufacturer(f.module_maker.bank_byte, f.module_maker.code_byte)},
-                                {"颗粒制造商", manufacturer(f.dram_maker.bank_byte, f.dram_maker.code_byte)},
-                                {"型号", f.part_number.empty() ? std::string("未记录") : f.part_number},
-                                {"序列号", f.serial_number},
-                                {"生产日期", date},
+                                {"模块制造商", unless_absent(manufacturer(f.module_maker.bank_byte, f.module_maker.code_byte))},
+                                {"颗粒制造商", unless_absent(manufacturer(f.dram_maker.bank_byte, f.dram_maker.code_byte))},
+                                {"型号", unless_absent(f.part_number.empty() ? std::string("未记录") : f.part_number)},
+                                {"序列号", unless_absent(f.serial_number)},
+                                {"生产日期", unless_absent(date)},
                                 {"SPD 版本", f.spd_revision},
-                                {"XMP", profiles_line(f, f.xmp_version, "XMP")},
+                                {"XMP", unless_absent(profiles_line(f, f.xmp_version, "XMP"))},
                             });
-  if (g == DeviceType::DDR5) lines.push_back({"EXPO", profiles_line(f, f.expo_version, "EXPO")});
+  if (g == DeviceType::DDR5) lines.push_back({"EXPO", unless_absent(profiles_line(f, f.expo_version, "EXPO"))});
+  if (absent) lines.push_back({"注意", f.absent});
   return lines;
 }
 

@@ -1,6 +1,6 @@
 #include "spd/timing.hpp"
 
-#include <array>
+#include <algorithm>
 #include <cmath>
 
 namespace dimmwand::spd {
@@ -17,17 +17,16 @@ unsigned cas_latency(unsigned time_ps, unsigned cycle_ps, DeviceType g) {
   return g == DeviceType::DDR5 ? cl + cl % 2 : cl;
 }
 
-unsigned data_rate(unsigned cycle_ps) {
-  // JEDEC's grades and the usual grades of XMP and EXPO profiles.
-  static constexpr std::array<unsigned, 32> kGrades{800,  1066, 1333, 1600, 1866, 2133, 2400, 2666, 2933, 3000, 3200,
-                                                    3333, 3466, 3600, 3733, 3866, 4000, 4133, 4266, 4400, 4600, 4800,
-                                                    5200, 5600, 6000, 6400, 6800, 7200, 7600, 8000, 8400, 8800};
-  if (cycle_ps == 0) return 0;
+unsigned data_rate(double cycle_ps, DeviceType g) {
+  if (!(cycle_ps >= 50)) return 0;  // under 50 ps (40 000 MT/s) is no module's, and 0 is none
   const double rate = 2e6 / cycle_ps;
-  for (const unsigned g : kGrades) {
-    if (std::abs(rate - g) <= g * 0.01) return g;
-  }
-  return static_cast<unsigned>(rate + 0.5);
+  if (g == DeviceType::DDR5) return static_cast<unsigned>(std::lround(rate / 100) * 100);
+  return static_cast<unsigned>(std::lround(rate * 3 / 100) * 100 / 3);
+}
+
+unsigned supported_cl(unsigned needed, const std::vector<unsigned>& supported) {
+  const auto it = std::lower_bound(supported.begin(), supported.end(), needed);
+  return it != supported.end() ? *it : needed;
 }
 
 double snap_cycle(double ns, double ftb_ps) {

@@ -2,6 +2,8 @@
 // names of data rates.
 #pragma once
 
+#include <vector>
+
 #include "model/ddr.hpp"
 
 namespace dimmwand::spd {
@@ -14,8 +16,16 @@ unsigned clocks(unsigned time_ps, unsigned cycle_ps, DeviceType g);
 // The CAS latency of a time: clocks, and on DDR5 the next even number.
 unsigned cas_latency(unsigned time_ps, unsigned cycle_ps, DeviceType g);
 
-// The data rate of a clock period: the standard grade within 1 %, otherwise rounded.
-unsigned data_rate(unsigned cycle_ps);
+// The data rate of a clock period, named as modules are sold: DDR5 to the nearest 100 MT/s
+// (6600, 7000, 8200: memtest86+ names them so); DDR3 and DDR4 to the nearest third of 100 MT/s,
+// written as its whole part (1066, 1333, 2133, 2666, 4133), which is the grade JEDEC and XMP
+// name for every cycle time of 7.5/n ns and decode-dimms' figure for each of them. 0 for a
+// cycle time of 0 or one no module runs at.
+unsigned data_rate(double cycle_ps, DeviceType g);
+
+// The lowest latency of `supported` (ascending) that covers `needed`; `needed` itself when none
+// does (the list is empty or ends below it).
+unsigned supported_cl(unsigned needed, const std::vector<unsigned>& supported);
 
 // A cycle time a vendor approximated (DDR3-1866 and up, DDR4) taken as the grade it meant:
 // 7.5 / n ns within the fine timebase (decode-dimms' rule).

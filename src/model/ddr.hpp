@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 namespace dimmwand {
 
@@ -54,6 +55,22 @@ constexpr std::optional<DeviceType> generation_of_key(std::uint8_t key) {
     if (key_byte(g) == key) return g;
   }
   return std::nullopt;
+}
+
+// Memory types whose key byte the tool knows but whose SPD it does not decode: their layouts
+// differ (LPDDR5 and LPDDR5X follow JESD406-5, not DDR5's JESD400-5). Key bytes as illumos
+// libjedec (libjedec.h, spd_dram_type_t) and decode-dimms list them.
+constexpr std::optional<std::string_view> other_memory_type(std::uint8_t key) {
+  switch (key) {
+    case 0x0E: return "DDR4E";
+    case 0x0F: return "LPDDR3";
+    case 0x10: return "LPDDR4";
+    case 0x11: return "LPDDR4X";
+    case 0x13: return "LPDDR5";
+    case 0x14: return "DDR5 NVDIMM-P";
+    case 0x15: return "LPDDR5X";
+    default: return std::nullopt;
+  }
 }
 
 constexpr std::optional<DeviceType> generation_of_size(std::size_t size) {

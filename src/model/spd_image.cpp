@@ -41,12 +41,20 @@ std::expected<DeviceType, std::string> identify(Image image, std::optional<Devic
     return *by_type;
   }
   if (generation_of_size(image.size())) {
+    if (const auto other = other_memory_type(type)) {
+      return std::unexpected(
+          fmt::format("内存类型为 {}（字节 2 = 0x{:02X}）：不支持解读，只支持 DDR3、DDR4 与 DDR5 的 SPD", *other, type));
+    }
     return std::unexpected(fmt::format(
         "未知内存类型 0x{:02X} (字节 2)；如确为 DDR3、DDR4 或 DDR5 映像，请在命令行给出类型 3 | 4 | 5", type));
   }
   return std::unexpected(fmt::format("文件大小 {} 字节不符合任何 SPD（DDR3 256、DDR4 512、DDR5 1024 字节）{}",
                                      image.size(),
                                      image.size() == kRegAreaSize ? "；128 字节的是 DDR5 REG 区映像，它不带校验和" : ""));
+}
+
+bool is_ddr5_first_half(Image image) {
+  return image.size() == kDdr5FirstHalf && image[kKeyByte] == key_byte(DeviceType::DDR5);
 }
 
 // XMP 3.0 (DDR5): a 64-byte header at 0x280 (signature 0C 4A, version 0x30, byte 3 the enable
@@ -85,6 +93,10 @@ Survey survey(Image image, DeviceType g) {
       break;
     case DeviceType::DDR5: {
       out.checked.push_back(block(image, "基本区 CRC", 0, 509, 510));
+      if (image.size() < spd_size(g)) {
+        out.skipped.push_back({fmt::format("字节 {}-{}（制造信息、XMP 与 EXPO 区）", image.size(), spd_size(g) - 1), "映像中没有"});
+        break;
+      }
       const bool expo = has_expo(image);
       if (has_xmp3(image)) {
         out.checked.push_back(

@@ -25,6 +25,12 @@ inline std::uint16_t u16(Image image, std::size_t at) {
 // byte, which must agree. The error says, in the user's words, what does not fit.
 std::expected<DeviceType, std::string> identify(Image image, std::optional<DeviceType> given);
 
+// The first 512 bytes of a DDR5 SPD (the base and module sections, with their CRC), as some
+// firmware trees and tools keep them: dimmwand-spd decodes and checks what is there. Never a
+// whole image: nothing writes it to a module.
+inline constexpr std::size_t kDdr5FirstHalf = 512;
+bool is_ddr5_first_half(Image image);
+
 struct Checksum {
   std::string name;
   std::size_t from;  // first covered byte

@@ -35,7 +35,7 @@ std::vector<std::uint8_t> bytes(const std::string& s) { return {s.begin(), s.end
 
 TEST(RealDumps, CheckCleanAndFixChangesNothing) {
   TempDir dir;
-  ASSERT_EQ(dumps().size(), 11u);
+  ASSERT_EQ(dumps().size(), 12u);
   for (const auto& path : dumps()) {
     const auto check = spd({"check", path});
     EXPECT_EQ(check.status, 0) << path << "\n" << check.out << check.err;

@@ -24,11 +24,25 @@ TEST(Timing, ClocksAndGrades) {
   EXPECT_EQ(clocks(14000, 625, DeviceType::DDR4), 23u);
   EXPECT_EQ(clocks(16000, 416, DeviceType::DDR5), 39u);
   EXPECT_EQ(clocks(100, 0, DeviceType::DDR5), 0u);
-  EXPECT_EQ(data_rate(1250), 1600u);
-  EXPECT_EQ(data_rate(938), 2133u);
-  EXPECT_EQ(data_rate(416), 4800u);
-  EXPECT_EQ(data_rate(357), 5600u);
-  EXPECT_EQ(data_rate(300), 6667u);  // no grade within 1 %
+}
+
+// Rates named as modules are sold: DDR5 to 100 MT/s, DDR3 and DDR4 to a third of 100.
+TEST(Timing, RatesAreNamedAsSold) {
+  struct Case {
+    double ps;
+    DeviceType g;
+    unsigned rate;
+  };
+  for (const auto& c : std::vector<Case>{
+           {303, DeviceType::DDR5, 6600}, {285, DeviceType::DDR5, 7000}, {270, DeviceType::DDR5, 7400},
+           {243, DeviceType::DDR5, 8200}, {416, DeviceType::DDR5, 4800}, {357, DeviceType::DDR5, 5600},
+           {1250, DeviceType::DDR3, 1600}, {1071, DeviceType::DDR3, 1866}, {833, DeviceType::DDR3, 2400},
+           {875, DeviceType::DDR3, 2300}, {938, DeviceType::DDR4, 2133}, {750, DeviceType::DDR4, 2666},
+           {484, DeviceType::DDR4, 4133}, {469, DeviceType::DDR4, 4266}, {555, DeviceType::DDR4, 3600},
+           {0, DeviceType::DDR5, 0}, {0, DeviceType::DDR4, 0},
+       }) {
+    EXPECT_EQ(data_rate(c.ps, c.g), c.rate) << c.ps << " ps";
+  }
 }
 
 TEST(Describe, DecodesKnownValues) {

@@ -46,6 +46,10 @@ TEST(Identify, SizesTypesAndWhatIsGiven) {
   };
   Bytes unknown_type = ddr4();
   unknown_type[2] = 0x07;
+  const Bytes whole_ddr5 = ddr5();
+  const Bytes half_ddr5(whole_ddr5.begin(), whole_ddr5.begin() + 512);
+  Bytes lpddr5 = ddr5();
+  lpddr5[2] = 0x13;
   Bytes ddr4_type_in_256(256, 0);
   ddr4_type_in_256[2] = 0x0C;
   for (const auto& c : std::vector<Case>{
@@ -61,6 +65,9 @@ TEST(Identify, SizesTypesAndWhatIsGiven) {
            {Bytes(2, 0), std::nullopt, std::nullopt, "没有内存类型字节"},
            {Bytes{}, std::nullopt, std::nullopt, "文件为空"},
            {ddr4(), DeviceType::DDR5, std::nullopt, "映像不完整: DDR5 SPD 为 1024 字节，文件只有 512 字节"},
+           {half_ddr5, std::nullopt, DeviceType::DDR5, ""},  // the base and module sections alone
+           {half_ddr5, DeviceType::DDR5, DeviceType::DDR5, ""},
+           {lpddr5, std::nullopt, std::nullopt, "内存类型为 LPDDR5（字节 2 = 0x13）：不支持解读"},
        }) {
     const auto got = identify(c.image, c.given);
     if (c.want) {
