@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (g.error().display().empty()) std::abort();
       continue;
     }
-    if (image.size() != spd_size(*g)) std::abort();
+    if (image.size() != spd_size(*g) && !model::is_ddr5_first_half(image)) std::abort();
     const auto d = spd::decode(image, *g);
     (void)spd::summary(d);
     if (spd::info_document("f", d, d.sections).empty() || spd::check_document("f", image, *g).empty()) std::abort();

@@ -185,8 +185,7 @@ static Decode decode_sections(Image s, Facts facts) {
   if (tck != 0) mem.lines.push_back({"CL-tRCD-tRP-tRAS", fmt::format("{}-{}-{}-{}", f.clocks.cl, f.clocks.trcd, f.clocks.trp, f.clocks.tras)});
 
   InfoSection speeds{"标准速率下的时序", {}};
-  for (const unsigned rate : {3200u, 3600u, 4000u, 4400u, 4800u, 5200u, 5600u, 6000u, 6400u, 6800u, 7200u, 7600u, 8000u, 8400u, 8800u}) {
-    const unsigned at = static_cast<unsigned>(2e6 / rate);  // ps, truncated as JEDEC lists them
+  for (const auto& [rate, at, max_cl] : speed_bins(DeviceType::DDR5)) {
     if (tck == 0 || at < tck || (tck_max != 0 && at > tck_max)) continue;
     // The lowest supported latency that covers tAA at this clock.
     const unsigned cl = supported_cl(cas_latency(get(s, kTaa), at, DeviceType::DDR5), cas);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cctype>
 #include <string_view>
 
 namespace dimmwand::spd {
@@ -34,6 +35,29 @@ std::optional<std::string_view> maker_name(unsigned bank, std::uint8_t code) {
   });
   if (at == std::end(kMakers) || at->bank != bank || at->code != code) return std::nullopt;
   return at->name;
+}
+
+std::optional<std::pair<unsigned, std::uint8_t>> maker_by_name(std::string_view name) {
+  const auto same = [&](std::string_view other) {
+    return other.size() == name.size() && std::equal(other.begin(), other.end(), name.begin(), [](char a, char b) {
+             return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+           });
+  };
+  std::optional<std::pair<unsigned, std::uint8_t>> found;
+  for (const auto& m : kMakers) {
+    if (!same(m.name)) continue;
+    if (found) return std::nullopt;  // two makers of that name: only bank:code says which
+    found = std::pair(m.bank, m.code);
+  }
+  return found;
+}
+
+std::pair<std::uint8_t, std::uint8_t> maker_bytes(unsigned bank, std::uint8_t code) {
+  const auto with_parity = [](unsigned v) {
+    const auto b = static_cast<std::uint8_t>(v & 0x7F);
+    return odd_parity(b) ? b : static_cast<std::uint8_t>(b | 0x80);
+  };
+  return {with_parity(bank - 1), with_parity(code)};
 }
 
 std::string manufacturer(std::uint8_t continuation, std::uint8_t code) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace dimmwand::spd {
 
@@ -18,5 +19,11 @@ bool valid_parity(std::uint8_t continuation, std::uint8_t code);
 
 // The name of a bank (1-based) and code (parity bit cleared), when the list has one.
 std::optional<std::string_view> maker_name(unsigned bank, std::uint8_t code);
+
+// The bank and code of a name (case does not matter), when exactly one maker bears it.
+std::optional<std::pair<unsigned, std::uint8_t>> maker_by_name(std::string_view name);
+
+// The two bytes SPD stores for a bank (1-128) and code (0-127): each with its odd-parity bit.
+std::pair<std::uint8_t, std::uint8_t> maker_bytes(unsigned bank, std::uint8_t code);
 
 }  // namespace dimmwand::spd

@@ -29,6 +29,22 @@ unsigned supported_cl(unsigned needed, const std::vector<unsigned>& supported) {
   return it != supported.end() ? *it : needed;
 }
 
+std::span<const SpeedBin> speed_bins(DeviceType g) {
+  static constexpr SpeedBin kDdr3[] = {{800, 2500, 6},  {1066, 1875, 8},  {1333, 1500, 10},
+                                       {1600, 1250, 11}, {1866, 1071, 13}, {2133, 938, 14}};
+  static constexpr SpeedBin kDdr4[] = {{1600, 1250, 12}, {1866, 1071, 14}, {2133, 938, 16}, {2400, 833, 18},
+                                       {2666, 750, 20},  {2933, 682, 22},  {3200, 625, 24}};
+  static constexpr SpeedBin kDdr5[] = {{3200, 625, 28}, {3600, 555, 32}, {4000, 500, 36}, {4400, 454, 40}, {4800, 416, 42},
+                                       {5200, 384, 46}, {5600, 357, 50}, {6000, 333, 54}, {6400, 312, 56}, {6800, 294, 60},
+                                       {7200, 277, 64}, {7600, 263, 68}, {8000, 250, 70}, {8400, 238, 74}, {8800, 227, 78}};
+  switch (g) {
+    case DeviceType::DDR3: return kDdr3;
+    case DeviceType::DDR4: return kDdr4;
+    case DeviceType::DDR5: return kDdr5;
+  }
+  return {};
+}
+
 double snap_cycle(double ns, double ftb_ps) {
   for (int n = 7; n < 15; ++n) {
     const double grade = 7.5 / n;

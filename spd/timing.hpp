@@ -2,6 +2,7 @@
 // names of data rates.
 #pragma once
 
+#include <span>
 #include <vector>
 
 #include "model/ddr.hpp"
@@ -26,6 +27,18 @@ unsigned data_rate(double cycle_ps, DeviceType g);
 // The lowest latency of `supported` (ascending) that covers `needed`; `needed` itself when none
 // does (the list is empty or ends below it).
 unsigned supported_cl(unsigned needed, const std::vector<unsigned>& supported);
+
+// A JEDEC speed grade: its data rate, the cycle time SPD stores for it (ps) and the highest CAS
+// latency of its speed bins, above which no bin runs at that rate.
+struct SpeedBin {
+  unsigned rate, tck_ps, max_cl;
+};
+
+// The speed grades of a generation, slowest first. DDR3: JESD79-3 bins 800D-E to 2133K-N; DDR4:
+// JESD79-4 bins 1600J-L to 3200W-AC (as Micron's and Alliance Memory's datasheets tabulate them,
+// and decode-dimms' standard cycle times); DDR5: the C bins of JESD79-5 (3200C CL28, 4800C CL42,
+// 6400C CL56) keep tAA at 17.5 ns, and the other grades follow that rule: the next even CL.
+std::span<const SpeedBin> speed_bins(DeviceType g);
 
 // A cycle time a vendor approximated (DDR3-1866 and up, DDR4) taken as the grade it meant:
 // 7.5 / n ns within the fine timebase (decode-dimms' rule).

@@ -1,0 +1,52 @@
+// The editor on images of any content: every field set to the value it reads is either refused
+// or changes no byte; any value for any field is either refused, leaving the image as it was, or
+// changes only that field's bytes and the checksums over them, which then hold.
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "spd/edit.hpp"
+#include "spd/image.hpp"
+#include "spd/settable.hpp"
+
+using namespace dimmwand;
+
+namespace {
+
+void only_meant(const std::vector<std::uint8_t>& before, const spd::Edited& e) {
+  std::vector<bool> allowed(before.size(), false);
+  for (const auto& f : e.fields) {
+    for (const std::size_t at : f.bytes) allowed[at] = true;
+  }
+  for (const auto& c : e.checksums) {
+    allowed[c.at] = allowed[c.at + 1] = true;
+    if (c.computed != spd::u16(e.image, c.at)) std::abort();
+  }
+  for (std::size_t i = 0; i < before.size(); ++i) {
+    if (before[i] != e.image[i] && !allowed[i]) std::abort();
+  }
+}
+
+}  // namespace
+
+// Input: a generation, a field number, the length of a value, the value, then the image's bytes.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 3) return 0;
+  const DeviceType g = kGenerations[data[0] % 3];
+  const std::size_t length = std::min<std::size_t>(data[2], size - 3);
+  const std::string value(reinterpret_cast<const char*>(data + 3), length);
+  std::vector<std::uint8_t> image(data + 3 + length, data + size);
+  image.resize(spd_size(g), 0);
+  image[kKeyByte] = key_byte(g);
+  if (data[1] & 0x80) spd::fix_checksums(image, g);  // half the inputs with every checksum right
+  const auto fields = spd::settables(image, g);
+  if (fields.empty()) return 0;
+  for (const auto& f : fields) {
+    const auto same = spd::edit_set(image, g, {f.key + "=" + spd::read_value(image, f)});
+    if (same && same->image != image) std::abort();
+  }
+  const auto& f = fields[data[1] % fields.size()];
+  const auto e = spd::edit_set(image, g, {f.key + "=" + value});
+  if (e) only_meant(image, *e);
+  return 0;
+}

@@ -1,0 +1,154 @@
+#include "spd/strict.hpp"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <optional>
+
+#include "spd/ddr3_layout.hpp"
+#include "spd/ddr4_layout.hpp"
+#include "spd/ddr5_layout.hpp"
+#include "spd/decode.hpp"
+#include "spd/jep106.hpp"
+#include "spd/settable.hpp"
+#include "spd/timing.hpp"
+
+namespace dimmwand::spd {
+namespace {
+
+// The value of a settable time in ps, when the image has it.
+std::optional<double> time_ps(Image s, const std::vector<Settable>& all, const std::string& key) {
+  const Settable* f = find_settable(all, key);
+  if (f == nullptr) return std::nullopt;
+  const std::string text = read_value(s, *f);
+  double v = 0;
+  if (std::from_chars(text.data(), text.data() + text.size(), v).ec != std::errc()) return std::nullopt;
+  return v * 1000;  // every time reads in ns
+}
+
+std::vector<unsigned> cl_list(Image s, const std::vector<Settable>& all, const std::string& key) {
+  std::vector<unsigned> out;
+  const Settable* f = find_settable(all, key);
+  if (f == nullptr) return out;
+  const std::string text = read_value(s, *f);
+  for (std::size_t at = 0; at < text.size();) {
+    unsigned cl = 0;
+    const auto [end, ec] = std::from_chars(text.data() + at, text.data() + text.size(), cl);
+    if (ec != std::errc()) break;
+    out.push_back(cl);
+    at = static_cast<std::size_t>(end - text.data()) + 1;
+  }
+  return out;
+}
+
+// tRC ≥ tRAS + tRP, in the base ("") or a profile ("xmp1.").
+void row_cycle(std::vector<std::string>& out, Image s, const std::vector<Settable>& all, const std::string& prefix,
+               const std::string& where) {
+  const auto trc = time_ps(s, all, prefix + "trc");
+  const auto tras = time_ps(s, all, prefix + "tras");
+  const auto trp = time_ps(s, all, prefix + "trp");
+  if (!trc || !tras || !trp || *trc == 0) return;
+  if (*trc + 0.5 < *tras + *trp) {
+    out.push_back(fmt::format("{}tRC {} ns 小于 tRAS + tRP（{} + {} = {} ns）", where, ns_text(*trc), ns_text(*tras), ns_text(*trp),
+                              ns_text(*tras + *trp)));
+  }
+}
+
+// The headline CL is listed and covers tAA at tCKmin.
+void headline_cl(std::vector<std::string>& out, DeviceType g, const Clocks& c, double tck, double taa,
+                 const std::vector<unsigned>& cas, const std::string& where) {
+  if (tck <= 0 || cas.empty()) return;
+  if (std::find(cas.begin(), cas.end(), c.cl) == cas.end()) {
+    out.push_back(fmt::format("{}CL{} 不在支持的 CAS 延迟列表中（{}）", where, c.cl, fmt::join(cas, ",")));
+  } else if (c.cl < clocks(static_cast<unsigned>(std::lround(taa)), static_cast<unsigned>(std::lround(tck)), g)) {
+    out.push_back(fmt::format("{}CL{} 在 tCK {} ns 下不满足 tAA {} ns", where, c.cl, ns_text(tck), ns_text(taa)));
+  }
+}
+
+// Capacity from the geometry: rows, columns, banks and width give the die's bits, which must be
+// its density (or 4/3 of it, for the 12, 24 and 48 Gb dies that use three quarters of a row range).
+void geometry(std::vector<std::string>& out, Image s, DeviceType g) {
+  double density_gbit = 0, bits = 0;
+  if (g == DeviceType::DDR3) {
+    using namespace ddr3;
+    if (get(s, kDensity) > 6) return;
+    density_gbit = 0.25 * (1u << get(s, kDensity));
+    bits = std::ldexp(1.0, static_cast<int>(get(s, kRows) + 12 + get(s, kColumns) + 9)) * (8u << get(s, kBanks)) * (4u << get(s, kDeviceWidth));
+  } else if (g == DeviceType::DDR4) {
+    using namespace ddr4;
+    static constexpr double kGbit[] = {0.25, 0.5, 1, 2, 4, 8, 16, 32, 12, 24};
+    if (get(s, kDensity) > 9 || get(s, kBankGroups) > 2 || get(s, kBanks) > 1) return;
+    density_gbit = kGbit[get(s, kDensity)];
+    const unsigned groups = get(s, kBankGroups) == 0 ? 1 : 1u << get(s, kBankGroups);
+    bits = std::ldexp(1.0, static_cast<int>(get(s, kRows) + 12 + get(s, kColumns) + 9)) * groups * (4u << get(s, kBanks)) *
+           (4u << get(s, kDeviceWidth));
+  } else {
+    using namespace ddr5;
+    static constexpr double kGbit[] = {0, 4, 8, 12, 16, 24, 32, 48, 64};
+    if (get(s, kDensity) == 0 || get(s, kDensity) > 8) return;
+    density_gbit = kGbit[get(s, kDensity)];
+    bits = std::ldexp(1.0, static_cast<int>(get(s, kRows) + 16 + get(s, kColumns) + 10)) * (1u << get(s, kBankGroups)) *
+           (1u << get(s, kBanks)) * (4u << (get(s, kDeviceWidth) & 3u));
+  }
+  const double geometry_gbit = bits / std::ldexp(1.0, 30);
+  if (std::abs(geometry_gbit - density_gbit) > 1e-9 && std::abs(geometry_gbit * 3 / 4 - density_gbit) > 1e-9) {
+    out.push_back(fmt::format("颗粒容量 {} Gb 与寻址不符：行、列、bank 与位宽给出 {} Gb", density_gbit, geometry_gbit));
+  }
+}
+
+// The year a generation's first modules were made: DDR3 2007, DDR4 2014, DDR5 2020.
+unsigned first_year(DeviceType g) { return g == DeviceType::DDR3 ? 2007 : g == DeviceType::DDR4 ? 2014 : 2020; }
+
+void date(std::vector<std::string>& out, Image s, const Field& f, DeviceType g) {
+  const std::uint8_t y = s[f.offset], w = s[f.offset + 1];
+  if ((y == 0 && w == 0) || (y == 0xFF && w == 0xFF)) return;  // not recorded: nothing to doubt
+  const auto now = std::chrono::year_month_day(std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now()));
+  const bool bcd = (y >> 4) <= 9 && (y & 0x0F) <= 9 && (w >> 4) <= 9 && (w & 0x0F) <= 9;
+  const unsigned year = 2000 + (y >> 4) * 10u + (y & 0x0Fu);
+  const unsigned week = (w >> 4) * 10u + (w & 0x0Fu);
+  if (!bcd || week < 1 || week > 53 || year < first_year(g) || year > static_cast<unsigned>(static_cast<int>(now.year())) + 1) {
+    out.push_back(fmt::format("生产日期不可信（字节 {}-{} = {:02X} {:02X}）：DDR{} 模块应在 {} 年之后、BCD 编码、第 01-53 周", f.offset,
+                              f.offset + 1, y, w, generation(g), first_year(g)));
+  }
+}
+
+void parity(std::vector<std::string>& out, Image s, const Field& f, const char* what) {
+  const std::uint8_t bank = s[f.offset], code = s[f.offset + 1];
+  if ((bank == 0 && code == 0) || (bank == 0xFF && code == 0xFF)) return;
+  if (!valid_parity(bank, code)) {
+    out.push_back(fmt::format("{}的 JEP106 校验位不成立（字节 {}-{} = {:02X} {:02X}）", what, f.offset, f.offset + 1, bank, code));
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> strict_warnings(Image s, DeviceType g) {
+  std::vector<std::string> out;
+  const auto all = settables(s, g);
+  const Decode d = decode(s, g);
+  const Facts& f = d.facts;
+  row_cycle(out, s, all, "", "");
+  headline_cl(out, g, f.clocks, f.tck_ps, f.taa_ps, cl_list(s, all, "cl_list"), "");
+  for (const auto& p : f.profiles) {
+    const std::string prefix = fmt::format("{}{}.", p.kind == "XMP" ? "xmp" : "expo", p.number);
+    const std::string where = fmt::format("{} 配置 {}: ", p.kind, p.number);
+    row_cycle(out, s, all, prefix, where);
+    if (!p.cas.empty()) headline_cl(out, g, p.clocks, p.tck_ps, p.taa_ps, p.cas, where);
+    if (f.data_rate != 0 && p.data_rate < f.data_rate) {
+      out.push_back(fmt::format("{}速率 DDR{}-{} 低于基本区的 DDR{}-{}", where, generation(g), p.data_rate, generation(g), f.data_rate));
+    }
+  }
+  geometry(out, s, g);
+  if (f.absent.empty()) {
+    const Field* date_field = g == DeviceType::DDR3 ? &ddr3::kDate : g == DeviceType::DDR4 ? &ddr4::kDate : &ddr5::kDate;
+    date(out, s, *date_field, g);
+    parity(out, s, g == DeviceType::DDR3 ? ddr3::kModuleMaker : g == DeviceType::DDR4 ? ddr4::kModuleMaker : ddr5::kModuleMaker, "模块制造商");
+    parity(out, s, g == DeviceType::DDR3 ? ddr3::kDramMaker : g == DeviceType::DDR4 ? ddr4::kDramMaker : ddr5::kDramMaker, "颗粒制造商");
+  }
+  return out;
+}
+
+}  // namespace dimmwand::spd
