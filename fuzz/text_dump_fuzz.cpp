@@ -52,9 +52,11 @@ std::string xxd(std::span<const std::uint8_t> b) {
   return out;
 }
 
+// One table a 256-byte page, each under its header, as a module is dumped page by page.
 std::string i2cdump(std::span<const std::uint8_t> b) {
-  std::string out = "     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n";
+  std::string out;
   for (std::size_t at = 0; at + 16 <= b.size(); at += 16) {
+    if (at % 256 == 0) out += "     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n";
     out += fmt::format("{:02x}: ", at & 0xFF);
     for (std::size_t i = 0; i < 16; ++i) out += fmt::format("{:02x} ", b[at + i]);
     out += "   ";
@@ -85,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 0: {  // any text at all
       const auto read = image::read_text_dump(rest);
       if (read && *read && ((*read)->bytes.empty() || (*read)->bytes.size() > 64 * 1024 + 16)) std::abort();
-      if (read && !*read && read->error().line == 0) std::abort();
+      if (read && !*read && (read->error().line == 0 || image::unparsed_text(read->error()).empty())) std::abort();
       break;
     }
     case 1:
@@ -98,8 +100,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (!rest.empty()) round_trip(rest, xxd(rest), TextForm::Xxd);
       break;
     case 4:
-      // i2cdump shows whole rows of one 256-byte page.
-      if (rest.size() >= 16) round_trip(rest.first(std::min<std::size_t>(256, rest.size() / 16 * 16)), i2cdump(rest.first(std::min<std::size_t>(256, rest.size() / 16 * 16))), TextForm::I2cdump);
+      // i2cdump shows whole rows, a table a page: up to the four pages of a DDR5 module.
+      if (rest.size() >= 16) {
+        const auto rows = rest.first(std::min<std::size_t>(1024, rest.size() / 16 * 16));
+        round_trip(rows, i2cdump(rows), TextForm::I2cdump);
+      }
       break;
     case 5:
       if (!rest.empty()) round_trip(rest, plain(rest), TextForm::PlainHex);

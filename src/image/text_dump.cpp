@@ -9,6 +9,7 @@ namespace {
 
 constexpr std::size_t kLargestDump = 64 * 1024;  // bytes a text may show; far above any SPD
 constexpr std::size_t kI2cdumpRow = 16;          // i2cdump prints whole rows of 16 bytes
+constexpr std::size_t kI2cdumpPage = 256;        // and one table per 256-byte page, rows 00 to f0
 
 using Failure = std::unexpected<std::string>;
 
@@ -68,6 +69,9 @@ std::vector<std::string_view> split(std::string_view s, std::string_view separat
   return parts;
 }
 
+// The note i2cdump prints before its table when no mode was given.
+bool is_i2cdump_note(std::string_view line) { return line.starts_with("No size specified"); }
+
 bool is_i2cdump_header(std::string_view line) {
   const auto words = split(line, " \t");
   if (words.size() != 16 && words.size() != 17) return false;
@@ -98,6 +102,16 @@ class AddressedReader {
  public:
   explicit AddressedReader(TextForm form) : form_(form) {}
 
+  // i2cdump shows one page a table: DDR4 and DDR5 modules are dumped a page at a time (the page
+  // switched in between), each table under its own header, its rows again from 00.
+  std::expected<void, std::string> i2cdump_header() {
+    if (bytes_.size() % kI2cdumpPage != 0) {
+      return Failure(fmt::format("表头出现在一页中间（这一页只到 0x{:X}）", bytes_.size()));
+    }
+    page_ = bytes_.size();
+    return {};
+  }
+
   std::expected<void, std::string> line(std::string_view text) {
     if (ended_) return Failure("数据在结尾地址行之后");
     if (text == "*" && (form_ == TextForm::HexdumpC || form_ == TextForm::Xxd)) {
@@ -107,7 +121,7 @@ class AddressedReader {
     }
     const std::size_t digits = hex_run(text);
     if (digits == 0 || digits > 8) return Failure("行首不是地址");
-    const std::size_t address = std::stoul(std::string(text.substr(0, digits)), nullptr, 16);
+    const std::size_t address = page_ + std::stoul(std::string(text.substr(0, digits)), nullptr, 16);
     auto rest = text.substr(digits);
     if (rest.empty() && form_ == TextForm::HexdumpC) {  // hexdump -C ends with the total length
       ended_ = true;
@@ -144,7 +158,10 @@ class AddressedReader {
       while (bytes_.size() < address) bytes_.insert(bytes_.end(), last_.begin(), last_.end());
       return {};
     }
-    if (address < next) return Failure(fmt::format("地址 0x{:X} 重复（应为 0x{:X}）", address, next));
+    if (address < next) {
+      const bool new_page = form_ == TextForm::I2cdump && next % kI2cdumpPage == 0;
+      return Failure(fmt::format("地址 0x{:X} 重复（应为 0x{:X}）{}", address, next, new_page ? "；下一页的表前应有 i2cdump 的表头行" : ""));
+    }
     if (address > next) return Failure(fmt::format("地址跳跃: 0x{:X}，应为 0x{:X}", address, next));
     return {};
   }
@@ -194,6 +211,7 @@ class AddressedReader {
   TextForm form_;
   std::vector<std::uint8_t> bytes_;
   std::vector<std::uint8_t> last_;  // the bytes of the line before, for "*"
+  std::size_t page_ = 0;            // i2cdump: where the current table's row 00 stands
   bool repeat_ = false;
   bool ended_ = false;
 };
@@ -243,6 +261,13 @@ std::string_view form_name(TextForm form) {
   return "";
 }
 
+std::string unparsed_text(const TextDumpError& e) {
+  const std::string_view form = e.form ? form_name(*e.form) : "十六进制文本";
+  // A space between the Chinese text and a tool's name.
+  return fmt::format("像是{}{}，但第 {} 行无法解析（{}）", static_cast<unsigned char>(form.front()) < 0x80 ? " " : "", form,
+                     e.line, e.why);
+}
+
 std::optional<std::expected<TextDump, TextDumpError>> read_text_dump(std::span<const std::uint8_t> file) {
   const auto text = as_text(file);
   if (!text) return std::nullopt;
@@ -261,8 +286,14 @@ std::optional<std::expected<TextDump, TextDumpError>> read_text_dump(std::span<c
     ++number;
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
     if (line.find_first_not_of(" \t") == std::string_view::npos) continue;
+    if (form == TextForm::I2cdump && (is_i2cdump_note(line) || is_i2cdump_header(line))) {
+      if (auto page = is_i2cdump_note(line) ? std::expected<void, std::string>() : reader->i2cdump_header(); !page) {
+        return std::unexpected(TextDumpError{form, number, std::move(page.error())});
+      }
+      continue;
+    }
     if (!form) {
-      if (line.starts_with("No size specified")) continue;  // i2cdump's note before its table
+      if (is_i2cdump_note(line)) continue;
       if (is_i2cdump_header(line)) {
         form = TextForm::I2cdump;
         reader.emplace(*form);

@@ -30,6 +30,10 @@ struct TextDumpError {
   std::string why;
 };
 
+// What a text that does not parse whole was taken for, and where it stops:
+// "像是 xxd 的输出，但第 7 行无法解析（地址跳跃: 0x70，应为 0x60）".
+std::string unparsed_text(const TextDumpError& e);
+
 // The bytes a text dump shows. Not text at all (anything but printable ASCII and line white
 // space, after an optional UTF-8 or UTF-16LE byte-order mark): nullopt, so that no binary image
 // is ever taken for text. Text that does not parse whole, or whose addresses jump or repeat,

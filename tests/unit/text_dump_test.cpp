@@ -2,6 +2,8 @@
 // does not parse whole is reported.
 #include <gtest/gtest.h>
 
+#include <fmt/format.h>
+
 #include "image/text_dump.hpp"
 
 namespace dimmwand::image {
@@ -12,6 +14,17 @@ std::optional<std::expected<TextDump, TextDumpError>> read(const std::string& te
 }
 
 using Bytes = std::vector<std::uint8_t>;
+
+// An i2cdump table: the header, then `rows` rows of 16 bytes from row 00, each byte `fill`.
+std::string i2cdump_page(std::size_t rows, int fill) {
+  std::string out = "     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n";
+  for (std::size_t r = 0; r < rows; ++r) {
+    out += fmt::format("{:02x}: ", r * 16);
+    for (int i = 0; i < 16; ++i) out += fmt::format("{:02x} ", fill);
+    out += "   ................\n";
+  }
+  return out;
+}
 
 TEST(TextDump, EachFormReadsBackItsBytes) {
   struct Case {
@@ -29,6 +42,9 @@ TEST(TextDump, EachFormReadsBackItsBytes) {
             "00000020  42 7c                                             |B||\n00000022\n",
             TextForm::HexdumpC, [] { Bytes b(34, 0x41); b[32] = 0x42; b[33] = 0x7C; return b; }()},
            {"00000000: 9213 0b                                  ...\n", TextForm::Xxd, {0x92, 0x13, 0x0B}},
+           // DDR4 and DDR5 modules are dumped a page at a time, each table under its header.
+           {i2cdump_page(16, 0x23) + "No size specified (using byte-data access)\n" + i2cdump_page(16, 0x11),
+            TextForm::I2cdump, [] { Bytes b(512, 0x23); std::fill(b.begin() + 256, b.end(), 0x11); return b; }()},
            {"0x92, 0x13,\n0x0B", TextForm::PlainHex, {0x92, 0x13, 0x0B}},
            {"92 13\n0b\n", TextForm::PlainHex, {0x92, 0x13, 0x0B}},
            // PowerShell's `>` saves UTF-16LE with a byte-order mark.
@@ -69,6 +85,8 @@ TEST(TextDump, ATextThatDoesNotParseWholeNamesItsLine) {
            {"00000000: 4142  AB\n*\n*\n", 3, "“*”前没有可重复的行"},
            {"00000000: 4142  AB\n*\n", 2, "“*”之后没有地址行，不知道重复到哪里"},
            {"12 34\n0x5G\n", 2, "“0x5G”不是一个字节"},
+           {i2cdump_page(16, 0) + i2cdump_page(1, 0).substr(72), 18, "地址 0x0 重复（应为 0x100）；下一页的表前应有 i2cdump 的表头行"},
+           {i2cdump_page(3, 0) + i2cdump_page(1, 0), 5, "表头出现在一页中间（这一页只到 0x30）"},
        }) {
     const auto r = read(c.text);
     ASSERT_TRUE(r && !*r) << c.text;
