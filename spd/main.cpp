@@ -17,6 +17,9 @@ namespace {
 
 using namespace dimmwand;
 
+// Usage errors in Chinese, as every other message of dimmwand-spd.
+const cli::UsageTexts& kUsage = cli::kChineseUsage;
+
 void file(CLI::App& sub, const char* id, const char* value_name, const char* help) {
   sub.add_option(id)->description(help)->type_name(value_name)->required();
 }
@@ -27,11 +30,11 @@ void image(CLI::App& sub, const char* help) {
   sub.add_option("device")
       ->description("DDR 类型: 3 | 4 | 5（缺省按文件判断）")
       ->type_name("DEVICE")
-      ->check(cli::one_of(kDeviceValues, "DEVICE", false));
+      ->check(cli::one_of(kDeviceValues, "DEVICE", false, kUsage));
   sub.add_option("-t")
       ->description("映像种类（缺省: 128 字节为 REG 区，其余为 SPD）")
       ->type_name("MODE")
-      ->check(cli::one_of(kModeValues, "MODE", true));
+      ->check(cli::one_of(kModeValues, "MODE", true, kUsage));
 }
 
 void json(CLI::App& sub) { sub.add_flag("--json")->description("输出一个 JSON 文档（键见手册页）"); }
@@ -68,7 +71,7 @@ const std::array<SpdSubcommand, 4> kSubcommands{{
     {"fix", {}, "重算所有校验和，另存为新文件",
      [](CLI::App& sub) {
        image(sub, "SPD 映像文件");
-       sub.add_option("-o")->description("输出文件")->type_name("OUT")->required()->check(cli::path_value("-o <OUT>"));
+       sub.add_option("-o")->description("输出文件")->type_name("OUT")->required()->check(cli::path_value("-o <OUT>", kUsage));
      },
      [](const CLI::App& sub) { return finish(spd::run_fix(image_of(sub), text(sub, "-o"))); }},
     {"info", {}, "解读映像：类型、容量、速率、时序、制造商等；REG 区: 集线器寄存器",
@@ -107,7 +110,7 @@ std::unique_ptr<CLI::App> description() {
       "  dimmwand-spd info reg5.bin               //解读 DDR5 REG 区（集线器寄存器）\n"
       "  dimmwand-spd diff old.bin new.bin        //比较两个映像");
   app->require_subcommand(1);
-  cli::add_subcommands(*app, kSubcommands);
+  cli::add_subcommands(*app, kSubcommands, kUsage);
   return app;
 }
 
@@ -120,7 +123,7 @@ int main(int argc, char** argv) {
     fmt::print("{}\n", app->help());
     return kExitSuccess;
   }
-  const auto chosen = cli::parse_with(*app, args.view());
+  const auto chosen = cli::parse_with(*app, args.view(), kUsage);
   if (!chosen) return finish(chosen.error());
   return cli::entry_of(kSubcommands, **chosen).run(**chosen);
 }

@@ -203,3 +203,32 @@ TEST(SpdTool, TheHubRegistersAsReadFromTheEmulator) {
 
 }  // namespace
 }  // namespace dimmwand
+
+namespace dimmwand {
+namespace {
+
+// dimmwand-spd rejects a command line in Chinese, as it says everything else; dimmwand's own
+// rejections stay clap's English (command_line_test).
+TEST(SpdTool, UsageErrorsAreChineseWithStatus2) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+    std::string usage;
+  };
+  for (const auto& c : std::vector<Case>{
+           {{"check"}, "缺少参数: <FILE>", "dimmwand-spd check [OPTIONS] <FILE> [DEVICE]"},
+           {{"Check", "a.bin"}, "没有命令“Check”\n\n  提示: 有相近的命令: check", "dimmwand-spd [OPTIONS] <COMMAND>"},
+           {{"check", "a.bin", "6"}, "<DEVICE> 的值“6”无效\n  [可选值: 3, 4, 5]", "dimmwand-spd check [OPTIONS] <FILE> [DEVICE]"},
+           {{"fix", "a.bin", "-o", "-t"}, "-o <OUT> 缺少值（文件名确实是“-t”时，写成 ./-t）", "dimmwand-spd fix [OPTIONS] -o <OUT> <FILE> [DEVICE]"},
+           {{"info", "a.bin", "--bogus"}, "未知选项: --bogus", "dimmwand-spd info [OPTIONS] <FILE> [DEVICE]"},
+       }) {
+    const auto r = spd(c.args);
+    EXPECT_EQ(r.status, 2) << c.message;
+    EXPECT_EQ(r.out, "");
+    const std::string sub = c.args.front() == "Check" ? "" : c.args.front() + " ";
+    EXPECT_EQ(r.err, "错误: " + c.message + "\n\n用法: " + c.usage + "\n\n更多信息: dimmwand-spd " + sub + "--help\n");
+  }
+}
+
+}  // namespace
+}  // namespace dimmwand
