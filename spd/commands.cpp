@@ -6,7 +6,9 @@
 #include <filesystem>
 
 #include "platform/image_file.hpp"
+#include "platform/standard_streams.hpp"
 #include "spd/fields.hpp"
+#include "spd/input.hpp"
 #include "spd/image.hpp"
 #include "spd/documents.hpp"
 #include "spd/decode.hpp"
@@ -16,17 +18,7 @@
 namespace dimmwand::spd {
 namespace {
 
-constexpr std::size_t kLargestImage = 64 * 1024;  // far above any SPD; larger files are refused unread
-constexpr std::size_t kBytesShown = 32;           // of one run of differences
-
-Result<std::vector<std::uint8_t>> load(const std::string& path) {
-  auto data = read_image(path, kLargestImage + 1);
-  if (!data) return std::unexpected(DeviceError::file(FileFailure::Action::Read, path, data.error()));
-  if (data->size() > kLargestImage) {
-    return std::unexpected(DeviceError::other(fmt::format("{} 大于 64 KiB，不是 SPD 映像", path)));
-  }
-  return std::move(*data);
-}
+constexpr std::size_t kBytesShown = 32;  // of one run of differences
 
 // A REG-area image: so said with -t reg (then it must be one), or a 128-byte file of which
 // nothing else was said.
@@ -64,7 +56,7 @@ std::string bytes_text(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 Result<> run_check(const ImageArgs& args) {
-  auto image = load(args.file);
+  auto image = load_image(args.file);
   if (!image) return std::unexpected(std::move(image.error()));
   const auto reg = is_register_image(args, image->size());
   if (!reg) return std::unexpected(reg.error());
@@ -89,7 +81,7 @@ Result<> run_check(const ImageArgs& args) {
 }
 
 Result<> run_fix(const ImageArgs& args, const std::string& out) {
-  auto image = load(args.file);
+  auto image = load_image(args.file);
   if (!image) return std::unexpected(std::move(image.error()));
   const auto reg = is_register_image(args, image->size());
   if (!reg) return std::unexpected(reg.error());
@@ -113,7 +105,7 @@ Result<> run_fix(const ImageArgs& args, const std::string& out) {
 }
 
 Result<> run_info(const ImageArgs& args) {
-  auto image = load(args.file);
+  auto image = load_image(args.file);
   if (!image) return std::unexpected(std::move(image.error()));
   const auto reg = is_register_image(args, image->size());
   if (!reg) return std::unexpected(reg.error());
@@ -144,9 +136,9 @@ Result<> run_info(const ImageArgs& args) {
 }
 
 Result<bool> run_diff(const std::string& a_path, const std::string& b_path, bool json) {
-  auto a = load(a_path);
+  auto a = load_image(a_path);
   if (!a) return std::unexpected(std::move(a.error()));
-  auto b = load(b_path);
+  auto b = load_image(b_path);
   if (!b) return std::unexpected(std::move(b.error()));
   // Field names follow the first image that can be identified.
   std::optional<DeviceType> g;
@@ -190,6 +182,30 @@ Result<bool> run_diff(const std::string& a_path, const std::string& b_path, bool
   }
   fmt::print("共 {} 处不同，{} 字节\n", runs.size(), differing);
   return true;
+}
+
+Result<> run_convert(const std::string& in, const std::string& out) {
+  const bool to_stdout = out == "-";
+  // Refused before anything is read: the file that stands there stays as it is.
+  if (!to_stdout && path_exists(out)) return std::unexpected(DeviceError::other(fmt::format("输出文件已存在: {}（convert 从不覆盖文件）", out)));
+  if (to_stdout && stdout_is_terminal()) {
+    return std::unexpected(DeviceError::other("不把二进制映像打印到终端：用 -o 文件，或把标准输出重定向到文件或管道"));
+  }
+  auto image = load_image(in);
+  if (!image) return std::unexpected(std::move(image.error()));
+  if (image->empty()) return std::unexpected(DeviceError::other("文件为空"));
+  if (to_stdout) {
+    if (auto written = write_standard_output(*image); !written) {
+      return std::unexpected(DeviceError::file(FileFailure::Action::Write, "标准输出", written.error()));
+    }
+    return {};
+  }
+  if (auto saved = save_new_image(out, *image); !saved) {
+    if (path_exists(out)) return std::unexpected(DeviceError::other(fmt::format("输出文件已存在: {}（convert 从不覆盖文件）", out)));
+    return std::unexpected(DeviceError::file(FileFailure::Action::Write, out, saved.error()));
+  }
+  fmt::print("已保存 {} 字节: {}\n", image->size(), out);
+  return {};
 }
 
 }  // namespace dimmwand::spd

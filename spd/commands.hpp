@@ -1,9 +1,11 @@
 // The subcommands of dimmwand-spd. Each prints its results and returns success or the error for
-// the entry to print; diff also says whether the images differ.
+// the entry to print; diff also says whether the images differ. Every image they read may also
+// be a text dump (dimmwand read's, i2cdump, hexdump -C, xxd, plain hex), or "-" for standard input.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "model/ddr.hpp"
 #include "error/device_error.hpp"
@@ -23,5 +25,19 @@ Result<> run_check(const ImageArgs& image);
 Result<> run_fix(const ImageArgs& image, const std::string& out);
 Result<> run_info(const ImageArgs& image);
 Result<bool> run_diff(const std::string& a, const std::string& b, bool json = false);  // true: they differ
+
+// The raw bytes of an image (a text dump, usually) as a new file, or on standard output for "-".
+Result<> run_convert(const std::string& in, const std::string& out);
+
+// The modules installed in this computer, as the kernel's drivers under `sysfs` show them.
+struct HostArgs {
+  std::string sysfs = "/sys";
+  std::optional<std::string> save;  // a folder to save each image in
+  bool json = false;
+};
+Result<> run_host(const HostArgs& args);
+
+// Whether the modules of these images can run together, and at what common setting.
+Result<> run_kit(const std::vector<std::string>& files);
 
 }  // namespace dimmwand::spd

@@ -3,6 +3,10 @@
 //   dimmwand-spd fix FILE [DEVICE] -o OUT  write a copy with every checksum recomputed
 //   dimmwand-spd info FILE [DEVICE]        decode the essentials
 //   dimmwand-spd diff A B                  the bytes that differ (status 1 when any does)
+//   dimmwand-spd convert IN -o OUT         a text dump as the raw image
+//   dimmwand-spd host [--save DIR]         the modules in this computer, through the kernel's drivers
+//   dimmwand-spd kit FILE...               can these modules run together, and how fast
+// Each image may be a text dump (dimmwand read's, i2cdump, hexdump -C, xxd, plain hex).
 #include <fmt/format.h>
 
 #include "cli/common.hpp"
@@ -22,6 +26,10 @@ const cli::UsageTexts& kUsage = cli::kChineseUsage;
 
 void file(CLI::App& sub, const char* id, const char* value_name, const char* help) {
   sub.add_option(id)->description(help)->type_name(value_name)->required();
+}
+
+void output(CLI::App& sub, const char* help) {
+  sub.add_option("-o")->description(help)->type_name("OUT")->required()->check(cli::path_value("-o <OUT>", kUsage));
 }
 
 // An image and what the user says of it: the generation, and SPD or REG.
@@ -46,6 +54,10 @@ bool flag(const CLI::App& sub, const char* id) {
 
 std::string text(const CLI::App& sub, const char* id) { return sub.get_option(id)->as<std::string>(); }
 
+std::optional<std::string> optional_text(const CLI::App& sub, const char* id) {
+  return flag(sub, id) ? std::optional(text(sub, id)) : std::nullopt;
+}
+
 spd::ImageArgs image_of(const CLI::App& sub) {
   spd::ImageArgs args{text(sub, "file"), std::nullopt, std::nullopt, flag(sub, "--all"), flag(sub, "--json")};
   if (flag(sub, "device")) args.device = kGenerations[*cli::match_value(kDeviceValues, text(sub, "device"), false)];
@@ -61,7 +73,8 @@ struct SpdSubcommand {
   int (*run)(const CLI::App&);  // the exit status
 };
 
-const std::array<SpdSubcommand, 4> kSubcommands{{
+// One row a subcommand: the parser, the help, the dispatch and the completions' lists follow it.
+const std::array<SpdSubcommand, 7> kSubcommands{{
     {"check", {}, "检查 JEDEC、XMP 3.0 与 EXPO 校验和",
      [](CLI::App& sub) {
        image(sub, "SPD 或 REG 区映像文件");
@@ -71,7 +84,7 @@ const std::array<SpdSubcommand, 4> kSubcommands{{
     {"fix", {}, "重算所有校验和，另存为新文件",
      [](CLI::App& sub) {
        image(sub, "SPD 映像文件");
-       sub.add_option("-o")->description("输出文件")->type_name("OUT")->required()->check(cli::path_value("-o <OUT>", kUsage));
+       output(sub, "输出文件");
      },
      [](const CLI::App& sub) { return finish(spd::run_fix(image_of(sub), text(sub, "-o"))); }},
     {"info", {}, "解读映像：类型、容量、速率、时序、制造商等；REG 区: 集线器寄存器",
@@ -94,21 +107,46 @@ const std::array<SpdSubcommand, 4> kSubcommands{{
        const int status = finish(Result<>{});
        return *differ ? kExitCommandFailed : status;
      }},
+    {"convert", {}, "把文本转储（dimmwand read、i2cdump、hexdump -C、xxd、十六进制字节）转成原始映像",
+     [](CLI::App& sub) {
+       file(sub, "file", "FILE", "文本转储或映像文件（- 为标准输入）");
+       output(sub, "输出文件，不覆盖已有文件（- 为标准输出）");
+     },
+     [](const CLI::App& sub) { return finish(spd::run_convert(text(sub, "file"), text(sub, "-o"))); }},
+    {"host", {}, "列出本机已安装的内存条（Linux，经内核的 SPD 驱动读取），可逐条保存",
+     [](CLI::App& sub) {
+       sub.add_option("--sysfs")->description("sysfs 的位置（缺省 /sys）")->type_name("ROOT")->check(cli::path_value("--sysfs <ROOT>", kUsage));
+       sub.add_option("--save")
+           ->description("把每条内存条的映像存入该文件夹，以型号和序列号命名，不覆盖已有文件")
+           ->type_name("DIR")
+           ->check(cli::path_value("--save <DIR>", kUsage));
+       json(sub);
+     },
+     [](const CLI::App& sub) {
+       spd::HostArgs args{optional_text(sub, "--sysfs").value_or("/sys"), optional_text(sub, "--save"), flag(sub, "--json")};
+       return finish(spd::run_host(args));
+     }},
+    {"kit", {}, "几条内存条能否一起使用，共同的速率与时序",
+     [](CLI::App& sub) { sub.add_option("files")->description("各内存条的映像（至少两个）")->type_name("FILE")->required()->expected(2, -1)->allow_extra_args(); },
+     [](const CLI::App& sub) { return finish(spd::run_kit(sub.get_option("files")->as<std::vector<std::string>>())); }},
 }};
 
 std::unique_ptr<CLI::App> description() {
-  auto app = std::make_unique<CLI::App>("SPD 映像的校验、修正、解读与比较", "dimmwand-spd");
+  auto app = std::make_unique<CLI::App>("SPD 映像的校验、修正、解读与比较；读取文本转储与本机的内存条", "dimmwand-spd");
   app->formatter(std::make_shared<HelpFormatter>());
   app->allow_windows_style_options(false);
   app->set_help_flag("-h,--help", "Print help");
   app->set_version_flag("-V,--version", version_text("dimmwand-spd"), "Print version");
   app->footer(
       "示例:\n"
-      "  dimmwand-spd check spd4.bin              //检查校验和\n"
-      "  dimmwand-spd fix spd4.bin -o fixed.bin   //重算校验和并另存\n"
-      "  dimmwand-spd info spd5.bin               //解读映像\n"
-      "  dimmwand-spd info reg5.bin               //解读 DDR5 REG 区（集线器寄存器）\n"
-      "  dimmwand-spd diff old.bin new.bin        //比较两个映像");
+      "  dimmwand-spd check spd4.bin                 //检查校验和\n"
+      "  dimmwand-spd fix spd4.bin -o fixed.bin      //重算校验和并另存\n"
+      "  dimmwand-spd info spd5.bin                  //解读映像\n"
+      "  dimmwand-spd info reg5.bin                  //解读 DDR5 REG 区（集线器寄存器）\n"
+      "  dimmwand-spd diff old.bin new.bin           //比较两个映像\n"
+      "  dimmwand-spd convert spd4.txt -o spd4.bin   //把文本转储转成原始映像\n"
+      "  sudo dimmwand-spd host --save backup        //列出并备份本机的内存条（Linux）\n"
+      "  dimmwand-spd kit a.bin b.bin                //两条内存条能否一起使用");
   app->require_subcommand(1);
   cli::add_subcommands(*app, kSubcommands, kUsage);
   return app;

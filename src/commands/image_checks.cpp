@@ -11,22 +11,14 @@ namespace dimmwand {
 Result<> refuse_text_dump(std::span<const std::uint8_t> file, const WriteArgs& args) {
   const auto dump = image::read_text_dump(file);
   if (!dump || (!*dump && !dump->error().form)) return {};
-  std::string what;
-  if (*dump) {
-    what = fmt::format("{} 是文本（{}，{} 字节），不是原始映像", args.input, image::form_name((*dump)->form),
-                       (*dump)->bytes.size());
-  } else {
-    const auto& e = dump->error();
-    const auto form = image::form_name(*e.form);
-    what = fmt::format("{} 是文本，像是{}{}，但第 {} 行无法解析（{}），不是原始映像", args.input,
-                       static_cast<unsigned char>(form.front()) < 0x80 ? " " : "", form, e.line, e.why);
-  }
+  const std::string what = *dump ? fmt::format("{} 是文本（{}，{} 字节），不是原始映像", args.input,
+                                               image::form_name((*dump)->form), (*dump)->bytes.size())
+                                 : fmt::format("{} 是文本，{}，不是原始映像", args.input, image::unparsed_text(dump->error()));
   // Only a raw image can be written; the text's characters would land on the module instead.
-  return std::unexpected(
-      DeviceError::other(what + "，未写入任何字节")
-          .note(fmt::format("提示: 文本转储不能直接写入；用 dimmwand read {} {}{} -o 映像.bin 把模块读成原始映像，写入时用 -i 给出它",
-                            args.common.port, generation(args.common.device),
-                            args.common.mode == DataMode::Reg ? " -t reg" : "")));
+  return std::unexpected(DeviceError::other(what + "，未写入任何字节")
+                             .note(fmt::format("提示: 文本转储不能直接写入；先用 dimmwand-spd convert {} -o 映像.bin 转成二进制映像，"
+                                               "写入时用 -i 给出它",
+                                               args.input)));
 }
 
 std::expected<void, std::string> check_spd_image(std::span<const std::uint8_t> image, DeviceType device) {

@@ -51,19 +51,21 @@ TEST(WriteSafety, RefusedImagesSendNoWriteAndLeaveTheModule) {
   protecting[12] = '\xFF';
   write_file(dir.file("protect.bin"), protecting);
   write_file(dir.file("blank-reg.bin"), std::string(128, '\0'));
-  const std::string hint4 = "提示: 文本转储不能直接写入；用 dimmwand read {port} 4 -o 映像.bin 把模块读成原始映像，写入时用 -i 给出它\n";
+  const auto hint = [](const char* text) {
+    return fmt::format("提示: 文本转储不能直接写入；先用 dimmwand-spd convert {} -o 映像.bin 转成二进制映像，写入时用 -i 给出它\n", text);
+  };
   struct Case {
     std::vector<std::string> args;  // after "write {port}"
     std::string err;
     std::size_t reads;  // block reads the refusal may make first
   };
   for (const auto& c : std::vector<Case>{
-           {{"4", "-i", "spd4.txt"}, "错误: spd4.txt 是文本（dimmwand read 打印的十六进制转储，512 字节），不是原始映像，未写入任何字节\n" + hint4, 0},
-           {{"4", "-i", "spd4.hex", "--verify"}, "错误: spd4.hex 是文本（hexdump -C 的输出，512 字节），不是原始映像，未写入任何字节\n" + hint4, 0},
-           {{"4", "-i", "spd4.xxd", "--changed"}, "错误: spd4.xxd 是文本（xxd 的输出，512 字节），不是原始映像，未写入任何字节\n" + hint4, 0},
+           {{"4", "-i", "spd4.txt"}, "错误: spd4.txt 是文本（dimmwand read 打印的十六进制转储，512 字节），不是原始映像，未写入任何字节\n" + hint("spd4.txt"), 0},
+           {{"4", "-i", "spd4.hex", "--verify"}, "错误: spd4.hex 是文本（hexdump -C 的输出，512 字节），不是原始映像，未写入任何字节\n" + hint("spd4.hex"), 0},
+           {{"4", "-i", "spd4.xxd", "--changed"}, "错误: spd4.xxd 是文本（xxd 的输出，512 字节），不是原始映像，未写入任何字节\n" + hint("spd4.xxd"), 0},
            {{"4", "-i", "torn.txt"},
             "错误: torn.txt 是文本，像是 dimmwand read 打印的十六进制转储，但第 7 行无法解析（地址跳跃: 0x70，应为 0x60），"
-            "不是原始映像，未写入任何字节\n" + hint4, 0},
+            "不是原始映像，未写入任何字节\n" + hint("torn.txt"), 0},
            {{"5", "-i", "spd4.bin", "--check"}, "错误: 映像检查未通过: 字节 2（内存类型）为 0x0C，是 DDR4 映像，不是 DDR5\n", 0},
            {{"5", "-i", "reg5.bin", "--check", "--backup", "b.bin"},
             "错误: 映像检查未通过: 文件 128 字节，DDR5 SPD 区为 1024 字节；128 字节的像是 REG 区映像，写 REG 区要加 -t reg\n", 0},

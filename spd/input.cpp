@@ -1,0 +1,38 @@
+#include "spd/input.hpp"
+
+#include <fmt/format.h>
+
+#include "image/text_dump.hpp"
+#include "platform/image_file.hpp"
+#include "platform/standard_streams.hpp"
+
+namespace dimmwand::spd {
+namespace {
+
+constexpr std::size_t kLargestImage = 64 * 1024;  // far above any SPD; larger files are refused unread
+// A text dump shows each byte in about four characters and more: room for one of the largest image.
+constexpr std::size_t kLargestText = 16 * kLargestImage;
+
+constexpr std::string_view kStandardInput = "-";
+
+}  // namespace
+
+Result<std::vector<std::uint8_t>> load_image(const std::string& path) {
+  const bool from_stdin = path == kStandardInput;
+  auto data = from_stdin ? read_standard_input(kLargestText + 1) : read_image(path, kLargestText + 1);
+  if (!data) return std::unexpected(DeviceError::file(FileFailure::Action::Read, from_stdin ? "标准输入" : path, data.error()));
+  const std::string name = from_stdin ? "标准输入" : path;
+  const std::string is = static_cast<unsigned char>(name.back()) < 0x80 ? " 是" : "是";  // a space after a Latin name only
+  if (auto text = image::read_text_dump(*data); text && (*text || text->error().form)) {
+    if (!*text) return std::unexpected(DeviceError::other(fmt::format("{}文本，{}", name + is, image::unparsed_text(text->error()))));
+    fmt::print(stderr, "提示: {}文本（{}），读出 {} 字节\n", name + is, image::form_name((*text)->form), (*text)->bytes.size());
+    std::fflush(stderr);
+    return std::move((*text)->bytes);
+  }
+  if (data->size() > kLargestImage) {
+    return std::unexpected(DeviceError::other(fmt::format("{}{}大于 64 KiB，不是 SPD 映像", name, from_stdin ? "" : " ")));
+  }
+  return std::move(*data);
+}
+
+}  // namespace dimmwand::spd

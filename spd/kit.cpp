@@ -1,0 +1,199 @@
+// dimmwand-spd kit: whether modules can run together, and at what common setting. They must
+// agree in generation, module type, ECC and voltage; then the slowest module's cycle time is the
+// common rate, and each timing is the worst of them, counted in clocks at that rate.
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <map>
+
+#include "spd/commands.hpp"
+#include "spd/ddr3_layout.hpp"
+#include "spd/ddr4_layout.hpp"
+#include "spd/ddr5_layout.hpp"
+#include "spd/decode.hpp"
+#include "spd/image.hpp"
+#include "spd/input.hpp"
+#include "spd/module_text.hpp"
+#include "spd/timing.hpp"
+
+namespace dimmwand::spd {
+namespace {
+
+struct Member {
+  Decode decoded;
+  std::vector<unsigned> cas;        // the CAS latencies it supports, ascending
+  std::vector<unsigned> millivolts;  // the supply voltages it runs at, highest first
+};
+
+// The CAS latencies of the image's bit map: DDR3 bit n is CL 4 + n; DDR4 bit n is CL 7 + n, or
+// 23 + n when bit 31 selects the high range; DDR5 bit n (five bytes) is CL 20 + 2n.
+std::vector<unsigned> cas_latencies(Image s, DeviceType g) {
+  std::vector<unsigned> cas;
+  switch (g) {
+    case DeviceType::DDR3:
+      for (unsigned n = 0; n < 15; ++n) {
+        if ((get(s, ddr3::kCasLatencies) >> n & 1u) != 0) cas.push_back(4 + n);
+      }
+      break;
+    case DeviceType::DDR4: {
+      const std::uint32_t map = get(s, ddr4::kCasLatencies);
+      for (unsigned n = 0; n < 30; ++n) {
+        if ((map >> n & 1u) != 0) cas.push_back(((map >> 31) != 0 ? 23 : 7) + n);
+      }
+      break;
+    }
+    case DeviceType::DDR5: {
+      const std::size_t at = ddr5::kCasLatencies.offset + 4;
+      const std::uint64_t map = std::uint64_t{at < s.size() ? s[at] : std::uint8_t{0}} << 32 | get(s, ddr5::kCasLatencies);
+      for (unsigned n = 0; n < 40; ++n) {
+        if ((map >> n & 1u) != 0) cas.push_back(20 + 2 * n);
+      }
+      break;
+    }
+  }
+  return cas;
+}
+
+// The supply voltages a module runs at. DDR3 byte 6: bit 0 set means not 1.5 V, bit 1 1.35 V,
+// bit 2 1.25 V; DDR4 runs at 1.2 V; DDR5 at 1.1 V where byte 16 names the nominal level.
+std::vector<unsigned> supply_millivolts(Image s, DeviceType g) {
+  switch (g) {
+    case DeviceType::DDR3: {
+      const auto flags = get(s, ddr3::kVoltage);
+      std::vector<unsigned> mv;
+      if ((flags & 1u) == 0) mv.push_back(1500);
+      if ((flags & 2u) != 0) mv.push_back(1350);
+      if ((flags & 4u) != 0) mv.push_back(1250);
+      return mv;
+    }
+    case DeviceType::DDR4: return {1200};
+    case DeviceType::DDR5: return get(s, ddr5::kVdd) >> 4 == 0 ? std::vector<unsigned>{1100} : std::vector<unsigned>{};
+  }
+  return {};
+}
+
+std::string volts_text(const std::vector<unsigned>& mv) {
+  if (mv.empty()) return "电压未知";
+  std::vector<std::string> shown;
+  for (const unsigned v : mv) shown.push_back(v % 100 == 0 ? fmt::format("{:.1f} V", v / 1000.0) : fmt::format("{:.2f} V", v / 1000.0));
+  return fmt::format("{}", fmt::join(shown, " 或 "));
+}
+
+std::string ns(double ps) { return fmt::format("{:.3f} ns", ps / 1000.0); }
+
+// "模块 1、3": the members of a group.
+std::string members(const std::vector<std::size_t>& numbers) {
+  std::vector<std::string> shown;
+  for (const auto n : numbers) shown.push_back(std::to_string(n + 1));
+  return fmt::format("模块 {}", fmt::join(shown, "、"));
+}
+
+// "代数不同: DDR4（模块 1、2），DDR5（模块 3）", or nothing when all agree.
+std::optional<std::string> difference(std::string_view what, const std::vector<std::string>& values) {
+  std::vector<std::pair<std::string, std::vector<std::size_t>>> groups;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == values[i]; });
+    if (it == groups.end()) groups.push_back({values[i], {i}});
+    else it->second.push_back(i);
+  }
+  if (groups.size() < 2) return std::nullopt;
+  std::vector<std::string> parts;
+  for (const auto& [value, numbers] : groups) parts.push_back(fmt::format("{}（{}）", value, members(numbers)));
+  return fmt::format("{}{}不同: {}", what, static_cast<unsigned char>(what.back()) < 0x80 ? " " : "", fmt::join(parts, "，"));
+}
+
+// The members whose value is the largest, and that value.
+template <typename Value>
+std::pair<double, std::vector<std::size_t>> worst(const std::vector<Member>& kit, Value value) {
+  double most = 0;
+  for (const auto& m : kit) most = std::max(most, value(m.decoded.facts));
+  std::vector<std::size_t> who;
+  for (std::size_t i = 0; i < kit.size(); ++i) {
+    if (value(kit[i].decoded.facts) == most) who.push_back(i);
+  }
+  return {most, who};
+}
+
+}  // namespace
+
+Result<> run_kit(const std::vector<std::string>& files) {
+  std::vector<Member> kit;
+  for (const auto& file : files) {
+    auto image = load_image(file);
+    if (!image) return std::unexpected(std::move(image.error()));
+    const auto g = identify(*image, std::nullopt);
+    if (!g) return std::unexpected(DeviceError::other(fmt::format("{}: {}", file, g.error().display())));
+    kit.push_back({decode(*image, *g), cas_latencies(*image, *g), supply_millivolts(*image, *g)});
+  }
+
+  std::vector<std::string> generations, types, eccs, volts;
+  for (std::size_t i = 0; i < kit.size(); ++i) {
+    const Facts& f = kit[i].decoded.facts;
+    generations.push_back(fmt::format("DDR{}", generation(f.generation)));
+    types.push_back(f.module_type);
+    eccs.push_back(f.ecc ? "ECC" : "无 ECC");
+    volts.push_back(volts_text(kit[i].millivolts));
+    fmt::print("模块 {}: {}: {} {}，{}，{}，{}，{}", i + 1, files[i], generations.back(), f.module_type, capacity_text(f.capacity_mb),
+               eccs.back(), volts.back(), rate_text(f));
+    fmt::print("{}\n", f.data_rate == 0 ? "" : fmt::format(" (tCK {})", ns(f.tck_ps)));
+  }
+
+  // Voltages agree when one level suits every module (DDR3L modules also run at 1.5 V).
+  std::vector<unsigned> common_mv = kit.front().millivolts;
+  for (const auto& m : kit) {
+    std::erase_if(common_mv, [&](unsigned v) { return std::find(m.millivolts.begin(), m.millivolts.end(), v) == m.millivolts.end(); });
+  }
+  // Another generation differs in its voltage too: said once, as the generation.
+  const auto other_generation = difference("代数", generations);
+  std::vector<std::string> differing;
+  for (const auto& d : {other_generation, difference("模块类型", types), difference("ECC", eccs),
+                        common_mv.empty() && !other_generation ? std::optional(difference("电压", volts).value_or("电压不同: 没有共同的电压"))
+                                                               : std::nullopt}) {
+    if (!d) continue;
+    fmt::print("{}\n", *d);
+    differing.push_back(d->substr(0, d->find(':')));
+  }
+  if (!differing.empty()) {
+    return std::unexpected(DeviceError::other(fmt::format("这些模块不能一起使用（{}）", fmt::join(differing, "、"))));
+  }
+
+  const Facts& first = kit.front().decoded.facts;
+  const DeviceType g = first.generation;
+  fmt::print("可以一起使用: DDR{} {}，{}，{}\n", generation(g), first.module_type, eccs.front(), volts_text(common_mv));
+  for (std::size_t i = 0; i < kit.size(); ++i) {
+    if (kit[i].decoded.facts.data_rate == 0) {
+      return std::unexpected(DeviceError::other(fmt::format("{} 没有时钟周期，算不出共同速率", files[i])));
+    }
+  }
+  // The slowest module sets the clock; its rate is named as its own decode names it.
+  const auto [tck, slowest] = worst(kit, [](const Facts& f) { return f.tck_ps; });
+  const auto cycle = static_cast<unsigned>(std::lround(tck));
+  fmt::print("共同速率: {} (tCK {}，取自{})\n", rate_text(kit[slowest.front()].decoded.facts), ns(tck), members(slowest));
+
+  // CL: the lowest latency every module supports that covers the slowest tAA.
+  const auto [taa, taa_from] = worst(kit, [](const Facts& f) { return f.taa_ps; });
+  const unsigned needed = cas_latency(static_cast<unsigned>(std::lround(taa)), cycle, g);
+  std::vector<unsigned> common_cas = kit.front().cas;
+  for (const auto& m : kit) {
+    std::erase_if(common_cas, [&](unsigned cl) { return std::find(m.cas.begin(), m.cas.end(), cl) == m.cas.end(); });
+  }
+  const auto covering = std::lower_bound(common_cas.begin(), common_cas.end(), needed);
+  const unsigned cl = covering == common_cas.end() ? needed : *covering;
+  fmt::print("CL: {} (tAA {}，取自{}){}\n", cl, ns(taa), members(taa_from),
+             covering == common_cas.end() ? fmt::format("；注意: 没有所有模块都支持的 CL{} 或更高", needed) : "");
+
+  struct Kind {
+    const char* name;
+    double Facts::*time;
+  };
+  std::vector<unsigned> counts{cl};
+  for (const auto& k : {Kind{"tRCD", &Facts::trcd_ps}, Kind{"tRP", &Facts::trp_ps}, Kind{"tRAS", &Facts::tras_ps}}) {
+    const auto [longest, from] = worst(kit, [&](const Facts& f) { return f.*k.time; });
+    counts.push_back(clocks(static_cast<unsigned>(std::lround(longest)), cycle, g));
+    fmt::print("{}: {} ({}，取自{})\n", k.name, counts.back(), ns(longest), members(from));
+  }
+  fmt::print("时序: CL{}\n", fmt::join(counts, "-"));
+  return {};
+}
+
+}  // namespace dimmwand::spd

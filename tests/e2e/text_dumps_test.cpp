@@ -1,0 +1,170 @@
+// Images that come as text: every form of every real module's dump, as the tools print it,
+// converts back to exactly the image it was made from; the commands read a text as they read
+// the image, and a text that does not parse whole is refused, naming its line.
+#include <gtest/gtest.h>
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "emulator.hpp"
+#include "process.hpp"
+
+namespace dimmwand {
+namespace {
+
+using testing::read_file;
+using testing::run_program;
+using testing::TempDir;
+using testing::write_file;
+
+testing::RunResult spd(std::vector<std::string> args, const std::string& cwd = {}) {
+  args.insert(args.begin(), DIMMWAND_SPD_TOOL);
+  return run_program(args, cwd);
+}
+
+std::vector<std::string> dumps() {
+  std::vector<std::string> paths;
+  for (const auto& e : std::filesystem::directory_iterator(DIMMWAND_DUMPS)) {
+    if (e.path().extension() == ".bin") paths.push_back(e.path().string());
+  }
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+// i2cdump needs a bus, so its layout is written here: a table a 256-byte page, each under its
+// header, as a DDR4 or DDR5 module is dumped page by page.
+std::string i2cdump(const std::string& b) {
+  std::string out;
+  for (std::size_t at = 0; at < b.size(); at += 16) {
+    if (at % 256 == 0) out += "     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n";
+    out += fmt::format("{:02x}: ", at % 256);
+    std::string ascii;
+    for (std::size_t i = 0; i < 16; ++i) {
+      const auto c = static_cast<unsigned char>(b[at + i]);
+      out += fmt::format("{:02x} ", c);
+      ascii += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '.';
+    }
+    out += "   " + ascii + "\n";
+  }
+  return out;
+}
+
+// Plain bytes as people paste them into code: "0x92, 0x13, ...", eight a line.
+std::string c_bytes(const std::string& b) {
+  std::string out;
+  for (std::size_t i = 0; i < b.size(); ++i) {
+    out += fmt::format("0x{:02X}{}", static_cast<unsigned char>(b[i]), i % 8 == 7 ? ",\n" : ", ");
+  }
+  return out;
+}
+
+TEST(TextDumps, EveryFormOfEveryRealDumpConvertsToItsImage) {
+  TempDir dir;
+  ASSERT_FALSE(dumps().empty());
+  for (const auto& path : dumps()) {
+    const std::string image = read_file(path);
+    const std::string g = std::to_string(image.size() == 256 ? 3 : image.size() == 512 ? 4 : 5);
+    const auto read = testing::run_with_emulator({"--spd" + g, path}, {"read", "{port}", g});
+    ASSERT_EQ(read.status, 0) << path << read.err;
+    struct Form {
+      std::string text;
+      const char* name;
+    };
+    for (const auto& form : std::vector<Form>{
+             {read.out, "dimmwand read 打印的十六进制转储"},
+             {run_program({"/usr/bin/xxd", path}).out, "xxd 的输出"},
+             {run_program({"/usr/bin/hexdump", "-C", path}).out, "hexdump -C 的输出"},
+             {i2cdump(image), "i2cdump 的输出"},
+             {run_program({"/usr/bin/od", "-An", "-tx1", "-v", path}).out, "十六进制字节文本"},
+             {c_bytes(image), "十六进制字节文本"},
+         }) {
+      write_file(dir.file("dump.txt"), form.text);
+      std::filesystem::remove(dir.file("out.bin"));
+      const auto r = spd({"convert", "dump.txt", "-o", "out.bin"}, dir.path());
+      EXPECT_EQ(r.status, 0) << path << " " << form.name << "\n" << r.err;
+      EXPECT_EQ(r.err, fmt::format("提示: dump.txt 是文本（{}），读出 {} 字节\n", form.name, image.size())) << path;
+      EXPECT_EQ(r.out, fmt::format("已保存 {} 字节: out.bin\n", image.size()));
+      EXPECT_TRUE(read_file(dir.file("out.bin")) == image) << path << " " << form.name;
+    }
+  }
+}
+
+TEST(TextDumps, CommandsReadATextAsTheImageItShows) {
+  TempDir dir;
+  const std::string raw = std::string(DIMMWAND_SAMPLES) + "/spd5.bin";
+  write_file(dir.file("spd5.txt"), run_program({"/usr/bin/xxd", raw}).out);
+  const std::string note = "提示: spd5.txt 是文本（xxd 的输出），读出 1024 字节\n";
+  for (const auto& command : std::vector<std::vector<std::string>>{{"check"}, {"info"}, {"info", "--all"}}) {
+    auto as_text = command;
+    as_text.push_back("spd5.txt");
+    auto as_image = command;
+    as_image.push_back(raw);
+    const auto t = spd(as_text, dir.path());
+    const auto i = spd(as_image, dir.path());
+    EXPECT_EQ(t.out, i.out) << command.front();
+    EXPECT_EQ(t.err, note);
+    EXPECT_EQ(i.err, "");  // a raw image is read without a word
+  }
+  const auto same = spd({"diff", raw, "spd5.txt"}, dir.path());
+  EXPECT_EQ(same.out, "两个映像相同\n");
+  EXPECT_EQ(same.status, 0);
+  ASSERT_EQ(spd({"fix", "spd5.txt", "-o", "fixed.bin"}, dir.path()).status, 0);
+  EXPECT_EQ(read_file(dir.file("fixed.bin")), read_file(raw));
+}
+
+TEST(TextDumps, ATextThatDoesNotParseWholeIsRefusedNamingItsLine) {
+  TempDir dir;
+  const std::string raw = std::string(DIMMWAND_SAMPLES) + "/spd4.bin";
+  const std::string xxd = run_program({"/usr/bin/xxd", raw}).out;
+  std::string lost = xxd;  // a line lost in copying
+  lost.erase(lost.find("00000060:"), lost.find("00000070:") - lost.find("00000060:"));
+  std::string twice = xxd;  // a line pasted twice
+  twice.insert(twice.find("00000030:"), twice.substr(twice.find("00000020:"), twice.find("00000030:") - twice.find("00000020:")));
+  const std::string cut = xxd.substr(0, xxd.find("00000040:") + 21);  // a paste cut inside a byte
+  const std::string image = read_file(raw);
+  const std::string header = i2cdump(image).substr(0, i2cdump(image).find('\n') + 1);
+  std::string unheaded = i2cdump(image);  // the second page without its header
+  unheaded.erase(unheaded.find(header, 1), header.size());
+  struct Case {
+    std::string text;
+    std::string err;
+  };
+  for (const auto& c : std::vector<Case>{
+           {lost, "错误: dump.txt 是文本，像是 xxd 的输出，但第 7 行无法解析（地址跳跃: 0x70，应为 0x60）\n"},
+           {twice, "错误: dump.txt 是文本，像是 xxd 的输出，但第 4 行无法解析（地址 0x20 重复（应为 0x30））\n"},
+           {cut, fmt::format("错误: dump.txt 是文本，像是 xxd 的输出，但第 5 行无法解析（“{}”不是十六进制字节）\n", cut.back())},
+           {unheaded,
+            "错误: dump.txt 是文本，像是 i2cdump 的输出，但第 18 行无法解析（地址 0x0 重复（应为 0x100）；下一页的表前应有 i2cdump 的表头行）\n"},
+       }) {
+    write_file(dir.file("dump.txt"), c.text);
+    for (const char* command : {"check", "convert"}) {
+      const auto r = command == std::string("check") ? spd({"check", "dump.txt"}, dir.path())
+                                                     : spd({"convert", "dump.txt", "-o", "out.bin"}, dir.path());
+      EXPECT_EQ(r.status, 1) << command;
+      EXPECT_EQ(r.out, "");
+      EXPECT_EQ(r.err, c.err) << command;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.bin")));
+  }
+}
+
+TEST(TextDumps, ConvertNeverReplacesAFileAndUsesTheStandardStreams) {
+  TempDir dir;
+  const std::string raw = std::string(DIMMWAND_SAMPLES) + "/spd3.bin";
+  write_file(dir.file("spd3.hex"), run_program({"/usr/bin/hexdump", "-C", raw}).out);
+  write_file(dir.file("kept.bin"), "mine");
+  const auto refused = spd({"convert", "spd3.hex", "-o", "kept.bin"}, dir.path());
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "错误: 输出文件已存在: kept.bin（convert 从不覆盖文件）\n");
+  EXPECT_EQ(read_file(dir.file("kept.bin")), "mine");
+
+  const auto piped = run_program({"/bin/sh", "-c", fmt::format("'{}' convert - -o - < spd3.hex", DIMMWAND_SPD_TOOL)}, dir.path());
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  EXPECT_TRUE(piped.out == read_file(raw));
+  EXPECT_EQ(piped.err, "提示: 标准输入是文本（hexdump -C 的输出），读出 256 字节\n");
+}
+
+}  // namespace
+}  // namespace dimmwand
