@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # What an installation holds and how it behaves: files in their places, the manual pages render,
-# the bash completion offers what it should, and the .deb declares its dependencies and runs.
+# the completions offer what they should in fresh shells of each kind, and the .deb declares its
+# dependencies and runs.
 #   install_check.sh BUILD_DIR
 set -u
 build=$(cd "$1" && pwd)
@@ -16,8 +17,9 @@ expect() {  # NAME EXPECTED ACTUAL
 cmake --install "$build" --prefix "$work/prefix" >/dev/null || bad "cmake --install"
 for f in bin/dimmwand bin/dimmwand-emu bin/dimmwand-spd share/man/man1/dimmwand.1 share/man/man1/dimmwand-emu.1 \
   share/man/man1/dimmwand-spd.1 \
-  share/bash-completion/completions/dimmwand share/zsh/vendor-completions/_dimmwand \
-  share/fish/vendor_completions.d/dimmwand.fish share/doc/dimmwand/README.md share/doc/dimmwand/README.en.md \
+  share/bash-completion/completions/dimmwand share/zsh/site-functions/_dimmwand \
+  share/fish/vendor_completions.d/dimmwand.fish share/bash-completion/completions/dimmwand-spd \
+  share/zsh/site-functions/_dimmwand-spd share/fish/vendor_completions.d/dimmwand-spd.fish share/doc/dimmwand/README.md share/doc/dimmwand/README.en.md \
   share/doc/dimmwand/samples/spd4.bin share/man/zh_CN/man1/dimmwand.1 share/man/zh_CN/man1/dimmwand-spd.1 \
   share/man/zh_CN/man1/dimmwand-emu.1; do
   [ -e "$work/prefix/$f" ] && ok || bad "not installed: $f"
@@ -39,7 +41,7 @@ done
 
 # The other shells' completions: each parsed by its shell, fish's also asked; PowerShell is not in
 # Debian, so its script gets a check of its brackets and quotes.
-zsh -n "$work/prefix/share/zsh/vendor-completions/_dimmwand" && ok || bad "zsh completion does not parse"
+zsh -n "$work/prefix/share/zsh/site-functions/_dimmwand" && ok || bad "zsh completion does not parse"
 fish_file="$work/prefix/share/fish/vendor_completions.d/dimmwand.fish"
 fish -n "$fish_file" && ok || bad "fish completion does not parse"
 expect "fish: device values" "3 4 5" "$(fish -c "source $fish_file; complete -C 'dimmwand write -i a.bin COM3 '" | cut -f1 | tr '\n' ' ' | sed 's/ $//')"
@@ -72,6 +74,69 @@ expect "files after --backup" "$work/image-one.bin " "$(complete_words "$dw" wri
 ports=$("$dw" scan | grep -v '^未找到' | sort | tr '\n' ' ')
 expect "ports after the subcommand" "$ports" "$(complete_words "$dw" ReadByte "")"
 
+# dimmwand-spd's completions, each in a fresh shell of its kind as a user's would load them:
+# bash through bash-completion's loader (by the command's name, from XDG_DATA_DIRS), zsh through
+# compinit and its fpath, fish from a folder of XDG_DATA_DIRS. Each must offer every subcommand
+# the program lists, so that a new subcommand without completions fails here.
+spd="$work/prefix/bin/dimmwand-spd"
+spd_commands=$("$spd" --help | sed -n '/^Commands:/,/^$/p' | awk 'NR > 1 && NF && $1 != "help" { print $1 }' | sort | tr '\n' ' ')
+mkdir -p "$work/files/folder" && touch "$work/files/image-a.bin" "$work/files/image-b.txt"
+bash_spd() {  # WORDS...: what bash offers for the last word
+  (cd "$work/files" && XDG_DATA_DIRS="$work/prefix/share" bash --norc --noprofile -i -c '
+    source /usr/share/bash-completion/bash_completion
+    __load_completion dimmwand-spd || exit 1
+    COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}
+    function=$(complete -p dimmwand-spd | sed -E "s/.* -F ([^ ]+) .*/\1/")
+    "$function" dimmwand-spd "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+    printf "%s\n" "${COMPREPLY[@]}"' _ "$@" 2>/dev/null | sort | tr '\n' ' ')
+}
+cat >"$work/capture.zsh" <<'ZSH'
+# capture.zsh FPATH LINE: the candidates an interactive zsh offers for LINE's last word on a tab.
+zmodload zsh/zpty
+zpty -b z zsh -f -i
+zpty -w z "PROMPT=; RPROMPT=; unsetopt zle_bracketed_paste; fpath=($1 \$fpath); autoload -Uz compinit; compinit -u -D"
+zpty -w z 'compadd() { local -a hits; builtin compadd -O hits "$@"; (( $#hits )) && print -rl -- "" "::"${^hits}; builtin compadd "$@" }'
+zpty -w z 'print -r -- ::rea""dy'
+zpty -r z line '*::ready*'
+# The line and a tab; once the completion is done, a command whose output ends the capture.
+zpty -w -n z "$2"$'\t'$'\C-u''print -r -- ::do""ne'$'\n'
+zpty -r z out '*::done*'
+zpty -d z
+for l in ${(f)out//$'\r'/}; do [[ $l == *::* && $l != *::do* ]] && print -r -- "${l##*::}"; done
+ZSH
+zsh_spd() {  # LINE
+  (cd "$work/files" && zsh -f "$work/capture.zsh" "$work/prefix/share/zsh/site-functions" "$1" | sort -u | tr '\n' ' ')
+}
+fish_spd() {  # LINE; fish loads the completion of a command it finds on the PATH
+  (cd "$work/files" && HOME="$work/home" PATH="$work/prefix/bin:$PATH" XDG_DATA_DIRS="$work/prefix/share" \
+    fish -c "complete -C '$1'" | cut -f1 | sort | tr '\n' ' ')
+}
+for shell in bash zsh fish; do
+  if [ $shell = bash ]; then got=$(bash_spd dimmwand-spd ""); else got=$(${shell}_spd "dimmwand-spd "); fi
+  expect "$shell: dimmwand-spd's subcommands" "${spd_commands}" "$(echo "$got" | tr ' ' '\n' | grep -v '^help$' | grep . | sort | tr '\n' ' ')"
+done
+expect "bash: DEVICE after the image" "3 4 5 " "$(bash_spd dimmwand-spd check image-a.bin "")"
+expect "bash: files for kit" "folder image-a.bin image-b.txt " "$(bash_spd dimmwand-spd kit image-a.bin "")"
+expect "bash: -t values" "reg spd " "$(bash_spd dimmwand-spd info -t "")"
+expect "bash: host options" "--help --json --save --sysfs " "$(bash_spd dimmwand-spd host --)"
+expect "bash: folders after --save" "folder " "$(bash_spd dimmwand-spd host --save "")"
+expect "bash: files after -o" "image-a.bin " "$(bash_spd dimmwand-spd convert x.txt -o image-a)"
+expect "zsh: DEVICE after the image" "3 4 5 " "$(zsh_spd 'dimmwand-spd fix image-a.bin ')"
+expect "zsh: files for convert" "folder image-a.bin image-b.txt " "$(zsh_spd 'dimmwand-spd convert ')"
+expect "zsh: info options" "--all --help --json -h -t " "$(zsh_spd 'dimmwand-spd info image-a.bin -')"
+expect "fish: DEVICE after the image" "3 4 5 " "$(fish_spd 'dimmwand-spd check image-a.bin ')"
+expect "fish: files for diff" "folder/ image-a.bin image-b.txt " "$(fish_spd 'dimmwand-spd diff image-a.bin ')"
+expect "fish: no files for host" "" "$(fish_spd 'dimmwand-spd host ')"
+expect "fish: kit options" "--help -h " "$(fish_spd 'dimmwand-spd kit -')"
+# PowerShell is not in Debian: its script must at least name every subcommand and balance.
+ps1="$(dirname "$0")/../completion/dimmwand-spd.ps1"
+expect "PowerShell: dimmwand-spd's subcommands" "${spd_commands}" \
+  "$(sed -n "s/^ *'\([a-z-]*\)' = @('.*/\1/p" "$ps1" | sort | tr '\n' ' ')"
+ps1_balance=$(sed -e "s/'[^']*'//g" -e 's/"[^"]*"//g' -e 's/#.*//' "$ps1" |
+  awk '{ for (i = 1; i <= length($0); i++) { c = substr($0, i, 1); if (c ~ /[{(\[]/) d++; if (c ~ /[})\]]/) d-- ; if (d < 0) bad = 1 } }
+       END { print (d == 0 && !bad) ? "balanced" : "unbalanced" }')
+expect "PowerShell dimmwand-spd completion brackets" "balanced" "$ps1_balance"
+
 # The Debian package: dependencies declared, and its files run once unpacked.
 if command -v dpkg-shlibdeps >/dev/null; then
   (cd "$build" && cpack -G DEB -B "$work/deb" >/dev/null 2>&1) || bad "cpack"
@@ -85,6 +150,10 @@ if command -v dpkg-shlibdeps >/dev/null; then
     expect "packaged binary runs" "dimmwand 0.1.0" "$("$work/unpacked/usr/bin/dimmwand" --version | cut -d' ' -f1,2)"
     out=$("$work/unpacked/usr/bin/dimmwand-emu" -- "$work/unpacked/usr/bin/dimmwand" ReadByte '{port}' 4 2)
     expect "packaged binaries work together" "0C" "$out"
+    # Under /usr, zsh's completions go where Debian's zsh looks for packages' ones.
+    for f in _dimmwand _dimmwand-spd; do
+      [ -e "$work/unpacked/usr/share/zsh/vendor-completions/$f" ] && ok || bad "the package lacks vendor-completions/$f"
+    done
   fi
 else
   bad "dpkg-shlibdeps is missing (dpkg-dev)"

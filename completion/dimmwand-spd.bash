@@ -1,0 +1,83 @@
+# bash completion for dimmwand-spd: subcommands, their options, the values of DEVICE and -t, and
+# file names where images go. A new subcommand is one entry in each of the three tables.
+_dimmwand_spd() {
+  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
+  # The options of each subcommand (-h and --help are everyone's).
+  local -A options=(
+    [check]="-t --json"
+    [fix]="-t -o"
+    [info]="-t --all --json"
+    [diff]="--json"
+    [convert]="-o"
+    [host]="--sysfs --save --json"
+    [kit]=""
+  )
+  # Its positional words in order: an image file, the DDR generation; "files..." repeats.
+  local -A positionals=(
+    [check]="file device"
+    [fix]="file device"
+    [info]="file device"
+    [diff]="file file"
+    [convert]="file"
+    [host]=""
+    [kit]="files..."
+  )
+  # The options that take a value, and what the value is.
+  local -A values=([-t]="mode" [-o]="file" [--sysfs]="folder" [--save]="folder")
+
+  local sub="" i word
+  local -a given=()
+  for ((i = 1; i < COMP_CWORD; i++)); do
+    word=${COMP_WORDS[i]}
+    if [[ -z $sub ]]; then
+      [[ $word != -* ]] && sub=$word
+    elif [[ -n ${values[$word]+set} ]]; then
+      ((i++))
+    elif [[ $word != -* || $word == - ]]; then
+      given+=("$word")
+    fi
+  done
+
+  if [[ -z $sub ]]; then
+    if [[ $cur == -* ]]; then
+      mapfile -t COMPREPLY < <(compgen -W "-h --help -V --version" -- "$cur")
+    else
+      mapfile -t COMPREPLY < <(compgen -W "${!options[*]} help" -- "$cur")
+    fi
+    return
+  fi
+  if [[ $sub == help ]]; then
+    ((${#given[@]} == 0)) && mapfile -t COMPREPLY < <(compgen -W "${!options[*]}" -- "$cur")
+    return
+  fi
+  [[ -n ${options[$sub]+set} ]] || return
+
+  local kind=""
+  if [[ -n ${values[$prev]+set} ]]; then
+    kind=${values[$prev]}
+  elif [[ $cur == -?* ]]; then
+    mapfile -t COMPREPLY < <(compgen -W "${options[$sub]} -h --help" -- "$cur")
+    return
+  else
+    local -a expected=(${positionals[$sub]})
+    local n=${#given[@]}
+    if ((n < ${#expected[@]})); then
+      kind=${expected[n]}
+    elif ((${#expected[@]} > 0)) && [[ ${expected[-1]} == *... ]]; then
+      kind=${expected[-1]}
+    fi
+  fi
+  case $kind in
+    mode) mapfile -t COMPREPLY < <(compgen -W "spd reg" -- "$cur") ;;
+    device) mapfile -t COMPREPLY < <(compgen -W "3 4 5" -- "$cur") ;;
+    file | files...)
+      compopt -o filenames 2>/dev/null
+      mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+      ;;
+    folder)
+      compopt -o filenames 2>/dev/null
+      mapfile -t COMPREPLY < <(compgen -d -- "$cur")
+      ;;
+  esac
+}
+complete -F _dimmwand_spd dimmwand-spd
