@@ -1,16 +1,21 @@
-# bash completion for dimmwand-spd: subcommands, their options, the values of DEVICE and -t, and
-# file names where images go. A new subcommand is one entry in each of the three tables.
+# bash completion for dimmwand-spd: subcommands, their options, the values of DEVICE and -t, file
+# names where images go, and set's field names (from `dimmwand-spd fields` of the image given).
+# A new subcommand is one entry in each of the three tables.
 _dimmwand_spd() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
   # The options of each subcommand (-h and --help are everyone's).
   local -A options=(
-    [check]="-t --json"
+    [check]="-t --strict --json"
     [fix]="-t -o"
     [info]="-t --all --json"
     [diff]="--json"
     [convert]="-o"
     [host]="--sysfs --save --json"
     [kit]=""
+    [fields]="--json"
+    [set]="-o --force --json"
+    [rebin]="--speed -o --force --json"
+    [promote]="--profile --accept-voltage -o --force --json"
   )
   # Its positional words in order: an image file, the DDR generation; "files..." repeats.
   local -A positionals=(
@@ -21,9 +26,14 @@ _dimmwand_spd() {
     [convert]="file"
     [host]=""
     [kit]="files..."
+    [fields]="file"
+    [set]="file fields..."
+    [rebin]="file"
+    [promote]="file"
   )
   # The options that take a value, and what the value is.
-  local -A values=([-t]="mode" [-o]="file" [--sysfs]="folder" [--save]="folder")
+  local -A values=([-t]="mode" [-o]="file" [--sysfs]="folder" [--save]="folder" [--speed]="speed"
+    [--profile]="profile")
 
   local sub="" i word
   local -a given=()
@@ -77,6 +87,12 @@ _dimmwand_spd() {
     folder)
       compopt -o filenames 2>/dev/null
       mapfile -t COMPREPLY < <(compgen -d -- "$cur")
+      ;;
+    speed) mapfile -t COMPREPLY < <(compgen -W "800 1066 1333 1600 1866 2133 2400 2666 2933 3200 3600 4000 4400 4800 5200 5600 6000 6400" -- "$cur") ;;
+    profile) mapfile -t COMPREPLY < <(compgen -W "xmp1 xmp2 xmp3 expo1 expo2" -- "$cur") ;;
+    fields...)
+      compopt -o nospace 2>/dev/null
+      mapfile -t COMPREPLY < <(compgen -W "$("${COMP_WORDS[0]}" fields "${given[0]}" 2>/dev/null | awk '{ print $1 "=" }')" -- "$cur")
       ;;
   esac
 }

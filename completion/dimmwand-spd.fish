@@ -1,5 +1,5 @@
-# fish completion for dimmwand-spd: subcommands, their options, the values of DEVICE and -t, and
-# file names where images go. A new subcommand is a line in the first list and its own lines below.
+# fish completion for dimmwand-spd: subcommands, their options, the values of DEVICE and -t, file
+# names where images go, and set's field names (from `dimmwand-spd fields` of the image given). A new subcommand is a line in the first list and its own lines below.
 
 # name, then what the help says of it
 set -l dimmwand_spd_commands \
@@ -9,20 +9,24 @@ set -l dimmwand_spd_commands \
     diff '比较两个映像，按字段列出不同的字节' \
     convert '把文本转储转成原始映像' \
     host '列出本机已安装的内存条，可逐条保存' \
-    kit '几条内存条能否一起使用，共同的速率与时序'
+    kit '几条内存条能否一起使用，共同的速率与时序' \
+    fields '列出可修改的字段与当前值' \
+    set '修改字段，另存为新文件' \
+    rebin '降低最高速率，另存为新文件' \
+    promote '把 XMP/EXPO 配置设为 JEDEC 基本设置，另存为新文件'
 set -l names
 for i in (seq 1 2 (count $dimmwand_spd_commands))
     set -a names $dimmwand_spd_commands[$i]
 end
 
-# How many positional words follow the subcommand (the values of -t, -o, --sysfs, --save excluded).
+# How many positional words follow the subcommand (the values of options excluded).
 function __dimmwand_spd_positionals
     set -l count 0
     set -l skip 0
     for w in (commandline -opc)[3..-1]
         if test $skip -eq 1
             set skip 0
-        else if contains -- $w -t -o --sysfs --save
+        else if contains -- $w -t -o --sysfs --save --speed --profile
             set skip 1
         else if not string match -q -- '-?*' $w
             set count (math $count + 1)
@@ -48,13 +52,30 @@ end
 complete -c dimmwand-spd -n "not __fish_seen_subcommand_from $names help" -a help -d '显示帮助'
 complete -c dimmwand-spd -n "__fish_seen_subcommand_from help" -f -a "$names"
 
+# The fields of the image named after set, as NAME=.
+function __dimmwand_spd_fields
+    set -l words (commandline -opc)
+    for w in $words[3..-1]
+        if not string match -q -- '-?*' $w
+            $words[1] fields $w 2>/dev/null | string replace -r ' = .*' '='
+            return
+        end
+    end
+end
+
 complete -c dimmwand-spd -n "__fish_seen_subcommand_from $names" -s h -l help -d '显示帮助'
 # After the image, the DDR generation; images elsewhere, and no files where none go.
 complete -c dimmwand-spd -n "__dimmwand_spd_at 1 check fix info" -f -a '3 4 5' -d 'DDR 类型'
-complete -c dimmwand-spd -n "__dimmwand_spd_at 2 check fix info diff; or __dimmwand_spd_at 1 convert; or __fish_seen_subcommand_from host" -f
+complete -c dimmwand-spd -n "__dimmwand_spd_at 2 check fix info diff; or __dimmwand_spd_at 1 convert fields rebin promote; or __fish_seen_subcommand_from host" -f
+complete -c dimmwand-spd -n "__fish_seen_subcommand_from set; and test (__dimmwand_spd_positionals) -ge 1" -f -a '(__dimmwand_spd_fields)'
+complete -c dimmwand-spd -n "__fish_seen_subcommand_from check" -l strict -d '再检查各项是否自洽'
+complete -c dimmwand-spd -n "__fish_seen_subcommand_from set rebin promote" -l force -d '替换已存在的输出文件'
+complete -c dimmwand-spd -n "__fish_seen_subcommand_from rebin" -l speed -x -a '800 1066 1333 1600 1866 2133 2400 2666 2933 3200 3600 4000 4400 4800 5200 5600 6000 6400' -d '新的最高速率'
+complete -c dimmwand-spd -n "__fish_seen_subcommand_from promote" -l profile -x -a 'xmp1 xmp2 xmp3 expo1 expo2' -d '配置'
+complete -c dimmwand-spd -n "__fish_seen_subcommand_from promote" -l accept-voltage -d '高于 JEDEC 电压时仍然提升'
 complete -c dimmwand-spd -n "__fish_seen_subcommand_from check fix info" -s t -x -a 'spd reg' -d '映像种类'
-complete -c dimmwand-spd -n "__fish_seen_subcommand_from check info diff host" -l json -d '输出一个 JSON 文档'
+complete -c dimmwand-spd -n "__fish_seen_subcommand_from check info diff host fields set rebin promote" -l json -d '输出一个 JSON 文档'
 complete -c dimmwand-spd -n "__fish_seen_subcommand_from info" -l all -d '完整解读：每个字段，按节列出'
-complete -c dimmwand-spd -n "__fish_seen_subcommand_from fix convert" -s o -r -F -d '输出文件'
+complete -c dimmwand-spd -n "__fish_seen_subcommand_from fix convert set rebin promote" -s o -r -F -d '输出文件'
 complete -c dimmwand-spd -n "__fish_seen_subcommand_from host" -l sysfs -x -a '(__fish_complete_directories)' -d 'sysfs 的位置'
 complete -c dimmwand-spd -n "__fish_seen_subcommand_from host" -l save -x -a '(__fish_complete_directories)' -d '存放映像的文件夹'

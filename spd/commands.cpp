@@ -13,6 +13,7 @@
 #include "spd/documents.hpp"
 #include "spd/decode.hpp"
 #include "spd/registers.hpp"
+#include "spd/strict.hpp"
 #include "text/utf8.hpp"
 
 namespace dimmwand::spd {
@@ -69,12 +70,16 @@ Result<> run_check(const ImageArgs& args) {
   if (!g) return std::unexpected(g.error());
   const auto sums = checksums(*image, *g);
   const auto wrong = static_cast<std::size_t>(std::count_if(sums.begin(), sums.end(), [](const Checksum& c) { return !c.ok(); }));
+  const auto warnings = args.strict ? strict_warnings(*image, *g) : std::vector<std::string>{};
   if (args.json) {
-    fmt::print("{}\n", check_document(args.file, *image, *g));
+    fmt::print("{}\n", check_document(args.file, *image, *g, args.strict ? &warnings : nullptr));
   } else {
     fmt::print("{}\n", describe_identity(*g, image->size(), args.device.has_value()));
     for (const auto& c : sums) fmt::print("{}\n", checksum_line(c));
     for (const auto& b : skipped_blocks(*image, *g)) fmt::print("{}: {}\n", b.name, b.reason);
+    // The consistency rules only warn: a module may be built that way on purpose.
+    for (const auto& w : warnings) fmt::print("警告: {}\n", w);
+    if (args.strict && warnings.empty()) fmt::print("一致性检查: 没有发现问题\n");
   }
   if (wrong > 0) return std::unexpected(DeviceError::other(fmt::format("{} 个校验和不正确", wrong)));
   return {};

@@ -19,6 +19,7 @@ struct ImageArgs {
   std::optional<DataMode> mode;      // -t: an SPD image or the DDR5 REG area; absent: judged by size
   bool all = false;                  // info: every field, in sections
   bool json = false;                 // one JSON document instead of text
+  bool strict = false;               // check: also the consistency rules, as warnings
 };
 
 Result<> run_check(const ImageArgs& image);

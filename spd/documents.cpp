@@ -149,7 +149,8 @@ std::string registers_document(const std::string& file, Image r, const std::vect
   return j.text();
 }
 
-std::string check_document(const std::string& file, Image image, std::optional<DeviceType> g) {
+std::string check_document(const std::string& file, Image image, std::optional<DeviceType> g,
+                           const std::vector<std::string>* warnings) {
   JsonWriter j;
   j.object().key("file").value(file).key("kind").value(g ? "spd" : "reg").key("size").value(static_cast<unsigned long long>(image.size()));
   j.key("generation");
@@ -169,7 +170,13 @@ std::string check_document(const std::string& file, Image image, std::optional<D
   if (g) {
     for (const auto& s : skipped_blocks(image, *g)) j.object().key("name").value(s.name).key("reason").value(s.reason).end();
   }
-  j.end().key("ok").value(ok).end();
+  j.end();
+  if (warnings != nullptr) {
+    j.key("warnings").array();
+    for (const auto& w : *warnings) j.value(w);
+    j.end();
+  }
+  j.key("ok").value(ok).end();
   return j.text();
 }
 

@@ -13,7 +13,9 @@ namespace dimmwand::spd {
 
 std::string info_document(const std::string& file, const Decode& d, const std::vector<InfoSection>& sections);
 std::string registers_document(const std::string& file, Image registers, const std::vector<InfoSection>& sections);
-std::string check_document(const std::string& file, Image image, std::optional<DeviceType> g);
+// With `warnings` (check --strict), the document also lists the consistency warnings.
+std::string check_document(const std::string& file, Image image, std::optional<DeviceType> g,
+                           const std::vector<std::string>* warnings = nullptr);
 
 // One run of differing bytes between two images.
 struct DiffRun {

@@ -76,7 +76,7 @@ std::expected<Edited, std::string> finish(Image before, DeviceType g, Bytes afte
 std::expected<void, std::string> assign(Bytes& s, const std::vector<Settable>& all, std::string_view key, std::string_view value) {
   const Settable* f = find_settable(all, key);
   if (f == nullptr) {
-    return std::unexpected(fmt::format("此映像没有可设置的字段 \"{}\"；dimmwand-spd fields 列出全部字段", key));
+    return std::unexpected(fmt::format("此映像没有可设置的字段“{}”；dimmwand-spd fields 列出全部字段", key));
   }
   return write_value(s, *f, value);
 }
@@ -114,7 +114,7 @@ std::expected<Edited, std::string> edit_set(Image image, DeviceType g, const std
   const auto all = settables(image, g);
   for (const auto& a : assignments) {
     const auto eq = a.find('=');
-    if (eq == std::string::npos || eq == 0) return std::unexpected(fmt::format("\"{}\" 不是 NAME=VALUE", a));
+    if (eq == std::string::npos || eq == 0) return std::unexpected(fmt::format("“{}”应写成 字段=值", a));
     if (auto r = assign(s, all, std::string_view(a).substr(0, eq), std::string_view(a).substr(eq + 1)); !r) {
       return std::unexpected(r.error());
     }

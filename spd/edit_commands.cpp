@@ -7,23 +7,22 @@
 #include "platform/image_file.hpp"
 #include "spd/edit.hpp"
 #include "spd/image.hpp"
+#include "spd/input.hpp"
 #include "spd/json.hpp"
 #include "spd/settable.hpp"
 
 namespace dimmwand::spd {
 namespace {
 
-constexpr std::size_t kLargestImage = 64 * 1024;
-
 struct Loaded {
   std::vector<std::uint8_t> bytes;
   DeviceType g;
 };
 
+// The image to edit: a raw image or a text dump, of a generation its own bytes name.
 Result<Loaded> load(const std::string& path) {
-  auto data = read_image(path, kLargestImage + 1);
-  if (!data) return std::unexpected(DeviceError::file(FileFailure::Action::Read, path, data.error()));
-  if (data->size() > kLargestImage) return std::unexpected(DeviceError::other(fmt::format("{} 大于 64 KiB，不是 SPD 映像", path)));
+  auto data = load_image(path);
+  if (!data) return std::unexpected(std::move(data.error()));
   const auto g = identify(*data, std::nullopt);
   if (!g) return std::unexpected(g.error());
   return Loaded{std::move(*data), *g};

@@ -6,6 +6,10 @@
 //   dimmwand-spd convert IN -o OUT         a text dump as the raw image
 //   dimmwand-spd host [--save DIR]         the modules in this computer, through the kernel's drivers
 //   dimmwand-spd kit FILE...               can these modules run together, and how fast
+//   dimmwand-spd fields FILE               what set can change, with the values now
+//   dimmwand-spd set FILE K=V... -o OUT    a copy with these fields changed, and only their bytes
+//   dimmwand-spd rebin FILE --speed N -o OUT        a copy whose top speed is N
+//   dimmwand-spd promote FILE --profile P -o OUT    a copy whose JEDEC base is profile P
 // Each image may be a text dump (dimmwand read's, i2cdump, hexdump -C, xxd, plain hex).
 #include <fmt/format.h>
 
@@ -16,6 +20,7 @@
 #include "cli/version.hpp"
 #include "platform/console.hpp"
 #include "spd/commands.hpp"
+#include "spd/edit_commands.hpp"
 
 namespace {
 
@@ -59,10 +64,39 @@ std::optional<std::string> optional_text(const CLI::App& sub, const char* id) {
 }
 
 spd::ImageArgs image_of(const CLI::App& sub) {
-  spd::ImageArgs args{text(sub, "file"), std::nullopt, std::nullopt, flag(sub, "--all"), flag(sub, "--json")};
+  spd::ImageArgs args{text(sub, "file"), std::nullopt, std::nullopt, flag(sub, "--all"), flag(sub, "--json"), flag(sub, "--strict")};
   if (flag(sub, "device")) args.device = kGenerations[*cli::match_value(kDeviceValues, text(sub, "device"), false)];
   if (flag(sub, "-t")) args.mode = cli::match_value(kModeValues, text(sub, "-t"), true) == 1 ? DataMode::Reg : DataMode::Spd;
   return args;
+}
+
+// An edit's new file: never an existing one unless --force.
+void edit_output(CLI::App& sub) {
+  output(sub, "输出文件（已存在时须加 --force；从不改写输入文件）");
+  sub.add_flag("--force")->description("替换已存在的输出文件");
+  sub.add_flag("--json")->description("在标准输出给出修改清单的 JSON 文档");
+}
+
+spd::EditOutput edit_output_of(const CLI::App& sub) { return {text(sub, "-o"), flag(sub, "--force"), flag(sub, "--json")}; }
+
+// A field to set, as NAME=VALUE.
+CLI::Validator assignment() {
+  return {[](std::string& v) -> std::string {
+            const auto eq = v.find('=');
+            if (eq != std::string::npos && eq > 0) return {};
+            return fmt::format("“{}”应写成 字段=值，如 part_number=ABC 或 taa=13.75（字段见 dimmwand-spd fields FILE）", cli::shown(v));
+          },
+          ""};
+}
+
+// A data rate in MT/s, as the speed grades are named.
+CLI::Validator speed_value() {
+  return {[](std::string& v) -> std::string {
+            const bool digits = !v.empty() && v.size() <= 5 && v.find_first_not_of("0123456789") == std::string::npos;
+            if (digits && std::stoul(v) > 0) return {};
+            return fmt::format("<N> 的值“{}”无效：应为以 MT/s 计的速率，如 1066、2666、4800", cli::shown(v));
+          },
+          ""};
 }
 
 struct SpdSubcommand {
@@ -74,10 +108,11 @@ struct SpdSubcommand {
 };
 
 // One row a subcommand: the parser, the help, the dispatch and the completions' lists follow it.
-const std::array<SpdSubcommand, 7> kSubcommands{{
+const std::array<SpdSubcommand, 11> kSubcommands{{
     {"check", {}, "检查 JEDEC、XMP 3.0 与 EXPO 校验和",
      [](CLI::App& sub) {
        image(sub, "SPD 或 REG 区映像文件");
+       sub.add_flag("--strict")->description("再检查时序、容量、日期与厂商代码是否自洽（只警告，不改变退出状态）");
        json(sub);
      },
      [](const CLI::App& sub) { return finish(spd::run_check(image_of(sub))); }},
@@ -129,10 +164,44 @@ const std::array<SpdSubcommand, 7> kSubcommands{{
     {"kit", {}, "几条内存条能否一起使用，共同的速率与时序",
      [](CLI::App& sub) { sub.add_option("files")->description("各内存条的映像（至少两个）")->type_name("FILE")->required()->expected(2, -1)->allow_extra_args(); },
      [](const CLI::App& sub) { return finish(spd::run_kit(sub.get_option("files")->as<std::vector<std::string>>())); }},
+    {"fields", {}, "列出可修改的字段：当前值、单位与可取的范围",
+     [](CLI::App& sub) {
+       file(sub, "file", "FILE", "SPD 映像文件");
+       json(sub);
+     },
+     [](const CLI::App& sub) { return finish(spd::run_fields(text(sub, "file"), flag(sub, "--json"))); }},
+    {"set", {}, "修改字段（型号、序列号、日期、时序、XMP/EXPO 配置…），另存为新文件；只改这些字段与覆盖它们的校验和",
+     [](CLI::App& sub) {
+       file(sub, "file", "FILE", "SPD 映像文件");
+       sub.add_option("assignments")->description("要改的字段，写成 字段=值")->type_name("NAME=VALUE")->required()->expected(1, -1)->check(assignment());
+       edit_output(sub);
+     },
+     [](const CLI::App& sub) {
+       return finish(spd::run_set(text(sub, "file"), sub.get_option("assignments")->as<std::vector<std::string>>(), edit_output_of(sub)));
+     }},
+    {"rebin", {}, "降低最高速率：tCKmin 改为该速率的周期，时序的纳秒数不变，CL 列表按 JEDEC 速度档裁剪",
+     [](CLI::App& sub) {
+       file(sub, "file", "FILE", "SPD 映像文件");
+       sub.add_option("--speed")->description("新的最高速率（MT/s），不高于模组的额定速率")->type_name("N")->required()->check(speed_value());
+       edit_output(sub);
+     },
+     [](const CLI::App& sub) {
+       return finish(spd::run_rebin(text(sub, "file"), static_cast<unsigned>(std::stoul(text(sub, "--speed"))), edit_output_of(sub)));
+     }},
+    {"promote", {}, "把 XMP/EXPO 配置的速率与时序设为 JEDEC 基本设置",
+     [](CLI::App& sub) {
+       file(sub, "file", "FILE", "SPD 映像文件");
+       sub.add_option("--profile")->description("配置: xmp1、xmp2、xmp3…、expo1、expo2")->type_name("PROFILE")->required()->check(cli::utf8_text("PROFILE", kUsage));
+       sub.add_flag("--accept-voltage")->description("配置要求高于 JEDEC 固定电压时仍然提升（主板须能给出该电压）");
+       edit_output(sub);
+     },
+     [](const CLI::App& sub) {
+       return finish(spd::run_promote(text(sub, "file"), text(sub, "--profile"), flag(sub, "--accept-voltage"), edit_output_of(sub)));
+     }},
 }};
 
 std::unique_ptr<CLI::App> description() {
-  auto app = std::make_unique<CLI::App>("SPD 映像的校验、修正、解读与比较；读取文本转储与本机的内存条", "dimmwand-spd");
+  auto app = std::make_unique<CLI::App>("SPD 映像的校验、修正、解读、比较与修改；读取文本转储与本机的内存条", "dimmwand-spd");
   app->formatter(std::make_shared<HelpFormatter>());
   app->allow_windows_style_options(false);
   app->set_help_flag("-h,--help", "Print help");
@@ -146,7 +215,11 @@ std::unique_ptr<CLI::App> description() {
       "  dimmwand-spd diff old.bin new.bin           //比较两个映像\n"
       "  dimmwand-spd convert spd4.txt -o spd4.bin   //把文本转储转成原始映像\n"
       "  sudo dimmwand-spd host --save backup        //列出并备份本机的内存条（Linux）\n"
-      "  dimmwand-spd kit a.bin b.bin                //两条内存条能否一起使用");
+      "  dimmwand-spd kit a.bin b.bin                //两条内存条能否一起使用\n"
+      "  dimmwand-spd fields spd3.bin                //可修改的字段与当前值\n"
+      "  dimmwand-spd set spd5.bin serial_number=0104EEFF -o new.bin   //改序列号\n"
+      "  dimmwand-spd rebin spd3.bin --speed 1066 -o slow.bin         //降频到 1066\n"
+      "  dimmwand-spd promote spd4.bin --profile xmp1 --accept-voltage -o xmp.bin  //XMP 设为默认");
   app->require_subcommand(1);
   cli::add_subcommands(*app, kSubcommands, kUsage);
   return app;

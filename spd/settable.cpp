@@ -280,6 +280,9 @@ void ddr5_table(Table& t, Image s) {
 
 // ---- values ---------------------------------------------------------------------------------
 
+// Two times this close are the same: what a decimal text of a stored time reads back as.
+constexpr double kSamePs = 1e-3;
+
 bool bcd(std::uint8_t b) { return (b >> 4) <= 9 && (b & 0x0F) <= 9; }
 
 double mtb_ps(Image s, const Settable& f) {
@@ -362,7 +365,7 @@ std::optional<std::uint64_t> hex_number(std::string_view text) {
 std::string ps_value(const Settable& f, double ps) { return f.coding == Coding::Ns16 ? fmt::format("{}", ps / 1000) : ns_text(ps); }
 
 std::unexpected<std::string> refuse(const Settable& f, std::string_view value, std::string_view why) {
-  return std::unexpected(fmt::format("{} ({}) 不能设为 \"{}\": {}", f.key, f.name, value, why));
+  return std::unexpected(fmt::format("{}（{}）不能设为“{}”：{}", f.key, f.name, value, why));
 }
 
 // The new value coded into `s`; the refusal when it is out of range or cannot be stored exactly.
@@ -394,9 +397,9 @@ std::expected<void, std::string> code_value(Bytes& s, const Settable& f, std::st
       const double ps = *v * 1000;
       const auto c = code_mtb(f, ps);
       if (!c) return refuse(f, value, fmt::format("超出范围（{}）", range_of(f)));
-      if (std::abs(c->ps - ps) >= 0.5) {
-        return refuse(f, value, fmt::format("无法精确存储（单位 {}{}）；最接近的可存值为 {} ns", ns_text(f.mtb_ps),
-                                             f.fine ? fmt::format(" 与微调 {} ps", f.ftb_ps) : std::string(" ns"), ns_text(c->ps)));
+      if (std::abs(c->ps - ps) >= kSamePs) {
+        return refuse(f, value, fmt::format("无法精确存储（单位 {} ns{}）；最接近的可存值为 {} ns", ns_text(f.mtb_ps),
+                                             f.fine ? fmt::format("，微调 {} ps", f.ftb_ps) : std::string(), ns_text(c->ps)));
       }
       store_mtb(s, f, *c);
       return {};
@@ -520,7 +523,13 @@ std::expected<void, std::string> code_value(Bytes& s, const Settable& f, std::st
 
 }  // namespace
 
-std::string ns_text(double ps) { return fmt::format("{:.3f}", ps / 1000); }
+std::string ns_text(double ps) {
+  if (std::abs(ps - std::round(ps)) < kSamePs) return fmt::format("{:.3f}", ps / 1000);
+  // A time base that is no whole picosecond (DDR3 lets the image choose one): every digit it has.
+  std::string t = fmt::format("{:.6f}", ps / 1000);
+  while (t.back() == '0') t.pop_back();
+  return t;
+}
 
 unsigned cycle_of_rate(unsigned rate, DeviceType g) {
   if (g == DeviceType::DDR5) return 2'000'000 / rate;

@@ -128,6 +128,12 @@ expect "fish: DEVICE after the image" "3 4 5 " "$(fish_spd 'dimmwand-spd check i
 expect "fish: files for diff" "folder/ image-a.bin image-b.txt " "$(fish_spd 'dimmwand-spd diff image-a.bin ')"
 expect "fish: no files for host" "" "$(fish_spd 'dimmwand-spd host ')"
 expect "fish: kit options" "--help -h " "$(fish_spd 'dimmwand-spd kit -')"
+# set completes the field names of the image it was given, from the program itself.
+sample="$work/prefix/share/doc/dimmwand/samples/spd4.bin"
+expect "bash: set's fields" "part_number= " "$(bash_spd "$spd" set "$sample" part)"
+expect "zsh: set's fields" "part_number= " "$(zsh_spd "$spd set $sample part")"
+expect "fish: set's fields" "part_number= " "$(fish_spd "dimmwand-spd set $sample part")"
+expect "bash: promote options" "--accept-voltage " "$(bash_spd dimmwand-spd promote x.bin --acc)"
 # PowerShell is not in Debian: its script must at least name every subcommand and balance.
 ps1="$(dirname "$0")/../completion/dimmwand-spd.ps1"
 expect "PowerShell: dimmwand-spd's subcommands" "${spd_commands}" \
