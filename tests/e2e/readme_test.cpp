@@ -83,6 +83,8 @@ const std::map<std::pair<std::string, int>, std::vector<std::string>>& settings(
       {{"dimmwand write COM3 5 -i fixed.bin --check --changed --verify", 1}, {"--spd5", "module/broken5.bin", "--lose-writes", "1FF"}},
       {{"dimmwand write COM3 5 -i fixed.bin --check --changed --verify", 2}, {"--spd5", "module/broken5.bin", "--protect-blocks", "7"}},
       {{"dimmwand read COM3 5 --verify -o spd5.bin", 1}, {"--flaky", "2"}},
+      {{"dimmwand read COM3 5 -o rgb.bin", 1}, {"--spd5", "module/rgb5.bin"}},
+      {{"dimmwand write COM3 5 -i repaired.bin --check --backup rgb-backup.bin --changed --verify", 1}, {"--spd5", "module/rgb5.bin"}},
   };
   return kSettings;
 }
@@ -105,6 +107,10 @@ void run_examples(const std::string& readme_name) {
   std::string broken = read_file((source / "samples/spd5.bin").string());
   broken[0x1FE] = broken[0x1FF] = '\0';
   write_file((root / "module/broken5.bin").string(), broken);
+  // A DDR5 module whose SPD vendor software overwrote in part, the sibling of a real dump.
+  std::string overwritten = read_file((source / "tests/data/spd-dumps/ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eeff.bin").string());
+  std::fill_n(overwritten.begin() + 0xC0, 16, '\xFF');
+  write_file((root / "module/rgb5.bin").string(), overwritten);
 
   std::map<std::string, int> turns;
   const std::regex pseudo_terminal("/dev/pts/[0-9]+");
