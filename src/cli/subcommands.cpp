@@ -36,19 +36,30 @@ Converted<Commands> read_record(const CLI::App& sub) {
   return ReadArgs{std::move(*common), optional_text(sub, "-o"), flag(sub, "--verify")};
 }
 
+// The port and the generation that every byte command begins with.
+struct PortDevice {
+  std::string port;
+  DeviceType device;
+};
+Converted<PortDevice> port_device_of(const CLI::App& sub) {
+  auto port = text_of(sub, "port", "port");
+  if (!port) return std::unexpected(port.error());
+  auto device = device_of(sub);
+  if (!device) return std::unexpected(device.error());
+  return PortDevice{std::move(*port), *device};
+}
+
 void read_byte_arguments(CLI::App& sub) {
   add_port_and_device(sub);
   add_hex(sub, "addr", "ADDR", "字节地址，十六进制 0000-FFFF", false);
 }
 
 Converted<Commands> read_byte_record(const CLI::App& sub) {
-  auto port = text_of(sub, "port", "port");
-  if (!port) return std::unexpected(port.error());
-  auto device = device_of(sub);
-  if (!device) return std::unexpected(device.error());
+  auto at = port_device_of(sub);
+  if (!at) return std::unexpected(at.error());
   auto addr = hex16_of(sub, "addr");
   if (!addr) return std::unexpected(addr.error());
-  return ReadByteArgs{std::move(*port), *device, *addr};
+  return ReadByteArgs{std::move(at->port), at->device, *addr};
 }
 
 void write_arguments(CLI::App& sub) {
@@ -85,15 +96,13 @@ void write_byte_arguments(CLI::App& sub) {
 }
 
 Converted<Commands> write_byte_record(const CLI::App& sub) {
-  auto port = text_of(sub, "port", "port");
-  if (!port) return std::unexpected(port.error());
-  auto device = device_of(sub);
-  if (!device) return std::unexpected(device.error());
+  auto at = port_device_of(sub);
+  if (!at) return std::unexpected(at.error());
   auto addr = hex16_of(sub, "addr");
   if (!addr) return std::unexpected(addr.error());
   auto value = hex8_of(sub, "value");
   if (!value) return std::unexpected(value.error());
-  return WriteByteArgs{std::move(*port), *device, *addr, *value, flag(sub, "--verify")};
+  return WriteByteArgs{std::move(at->port), at->device, *addr, *value, flag(sub, "--verify")};
 }
 
 void write_protect_arguments(CLI::App& sub) {
@@ -102,13 +111,11 @@ void write_protect_arguments(CLI::App& sub) {
 }
 
 Converted<Commands> write_protect_record(const CLI::App& sub) {
-  auto port = text_of(sub, "port", "port");
-  if (!port) return std::unexpected(port.error());
-  auto device = device_of(sub);
-  if (!device) return std::unexpected(device.error());
+  auto at = port_device_of(sub);
+  if (!at) return std::unexpected(at.error());
   auto code = hex16_of(sub, "code");
   if (!code) return std::unexpected(code.error());
-  return WriteProtectArgs{std::move(*port), *device, *code};
+  return WriteProtectArgs{std::move(at->port), at->device, *code};
 }
 
 }  // namespace

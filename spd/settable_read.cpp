@@ -1,0 +1,129 @@
+// Reading a settable field: its value as a user writes it, its unit and its range.
+#include <fmt/format.h>
+
+#include <cmath>
+
+#include "spd/jep106.hpp"
+#include "spd/settable.hpp"
+#include "spd/settable_bits.hpp"
+#include "spd/timing.hpp"
+
+namespace dimmwand::spd {
+
+using namespace settable_bits;
+
+std::string ns_text(double ps) {
+  if (std::abs(ps - std::round(ps)) < kSamePs) return fmt::format("{:.3f}", ps / 1000);
+  // A time base that is no whole picosecond (DDR3 lets the image choose one): every digit it has.
+  std::string t = fmt::format("{:.6f}", ps / 1000);
+  while (t.back() == '0') t.pop_back();
+  return t;
+}
+
+unsigned cycle_of_rate(unsigned rate, DeviceType g) {
+  if (g == DeviceType::DDR5) return 2'000'000 / rate;
+  const double grade = std::round(rate * 3.0 / 100) * 100 / 3;  // 1866 is 1866.67
+  return static_cast<unsigned>(std::lround(2e6 / grade));
+}
+
+std::string read_value(Image s, const Settable& f) {
+  switch (f.coding) {
+    case Coding::Ps16: return ns_text(get(s, f.field));
+    case Coding::Ns16: return fmt::format("{}", get(s, f.field));
+    case Coding::Count: return fmt::format("{}", get(s, f.field));
+    case Coding::Mtb: return ns_text(mtb_ps(s, f));
+    case Coding::Rate: {
+      const double ps = f.mtb_ps > 0 ? mtb_ps(s, f) : get(s, f.field);
+      return fmt::format("{}", data_rate(ps, f.generation));
+    }
+    case Coding::Volts20: return fmt::format("{:.2f}", volts20(get(s, f.field)));
+    case Coding::Volts100: return fmt::format("{:.2f}", volts100(get(s, f.field)));
+    case Coding::Text: {
+      std::string t;
+      for (std::size_t i = 0; i < f.field.length; ++i) {
+        const auto c = s[f.field.offset + i];
+        if (c < 0x20 || c >= 0x7F) break;
+        t += static_cast<char>(c);
+      }
+      while (!t.empty() && t.back() == ' ') t.pop_back();
+      return t;
+    }
+    case Coding::Serial:
+    case Coding::Hex: {
+      std::string t = f.coding == Coding::Hex ? "0x" : "";
+      for (std::size_t i = 0; i < f.field.length; ++i) t += fmt::format("{:02X}", s[f.field.offset + i]);
+      return t;
+    }
+    case Coding::Date: {
+      const std::uint8_t y = s[f.field.offset], w = s[f.field.offset + 1];
+      if ((y == 0 && w == 0) || (y == 0xFF && w == 0xFF)) return "未记录";
+      if (bcd(y) && bcd(w) && w != 0) return fmt::format("20{:02X}-{:02X}", y, w);
+      return fmt::format("无效 (0x{:02X}{:02X})", y, w);
+    }
+    case Coding::Maker: {
+      const std::uint8_t bank = s[f.field.offset], code = s[f.field.offset + 1];
+      if (!valid_parity(bank, code)) return fmt::format("无效 (0x{:02X} 0x{:02X})", bank, code);
+      const unsigned b = (bank & 0x7Fu) + 1;
+      const auto c = static_cast<std::uint8_t>(code & 0x7F);
+      if (const auto name = maker_name(b, c); name && maker_by_name(*name) == std::pair(b, c)) return std::string(*name);
+      return fmt::format("{}:0x{:02X}", b, code);  // the code as stored, with its parity bit
+    }
+    case Coding::ClList: {
+      const auto cls = cl_values(s, f);
+      return cls.empty() ? std::string("无") : fmt::format("{}", fmt::join(cls, ","));
+    }
+    case Coding::Enable: {
+      const auto& [at, bits] = f.enable_bits.front();
+      return (unsigned{s[at]} >> std::countr_zero(bits) & 1u) != 0 ? "1" : "0";  // the lowest bit says
+    }
+  }
+  return {};
+}
+
+std::string unit_of(const Settable& f) {
+  switch (f.coding) {
+    case Coding::Ps16:
+    case Coding::Ns16:
+    case Coding::Mtb: return "ns";
+    case Coding::Rate: return "MT/s";
+    case Coding::Volts20:
+    case Coding::Volts100: return "V";
+    case Coding::Count: return f.key.ends_with("_nck") ? "nCK" : "";
+    case Coding::Text: return "文本";
+    case Coding::Serial:
+    case Coding::Hex: return "十六进制";
+    case Coding::Date: return "YYYY-WW";
+    case Coding::Maker: return "JEP106";
+    case Coding::ClList: return "CL 列表";
+    case Coding::Enable: return "0 | 1";
+  }
+  return {};
+}
+
+std::string range_of(const Settable& f) {
+  switch (f.coding) {
+    case Coding::Ps16: return "0.000-65.535 ns，步长 0.001 ns";
+    case Coding::Ns16: return "0-65535 ns，整数";
+    case Coding::Count: return fmt::format("0-{}", f.max);
+    case Coding::Mtb:
+      return fmt::format("0.000-{} ns，单位 {} ns{}", ns_text(largest_mtb(f)), ns_text(f.mtb_ps),
+                         f.fine ? fmt::format("，微调 {} ps", f.ftb_ps) : std::string());
+    case Coding::Rate: return "以 MT/s 计的速率，按本代的周期存储";
+    case Coding::Volts20: return "0.00-3.55 V，步长 0.05 V";
+    case Coding::Volts100: return "0.00-1.99 V，步长 0.01 V";
+    case Coding::Text: return fmt::format("最多 {} 个可打印 ASCII 字符", f.max);
+    case Coding::Serial: return fmt::format("{} 位十六进制数", 2 * f.field.length);
+    case Coding::Date: return "YYYY-WW，2000-2099 年第 01-53 周";
+    case Coding::Maker: return "JEP106 名称或 bank:code";
+    case Coding::Hex: return fmt::format("{} 字节十六进制数", f.field.length);
+    case Coding::ClList: {
+      const unsigned last = f.cl_first + f.cl_step * (f.cl_bits - 1);
+      if (f.generation == DeviceType::DDR4 && f.cl_first == 7) return "CL 7-36，或全部在 23-52 之间";
+      return fmt::format("CL {}-{}{}，至少一个", f.cl_first, last, f.cl_step == 2 ? "（偶数）" : "");
+    }
+    case Coding::Enable: return "0（关闭）或 1（启用）";
+  }
+  return {};
+}
+
+}  // namespace dimmwand::spd

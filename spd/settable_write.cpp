@@ -1,0 +1,239 @@
+// Writing a settable field: the text a user gave, checked and coded into the field's bits, or
+// refused with the reason and the nearest value that can be stored.
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+
+#include "spd/jep106.hpp"
+#include "spd/settable.hpp"
+#include "spd/settable_bits.hpp"
+
+namespace dimmwand::spd {
+
+using namespace settable_bits;
+
+namespace {
+
+// The nearest value a time field can hold: the coarse count rounded up and a negative fine
+// correction (JEDEC's convention), or the nearest coarse count where there is no fine byte.
+struct Coded {
+  std::uint64_t coarse = 0;
+  int fine = 0;
+  double ps = 0;
+};
+std::optional<Coded> code_mtb(const Settable& f, double ps) {
+  Coded c;
+  if (f.fine) {
+    c.coarse = static_cast<std::uint64_t>(std::ceil(ps / f.mtb_ps - 1e-9));
+    c.fine = static_cast<int>(std::lround((ps - static_cast<double>(c.coarse) * f.mtb_ps) / f.ftb_ps));
+    if (c.fine < -128) c.fine = -128;
+  } else {
+    c.coarse = static_cast<std::uint64_t>(std::llround(ps / f.mtb_ps));
+  }
+  if (c.coarse >= (1ull << coarse_bits(f))) return std::nullopt;
+  c.ps = static_cast<double>(c.coarse) * f.mtb_ps + c.fine * f.ftb_ps;
+  return c;
+}
+
+void store_mtb(Bytes& s, const Settable& f, const Coded& c) {
+  put(s, f.field, c.coarse & ((1ull << bits_of(f.field)) - 1));
+  if (f.high) put(s, *f.high, c.coarse >> bits_of(f.field));
+  if (f.fine) put(s, *f.fine, static_cast<std::uint8_t>(static_cast<std::int8_t>(c.fine)));
+}
+
+std::optional<double> number(std::string_view text, std::string_view unit) {
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (!unit.empty() && text.size() > unit.size()) {
+    const auto tail = text.substr(text.size() - unit.size());
+    if (std::equal(tail.begin(), tail.end(), unit.begin(), unit.end(), [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; })) {
+      text.remove_suffix(unit.size());
+    }
+  }
+  double v = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+std::optional<std::uint64_t> hex_number(std::string_view text) {
+  if (text.starts_with("0x") || text.starts_with("0X")) text.remove_prefix(2);
+  std::uint64_t v = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v, 16);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return v;
+}
+
+std::string ps_value(const Settable& f, double ps) { return f.coding == Coding::Ns16 ? fmt::format("{}", ps / 1000) : ns_text(ps); }
+
+std::unexpected<std::string> refuse(const Settable& f, std::string_view value, std::string_view why) {
+  return std::unexpected(fmt::format("{}（{}）不能设为“{}”：{}", f.key, f.name, value, why));
+}
+
+// The new value coded into `s`; the refusal when it is out of range or cannot be stored exactly.
+std::expected<void, std::string> code_value(Bytes& s, const Settable& f, std::string_view value) {
+  switch (f.coding) {
+    case Coding::Ps16:
+    case Coding::Ns16: {
+      const bool ns = f.coding == Coding::Ns16;
+      const auto v = number(value, "ns");
+      if (!v || *v < 0) return refuse(f, value, fmt::format("应为 {}", range_of(f)));
+      const double stored = ns ? std::round(*v) : std::round(*v * 1000);
+      if (stored > 65535) return refuse(f, value, fmt::format("超出范围（{}）", range_of(f)));
+      if (std::abs(stored - (ns ? *v : *v * 1000)) > (ns ? 1e-9 : 1e-6)) {
+        return refuse(f, value, fmt::format("无法精确存储（单位 {}）；最接近的可存值为 {}", ns ? "1 ns" : "1 ps",
+                                             ps_value(f, ns ? stored * 1000 : stored)));
+      }
+      put(s, f.field, static_cast<std::uint64_t>(stored));
+      return {};
+    }
+    case Coding::Count: {
+      const auto v = number(value, "");
+      if (!v || *v < 0 || *v > f.max || *v != std::floor(*v)) return refuse(f, value, fmt::format("应为 {}", range_of(f)));
+      put(s, f.field, static_cast<std::uint64_t>(*v));
+      return {};
+    }
+    case Coding::Mtb: {
+      const auto v = number(value, "ns");
+      if (!v || *v < 0) return refuse(f, value, fmt::format("应为 {}", range_of(f)));
+      const double ps = *v * 1000;
+      const auto c = code_mtb(f, ps);
+      if (!c) return refuse(f, value, fmt::format("超出范围（{}）", range_of(f)));
+      if (std::abs(c->ps - ps) >= kSamePs) {
+        return refuse(f, value, fmt::format("无法精确存储（单位 {} ns{}）；最接近的可存值为 {} ns", ns_text(f.mtb_ps),
+                                             f.fine ? fmt::format("，微调 {} ps", f.ftb_ps) : std::string(), ns_text(c->ps)));
+      }
+      store_mtb(s, f, *c);
+      return {};
+    }
+    case Coding::Rate: {
+      const auto v = number(value, "");
+      if (!v || *v < 100 || *v > 20000 || *v != std::floor(*v)) return refuse(f, value, "应为以 MT/s 计的速率，如 2400");
+      const unsigned cycle = cycle_of_rate(static_cast<unsigned>(*v), f.generation);
+      Settable t = f;
+      t.coding = f.mtb_ps > 0 ? Coding::Mtb : Coding::Ps16;  // as its cycle time is coded
+      if (auto r = code_value(s, t, ns_text(cycle)); !r) return refuse(f, value, fmt::format("其周期 {} ns {}", ns_text(cycle), r.error()));
+      return {};
+    }
+    case Coding::Volts20:
+    case Coding::Volts100: {
+      const auto v = number(value, "v");
+      const bool twenty = f.coding == Coding::Volts20;
+      if (!v || *v < 0 || *v > (twenty ? 3.55 : 1.99) + 1e-9) return refuse(f, value, fmt::format("应为 {}", range_of(f)));
+      const double step = twenty ? 0.05 : 0.01;
+      const double units = std::round((*v - std::floor(*v + 1e-9)) / step);
+      const double whole = std::floor(*v + 1e-9);
+      const double stored = whole + units * step;
+      if (std::abs(stored - *v) > 1e-6 || (!twenty && whole > 1)) {
+        return refuse(f, value, fmt::format("无法精确存储（步长 {:.2f} V）；最接近的可存值为 {:.2f}", step, stored));
+      }
+      const auto code = twenty ? (static_cast<unsigned>(whole) << 5) | static_cast<unsigned>(units)
+                               : (static_cast<unsigned>(whole) << 7) | static_cast<unsigned>(units);
+      put(s, f.field, (get(s, f.field) & (twenty ? 0x80u : 0u)) | code);  // XMP 3.0 keeps bit 7 reserved
+      return {};
+    }
+    case Coding::Text: {
+      if (value.size() > f.max) return refuse(f, value, fmt::format("最多 {} 个字符", f.max));
+      if (!std::all_of(value.begin(), value.end(), [](char c) { return c >= 0x20 && c < 0x7F; })) {
+        return refuse(f, value, "只能用可打印的 ASCII 字符");
+      }
+      for (std::size_t i = 0; i < f.field.length; ++i) s[f.field.offset + i] = i < value.size() ? static_cast<std::uint8_t>(value[i]) : 0x20;
+      return {};
+    }
+    case Coding::Serial: {
+      const auto digits = value.starts_with("0x") || value.starts_with("0X") ? value.substr(2) : value;
+      const auto v = hex_number(digits);
+      if (!v || digits.size() != 2 * f.field.length) return refuse(f, value, fmt::format("应为 {} 位十六进制数", 2 * f.field.length));
+      for (std::size_t i = 0; i < f.field.length; ++i) {
+        s[f.field.offset + i] = static_cast<std::uint8_t>(*v >> (8 * (f.field.length - 1 - i)));  // as written, first byte first
+      }
+      return {};
+    }
+    case Coding::Date: {
+      unsigned year = 0, week = 0;
+      const bool form = value.size() == 7 && value[4] == '-' &&
+                        std::from_chars(value.data(), value.data() + 4, year).ptr == value.data() + 4 &&
+                        std::from_chars(value.data() + 5, value.data() + 7, week).ptr == value.data() + 7;
+      if (!form || year < 2000 || year > 2099 || week < 1 || week > 53) return refuse(f, value, "应为 YYYY-WW，年份 2000-2099，周 01-53");
+      s[f.field.offset] = static_cast<std::uint8_t>(((year % 100) / 10) << 4 | (year % 10));
+      s[f.field.offset + 1] = static_cast<std::uint8_t>((week / 10) << 4 | (week % 10));
+      return {};
+    }
+    case Coding::Maker: {
+      std::optional<std::pair<unsigned, std::uint8_t>> id = maker_by_name(value);
+      if (const auto colon = value.find(':'); !id && colon != std::string_view::npos) {
+        unsigned bank = 0;
+        const auto b = value.substr(0, colon);
+        const auto code = hex_number(value.substr(colon + 1));
+        if (std::from_chars(b.data(), b.data() + b.size(), bank).ptr == b.data() + b.size() && !b.empty() && code && bank >= 1 &&
+            bank <= 128 && *code <= 0xFF) {
+          id = std::pair(bank, static_cast<std::uint8_t>(*code & 0x7F));  // with or without its parity bit
+        }
+      }
+      if (!id) return refuse(f, value, "应为 JEP106 中的制造商名称（唯一的），或 bank:code，如 2:0x98");
+      const auto [bank, code] = maker_bytes(id->first, id->second);
+      s[f.field.offset] = bank;
+      s[f.field.offset + 1] = code;
+      return {};
+    }
+    case Coding::Hex: {
+      const auto v = hex_number(value);
+      if (!v || *v >= (1ull << (8 * f.field.length))) return refuse(f, value, fmt::format("应为 {} 字节的十六进制数", f.field.length));
+      for (std::size_t i = 0; i < f.field.length; ++i) {
+        s[f.field.offset + i] = static_cast<std::uint8_t>(*v >> (8 * (f.field.length - 1 - i)));
+      }
+      return {};
+    }
+    case Coding::ClList: {
+      std::vector<unsigned> cls;
+      for (std::size_t at = 0; at <= value.size();) {
+        const auto end = std::min(value.find(',', at), value.size());
+        unsigned cl = 0;
+        const auto item = value.substr(at, end - at);
+        if (item.empty() || std::from_chars(item.data(), item.data() + item.size(), cl).ptr != item.data() + item.size()) {
+          return refuse(f, value, "应为以逗号分隔的 CAS 延迟，如 6,7,8,9,10,11");
+        }
+        cls.push_back(cl);
+        at = end + 1;
+      }
+      // DDR4 lists either CL 7-36, or with bit 31 set CL 23-52.
+      const bool high = f.generation == DeviceType::DDR4 && f.cl_first == 7 && std::any_of(cls.begin(), cls.end(), [](unsigned c) { return c > 36; });
+      const unsigned first = high ? 23 : f.cl_first;
+      std::uint64_t bits = 0;
+      for (const unsigned cl : cls) {
+        if (cl < first || (cl - first) % f.cl_step != 0 || (cl - first) / f.cl_step >= f.cl_bits) {
+          return refuse(f, value, fmt::format("CL{} 不能存储（{}）", cl, range_of(f)));
+        }
+        bits |= 1ull << ((cl - first) / f.cl_step);
+      }
+      const std::uint64_t used = (1ull << f.cl_bits) - 1;
+      std::uint64_t all = (get64(s, f.field) & ~used) | bits;
+      if (f.generation == DeviceType::DDR4 && f.cl_first == 7) all = (all & ~(1ull << 31)) | (high ? 1ull << 31 : 0);
+      for (std::size_t i = 0; i < f.field.length; ++i) s[f.field.offset + i] = static_cast<std::uint8_t>(all >> (8 * i));
+      return {};
+    }
+    case Coding::Enable: {
+      if (value != "0" && value != "1") return refuse(f, value, "应为 0 或 1");
+      for (const auto& [at, bits] : f.enable_bits) {
+        s[at] = static_cast<std::uint8_t>(value == "1" ? (s[at] | bits) : (s[at] & ~bits));
+      }
+      return {};
+    }
+  }
+  return refuse(f, value, "无法设置");
+}
+
+}  // namespace
+
+std::expected<void, std::string> write_value(std::vector<std::uint8_t>& image, const Settable& f, std::string_view value) {
+  Bytes candidate = image;
+  if (auto coded = code_value(candidate, f, value); !coded) return coded;
+  // A value that reads back as the field already does changes nothing, however it is coded.
+  if (read_value(candidate, f) == read_value(image, f)) return {};
+  image = std::move(candidate);
+  return {};
+}
+
+}  // namespace dimmwand::spd

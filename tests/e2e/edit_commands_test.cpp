@@ -1,0 +1,87 @@
+// The editing commands of dimmwand-spd as a user runs them: files written or left alone, the
+// report, exit statuses, and check --strict.
+#include <gtest/gtest.h>
+
+#include <fmt/format.h>
+
+#include <filesystem>
+
+#include "process.hpp"
+
+namespace dimmwand::spd {
+namespace {
+
+testing::RunResult spd(std::vector<std::string> args) {
+  args.insert(args.begin(), DIMMWAND_SPD_TOOL);
+  return testing::run_program(args);
+}
+
+// The editing commands as a user runs them: a new file or none, the report on standard error,
+// status 0 / 1 / 2, and the input never touched.
+TEST(EditCommands, ANewFileOrNothing) {
+  testing::TempDir dir;
+  const std::string ddr3 = std::string(DIMMWAND_DUMPS) + "/ddr3-kingston-kvr13ls9s6-2-sodimm-1333.bin";
+  const std::string original = testing::read_file(ddr3);
+  testing::write_file(dir.file("taken.bin"), "mine");
+  testing::write_file(dir.file("in.bin"), original);
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string err;  // a part of standard error
+    std::string out;  // the output: written on success, else left as it was (or absent)
+  };
+  for (const auto& c : std::vector<Case>{
+           {{"rebin", ddr3, "--speed", "1066", "-o", dir.file("a.bin")}, 0, "已保存 256 字节: ", "a.bin"},
+           {{"rebin", ddr3, "--speed", "1600", "-o", dir.file("b.bin")}, 1, "高于模块的额定速率", "b.bin"},
+           {{"set", ddr3, "taa=13.2004", "-o", dir.file("c.bin")}, 1, "最接近的可存值", "c.bin"},
+           {{"set", ddr3, "part_number=X", "-o", dir.file("taken.bin")}, 1, "已存在；要替换它请加 --force", "taken.bin"},
+           {{"set", dir.file("in.bin"), "part_number=X", "-o", dir.file("in.bin"), "--force"}, 1, "不能是输入文件", "in.bin"},
+           {{"promote", ddr3, "--profile", "xmp1", "-o", dir.file("d.bin")}, 1, "没有可用的 XMP 或 EXPO 配置", "d.bin"},
+           {{"rebin", ddr3, "--speed", "fast", "-o", dir.file("e.bin")}, 2, "<N> 的值“fast”无效", "e.bin"},
+           {{"set", ddr3, "part_number", "-o", dir.file("f.bin")}, 2, "应写成 字段=值", "f.bin"},
+       }) {
+    const auto r = spd(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args.front() << r.err;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    const bool existed = c.out == "taken.bin" || c.out == "in.bin";
+    EXPECT_EQ(std::filesystem::exists(dir.file(c.out)), c.status == 0 || existed) << c.out;
+  }
+  EXPECT_EQ(testing::read_file(dir.file("taken.bin")), "mine");
+  EXPECT_EQ(testing::read_file(dir.file("in.bin")), original);
+
+  // With --force the existing file is replaced; --json puts the list of changes on standard output.
+  const auto forced = spd({"set", ddr3, "serial_number=0000ABCD", "-o", dir.file("taken.bin"), "--force", "--json"});
+  EXPECT_EQ(forced.status, 0) << forced.err;
+  EXPECT_NE(forced.out.find(R"("field":"serial_number","name":"序列号","old":"511E61C6","new":"0000ABCD")"), std::string::npos) << forced.out;
+  EXPECT_EQ(testing::read_file(dir.file("taken.bin")).size(), original.size());
+
+  // A text dump is edited as the image it holds.
+  const auto text = spd({"convert", ddr3, "-o", "-"});
+  ASSERT_EQ(text.status, 0);
+  std::string hex;
+  for (std::size_t i = 0; i < original.size(); ++i) hex += fmt::format("{:02x}{}", static_cast<unsigned char>(original[i]), i % 16 == 15 ? "\n" : " ");
+  testing::write_file(dir.file("dump.txt"), hex);
+  const auto from_text = spd({"rebin", dir.file("dump.txt"), "--speed", "1066", "-o", dir.file("g.bin")});
+  EXPECT_EQ(from_text.status, 0) << from_text.err;
+  EXPECT_EQ(testing::read_file(dir.file("g.bin")), testing::read_file(dir.file("a.bin")));
+}
+
+// check --strict: warnings, and the exit status still the checksums' alone.
+TEST(EditCommands, StrictCheckWarnsWithoutFailing) {
+  testing::TempDir dir;
+  const std::string ddr4 = std::string(DIMMWAND_DUMPS) + "/ddr4-kingston-fury-kf3600c18d4-16gx-udimm-3600-xmp.bin";
+  ASSERT_EQ(spd({"set", ddr4, "trc=20", "-o", dir.file("odd.bin")}).status, 0);
+  const auto plain = spd({"check", dir.file("odd.bin")});
+  const auto strict = spd({"check", dir.file("odd.bin"), "--strict"});
+  EXPECT_EQ(plain.status, 0);
+  EXPECT_EQ(strict.status, 0);
+  EXPECT_EQ(plain.out.find("警告"), std::string::npos);
+  EXPECT_NE(strict.out.find("\n警告: tRC"), std::string::npos) << strict.out;
+  EXPECT_NE(spd({"check", ddr4, "--strict"}).out.find("一致性检查: 没有发现问题"), std::string::npos);
+  const auto json = spd({"check", dir.file("odd.bin"), "--strict", "--json"});
+  EXPECT_NE(json.out.find(R"("warnings":["tRC)"), std::string::npos) << json.out;
+  EXPECT_EQ(spd({"check", ddr4, "--json"}).out.find("warnings"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace dimmwand::spd
