@@ -13,5 +13,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # One self-contained .exe: no libstdc++ or winpthread DLL to ship beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
-# The header-only libraries come from the build machine's Debian packages.
+# CLI11, {fmt} and GoogleTest come from the build machine's Debian packages, as headers and sources.
 set(DIMMWAND_HOST_HEADERS ON)

@@ -2,7 +2,7 @@
 // rejected command line or a failed command.
 #pragma once
 
-#include "cli/parse_support.hpp"
+#include "cli/common.hpp"
 #include "error/device_error.hpp"
 
 namespace dimmwand {
