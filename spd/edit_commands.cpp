@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/image_file.hpp"
+#include "platform/standard_streams.hpp"
 #include "spd/edit.hpp"
 #include "spd/image.hpp"
 #include "spd/input.hpp"
@@ -75,6 +76,16 @@ std::string edit_document(const std::string& file, const std::string& out, const
 // input; then the report.
 Result<> save(const std::string& file, const Loaded& in, std::expected<Edited, std::string> edited, const EditOutput& out) {
   if (!edited) return std::unexpected(DeviceError::other(edited.error() + "；未写入文件"));
+  if (out.path == "-") {
+    // The new image on standard output, as convert writes it; the report stays on standard error.
+    if (out.json) return std::unexpected(DeviceError::other("-o - 与 --json 不能同用：两者都写到标准输出；未写入"));
+    if (stdout_is_terminal()) return std::unexpected(DeviceError::other("不把二进制映像打印到终端：用 -o 文件，或把标准输出重定向到文件或管道"));
+    if (auto written = write_standard_output(edited->image); !written) {
+      return std::unexpected(DeviceError::file(FileFailure::Action::Write, "标准输出", written.error()));
+    }
+    print_report(*edited, in.bytes);
+    return {};
+  }
   std::error_code ignored;
   if (std::filesystem::equivalent(fs_path(file), fs_path(out.path), ignored)) {
     return std::unexpected(DeviceError::other("输出文件不能是输入文件：修改从不改写原映像；未写入文件"));

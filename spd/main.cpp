@@ -72,7 +72,7 @@ spd::ImageArgs image_of(const CLI::App& sub) {
 
 // An edit's new file: never an existing one unless --force.
 void edit_output(CLI::App& sub) {
-  output(sub, "输出文件（已存在时须加 --force；从不改写输入文件）");
+  output(sub, "输出文件（已存在时须加 --force；从不改写输入文件；- 为标准输出）");
   sub.add_flag("--force")->description("替换已存在的输出文件");
   sub.add_flag("--json")->description("在标准输出给出修改清单的 JSON 文档");
 }

@@ -55,6 +55,12 @@ TEST(EditCommands, ANewFileOrNothing) {
   EXPECT_NE(forced.out.find(R"("field":"serial_number","name":"序列号","old":"511E61C6","new":"0000ABCD")"), std::string::npos) << forced.out;
   EXPECT_EQ(testing::read_file(dir.file("taken.bin")).size(), original.size());
 
+  // -o - puts the new image on standard output, the report still on standard error.
+  const auto piped = spd({"rebin", ddr3, "--speed", "1066", "-o", "-"});
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.out, testing::read_file(dir.file("a.bin")));
+  EXPECT_NE(piped.err.find("tck（tCKmin）: 1.500 → 1.875"), std::string::npos) << piped.err;
+
   // A text dump is edited as the image it holds.
   const auto text = spd({"convert", ddr3, "-o", "-"});
   ASSERT_EQ(text.status, 0);
