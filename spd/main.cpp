@@ -208,18 +208,18 @@ std::unique_ptr<CLI::App> description() {
   app->set_version_flag("-V,--version", version_text("dimmwand-spd"), "Print version");
   app->footer(
       "示例:\n"
-      "  dimmwand-spd check spd4.bin                 //检查校验和\n"
-      "  dimmwand-spd fix spd4.bin -o fixed.bin      //重算校验和并另存\n"
-      "  dimmwand-spd info spd5.bin                  //解读映像\n"
-      "  dimmwand-spd info reg5.bin                  //解读 DDR5 REG 区（集线器寄存器）\n"
-      "  dimmwand-spd diff old.bin new.bin           //比较两个映像\n"
-      "  dimmwand-spd convert spd4.txt -o spd4.bin   //把文本转储转成原始映像\n"
-      "  sudo dimmwand-spd host --save backup        //列出并备份本机的内存条（Linux）\n"
-      "  dimmwand-spd kit a.bin b.bin                //两条内存条能否一起使用\n"
-      "  dimmwand-spd fields spd3.bin                //可修改的字段与当前值\n"
-      "  dimmwand-spd set spd5.bin serial_number=0104EEFF -o new.bin   //改序列号\n"
-      "  dimmwand-spd rebin spd3.bin --speed 1066 -o slow.bin         //降频到 1066\n"
-      "  dimmwand-spd promote spd4.bin --profile xmp1 --accept-voltage -o xmp.bin  //XMP 设为默认");
+      "  dimmwand-spd check spd4.bin                             //检查校验和\n"
+      "  dimmwand-spd fix spd4.bin -o fixed.bin                  //重算校验和并另存\n"
+      "  dimmwand-spd info spd5.bin                              //解读映像\n"
+      "  dimmwand-spd info reg5.bin                              //解读 DDR5 REG 区（集线器寄存器）\n"
+      "  dimmwand-spd diff old.bin new.bin                       //比较两个映像\n"
+      "  dimmwand-spd convert spd4.txt -o spd4.bin               //把文本转储转成原始映像\n"
+      "  sudo dimmwand-spd host --save backup                    //列出并备份本机的内存条（Linux）\n"
+      "  dimmwand-spd kit a.bin b.bin                            //两条内存条能否一起使用\n"
+      "  dimmwand-spd fields spd3.bin                            //可修改的字段与当前值\n"
+      "  dimmwand-spd set a.bin serial_number=0104EEFF -o b.bin  //改序列号，另存\n"
+      "  dimmwand-spd rebin a.bin --speed 1066 -o b.bin          //降到 1066 MT/s\n"
+      "  dimmwand-spd promote a.bin --profile xmp1 -o b.bin      //XMP 配置 1 设为默认");
   app->require_subcommand(1);
   cli::add_subcommands(*app, kSubcommands, kUsage);
   return app;
