@@ -8,6 +8,7 @@
 
 #include "spd/decode.hpp"
 #include "spd/settable.hpp"
+#include "spd/settable_bits.hpp"
 #include "spd/strict.hpp"
 #include "spd/timing.hpp"
 
@@ -84,20 +85,12 @@ std::expected<void, std::string> assign(Bytes& s, const std::vector<Settable>& a
 std::string cl_text(const std::vector<unsigned>& cls) { return fmt::format("{}", fmt::join(cls, ",")); }
 
 std::vector<unsigned> cl_values(Image s, const std::vector<Settable>& all, std::string_view key) {
-  std::vector<unsigned> out;
   const Settable* f = find_settable(all, key);
-  if (f == nullptr) return out;
-  const std::string text = read_value(s, *f);
-  for (std::size_t at = 0; at < text.size();) {
-    const auto end = std::min(text.find(',', at), text.size());
-    if (const auto n = std::strtoul(text.substr(at, end - at).c_str(), nullptr, 10); n != 0) out.push_back(static_cast<unsigned>(n));
-    at = end + 1;
-  }
-  return out;
+  return f != nullptr ? settable_bits::cl_values(s, *f) : std::vector<unsigned>{};
 }
 
 // The JEDEC voltage every board gives the generation's modules.
-double fixed_volts(DeviceType g) { return g == DeviceType::DDR3 ? 1.5 : g == DeviceType::DDR4 ? 1.2 : 1.1; }
+double fixed_volts(DeviceType g) { return jedec_millivolts(g) / 1000.0; }
 
 // A time stored where the base has a coarser unit than the profile (DDR3 profiles with their own
 // timebase): the next value the base can hold, never a shorter time.

@@ -144,16 +144,17 @@ Result<> run_host(const HostArgs& args) {
                                .note("提示: 用编程器读取内存条（dimmwand read），或在 Linux 上运行 dimmwand-spd host"));
   }
   if (found->drivers.empty()) {
-    return std::unexpected(DeviceError::other(fmt::format("没有加载读取内存条 SPD 的内核驱动（{} 下没有 ee1004、spd5118、at24、eeprom）",
-                                                          found->drivers_folder))
+    return std::unexpected(DeviceError::other(fmt::format("没有加载读取内存条 SPD 的内核驱动（{} 下没有 {}）",
+                                                          found->drivers_folder, fmt::join(kSpdDrivers, "、")))
                                .note(fmt::format("提示: {}；之后再运行 dimmwand-spd host", modprobe_hint({}))));
   }
   if (found->eeproms.empty()) {
+    const std::string hint = modprobe_hint(found->drivers);
     return std::unexpected(
         DeviceError::other(fmt::format("已加载 {}，但没有内存条的 EEPROM（地址 0x50-0x57）由它读取", fmt::join(found->drivers, "、")))
             .note(fmt::format("提示: {}{}内核在 SMBus 驱动（Intel: i2c-i801，AMD: i2c-piix4）加载后才登记内存条的 EEPROM；"
                               "老内核上可手动登记，例如 echo ee1004 0x50 | sudo tee /sys/bus/i2c/devices/i2c-0/new_device",
-                              modprobe_hint(found->drivers), modprobe_hint(found->drivers).empty() ? "" : "；")));
+                              hint, hint.empty() ? "" : "；")));
   }
 
   std::vector<Module> modules;

@@ -19,9 +19,9 @@ constexpr std::string_view kStandardInput = "-";
 
 Result<std::vector<std::uint8_t>> load_image(const std::string& path) {
   const bool from_stdin = path == kStandardInput;
-  auto data = from_stdin ? read_standard_input(kLargestText + 1) : read_image(path, kLargestText + 1);
-  if (!data) return std::unexpected(DeviceError::file(FileFailure::Action::Read, from_stdin ? "标准输入" : path, data.error()));
   const std::string name = from_stdin ? "标准输入" : path;
+  auto data = from_stdin ? read_standard_input(kLargestText + 1) : read_image(path, kLargestText + 1);
+  if (!data) return std::unexpected(DeviceError::file(FileFailure::Action::Read, name, data.error()));
   const std::string is = static_cast<unsigned char>(name.back()) < 0x80 ? " 是" : "是";  // a space after a Latin name only
   if (auto text = image::read_text_dump(*data); text && (*text || text->error().form)) {
     if (!*text) return std::unexpected(DeviceError::other(fmt::format("{}文本，{}", name + is, image::unparsed_text(text->error()))));

@@ -61,13 +61,13 @@ std::vector<unsigned> supply_millivolts(Image s, DeviceType g) {
     case DeviceType::DDR3: {
       const auto flags = get(s, ddr3::kVoltage);
       std::vector<unsigned> mv;
-      if ((flags & 1u) == 0) mv.push_back(1500);
+      if ((flags & 1u) == 0) mv.push_back(jedec_millivolts(g));
       if ((flags & 2u) != 0) mv.push_back(1350);
       if ((flags & 4u) != 0) mv.push_back(1250);
       return mv;
     }
-    case DeviceType::DDR4: return {1200};
-    case DeviceType::DDR5: return get(s, ddr5::kVdd) >> 4 == 0 ? std::vector<unsigned>{1100} : std::vector<unsigned>{};
+    case DeviceType::DDR4: return {jedec_millivolts(g)};
+    case DeviceType::DDR5: return get(s, ddr5::kVdd) >> 4 == 0 ? std::vector<unsigned>{jedec_millivolts(g)} : std::vector<unsigned>{};
   }
   return {};
 }
@@ -177,10 +177,10 @@ Result<> run_kit(const std::vector<std::string>& files) {
   for (const auto& m : kit) {
     std::erase_if(common_cas, [&](unsigned cl) { return std::find(m.cas.begin(), m.cas.end(), cl) == m.cas.end(); });
   }
-  const auto covering = std::lower_bound(common_cas.begin(), common_cas.end(), needed);
-  const unsigned cl = covering == common_cas.end() ? needed : *covering;
+  const bool covered = !common_cas.empty() && common_cas.back() >= needed;
+  const unsigned cl = supported_cl(needed, common_cas);
   fmt::print("CL: {} (tAA {}，取自{}){}\n", cl, ns(taa), members(taa_from),
-             covering == common_cas.end() ? fmt::format("；注意: 没有所有模块都支持的 CL{} 或更高", needed) : "");
+             covered ? "" : fmt::format("；注意: 没有所有模块都支持的 CL{} 或更高", needed));
 
   struct Kind {
     const char* name;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "text/utf8.hpp"
+
 namespace dimmwand::image {
 
 std::optional<std::string> as_text(std::span<const std::uint8_t> file) {
@@ -24,12 +26,7 @@ std::optional<std::string> as_text(std::span<const std::uint8_t> file) {
   return printable ? std::optional(std::move(text)) : std::nullopt;
 }
 
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+int hex_value(char c) { return text::hex_digit_value(static_cast<unsigned char>(c)); }
 
 std::size_t hex_run(std::string_view s) {
   std::size_t n = 0;

@@ -34,6 +34,17 @@ constexpr std::size_t spd_size(DeviceType g) {
   return 0;
 }
 
+// The supply voltage JEDEC fixes for a generation, in millivolts: what every board gives its
+// modules without XMP or EXPO (JESD79-3 1.5 V, JESD79-4 1.2 V, JESD79-5 1.1 V).
+constexpr unsigned jedec_millivolts(DeviceType g) {
+  switch (g) {
+    case DeviceType::DDR3: return 1500;
+    case DeviceType::DDR4: return 1200;
+    case DeviceType::DDR5: return 1100;
+  }
+  return 0;
+}
+
 // Bytes in the DDR5 REG area: the hub's registers MR0 to MR127.
 inline constexpr std::size_t kRegAreaSize = 128;
 

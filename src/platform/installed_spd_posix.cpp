@@ -4,6 +4,7 @@
 
 #include "platform/image_file.hpp"
 #include "platform/installed_spd.hpp"
+#include "text/utf8.hpp"
 
 namespace dimmwand {
 namespace {
@@ -21,7 +22,7 @@ std::optional<std::pair<unsigned, unsigned>> device_of(const std::string& name) 
   }
   unsigned address = 0;
   for (const char c : name.substr(dash + 1)) {
-    const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    const int digit = text::hex_digit_value(static_cast<unsigned char>(c));
     if (digit < 0) return std::nullopt;
     address = address * 16 + static_cast<unsigned>(digit);
   }
