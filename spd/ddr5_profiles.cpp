@@ -69,15 +69,20 @@ Profile read_profile(Image s, std::string kind, unsigned n, std::size_t base, co
 }  // namespace
 
 void profiles(Facts& f, Image s) {
-  using namespace xmp::ddr5;
+  // Qualified: the DDR5 base layout names its fields alike (kTck, kTimes, ...), and lookup must
+  // not depend on which layouts the file happens to see.
+  namespace xmp3 = xmp::ddr5;
   if (model::has_xmp3(s)) {
-    const std::uint8_t version = s[kXmp3Header + kVersion];
+    const std::uint8_t version = s[xmp3::kXmp3Header + xmp3::kVersion];
     f.xmp_version = fmt::format("{}.{}", version >> 4, version & 0x0F);
     for (const unsigned n : identified_xmp(s)) {
-      Profile p = read_profile(s, "XMP", n, xmp_profile_at(n), kTck, kTimes, kVoltages, &kCasLatencies);
+      Profile p = read_profile(s, "XMP", n, xmp_profile_at(n), xmp3::kTck, xmp3::kTimes, xmp3::kVoltages,
+                               &xmp3::kCasLatencies);
       if (p.tck_ps == 0) continue;
-      if (n <= 3) p.name = part_text(s.subspan(kXmp3Header + kNames + kNameSize * (n - 1), kNameSize));
-      p.command_rate = get(s, at(xmp_profile_at(n), kCommandRate));
+      if (n <= 3) {
+        p.name = part_text(s.subspan(xmp3::kXmp3Header + xmp3::kNames + xmp3::kNameSize * (n - 1), xmp3::kNameSize));
+      }
+      p.command_rate = get(s, at(xmp_profile_at(n), xmp3::kCommandRate));
       f.profiles.push_back(std::move(p));
     }
   }

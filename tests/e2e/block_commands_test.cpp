@@ -17,10 +17,9 @@ namespace {
 using testing::logged_frames;
 using testing::read_file;
 using testing::run_with_emulator;
+using testing::sample_path;
 using testing::TempDir;
 using testing::write_file;
-
-std::string sample(const char* area) { return std::string(DIMMWAND_SAMPLES) + "/" + area + ".bin"; }
 
 std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> lines;
@@ -58,7 +57,7 @@ TEST(Read, EachAreaDumpsItsLinesAndSendsItsFrame) {
     const auto lines = lines_of(r.out);
     ASSERT_EQ(lines.size(), c.lines);
     EXPECT_TRUE(lines.back().starts_with(c.last_offset + "  "));
-    const auto image = read_file(sample(c.area));
+    const auto image = read_file(sample_path(c.area));
     EXPECT_EQ(r.out, format_hex_dump(std::span(reinterpret_cast<const std::uint8_t*>(image.data()), image.size())));
     EXPECT_EQ(logged_frames(r.log), std::vector<std::string>{c.frame});
   }
@@ -71,7 +70,7 @@ TEST(Read, SavesExactlyTheAreaAndSaysSo) {
   const auto r = run_with_emulator({}, {"read", "{port}", "5", "-o", "spd 5.bin"}, dir.path());
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "已保存 1024 字节: spd 5.bin\n");
-  EXPECT_EQ(read_file(dir.file("spd 5.bin")), read_file(sample("spd5")));
+  EXPECT_EQ(read_file(dir.file("spd 5.bin")), read_file(sample_path("spd5")));
   EXPECT_EQ(std::filesystem::directory_iterator(dir.path())->path().filename(), "spd 5.bin");  // no temporary left
 }
 
@@ -136,7 +135,7 @@ TEST(Read, SavingReplacesAFileBehindALinkAndKeepsItsMode) {
   const auto r = run_with_emulator({}, {"read", "{port}", "5", "-t", "reg", "-o", dir.file("link.bin")});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.bin")));
-  EXPECT_EQ(read_file(dir.file("real.bin")), read_file(sample("reg5")));
+  EXPECT_EQ(read_file(dir.file("real.bin")), read_file(sample_path("reg5")));
   EXPECT_EQ(std::filesystem::status(dir.file("real.bin")).permissions(), std::filesystem::perms(0640));
 }
 
@@ -176,7 +175,7 @@ TEST(Write, FramesAddressesAndCodes) {
 
 TEST(Write, TheAreaHoldsTheImageAfterwards) {
   TempDir dir;
-  std::filesystem::copy_file(sample("spd4"), dir.file("module.bin"));
+  std::filesystem::copy_file(sample_path("spd4"), dir.file("module.bin"));
   std::string image = bytes_of(256, 0x11);
   image += bytes_of(256, 0x22);
   write_file(dir.file("new.bin"), image);
@@ -226,7 +225,7 @@ TEST(Write, AnEndlessInputWritesTheAreaOnce) {
 }
 
 TEST(Write, TheLineDroppedMidwayStopsTheWrite) {
-  const auto r = run_with_emulator({"--hangup-after", "5"}, {"write", "{port}", "3", "-i", sample("spd3")});
+  const auto r = run_with_emulator({"--hangup-after", "5"}, {"write", "{port}", "3", "-i", sample_path("spd3")});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_TRUE(r.err.starts_with("写入中 256 字节 ... 错误: 发送失败: ")) << r.err;

@@ -18,32 +18,23 @@ using testing::logged_frames;
 using testing::port_named;
 using testing::read_file;
 using testing::run_with_emulator;
+using testing::sample_path;
 using testing::TempDir;
 using testing::write_file;
-
-std::string sample(const char* area) { return read_file(std::string(DIMMWAND_SAMPLES) + "/" + area + ".bin"); }
-
-// The byte-write frames of a log, as "address:value" in hexadecimal.
-std::vector<std::string> writes_in(const std::string& log) {
-  std::vector<std::string> writes;
-  for (const auto& f : logged_frames(log)) {
-    if (f.substr(6, 2) == "02" || f.substr(6, 2) == "07") writes.push_back(f.substr(12, 5) + ":" + f.substr(21, 2));
-  }
-  return writes;
-}
+using testing::written_bytes;
 
 using Writes = std::vector<std::string>;
 
 TEST(CarefulWrite, OutcomesOnHealthyAndFaultyModules) {
   TempDir dir;
-  std::string edited = sample("spd5");
+  std::string edited = read_file(sample_path("spd5"));
   edited[0x1FE] = '\x11';  // the base checksum, as a repair would change it
   edited[0x1FF] = '\x22';
   write_file(dir.file("edited5.bin"), edited);
-  write_file(dir.file("spd5.bin"), sample("spd5"));
-  write_file(dir.file("spd4.bin"), sample("spd4"));
+  write_file(dir.file("spd5.bin"), read_file(sample_path("spd5")));
+  write_file(dir.file("spd4.bin"), read_file(sample_path("spd4")));
   write_file(dir.file("blank-reg.bin"), std::string(128, '\0'));
-  std::string rewritten4 = sample("spd4");
+  std::string rewritten4 = read_file(sample_path("spd4"));
   for (std::size_t i = 0x100; i < 0x108; ++i) rewritten4[i] = '\x5A';
   write_file(dir.file("rewritten4.bin"), rewritten4);
   struct Case {
@@ -71,9 +62,10 @@ TEST(CarefulWrite, OutcomesOnHealthyAndFaultyModules) {
            {{}, {"4", "-i", "rewritten4.bin", "--verify"}, 0, "完成\n校验通过\n", "写入中 512 字节 ... ", std::nullopt},
            {{"--lose-writes", "1FF"}, {"5", "-i", "edited5.bin", "--changed", "--verify"}, 1, "完成\n",
             "写入中 2 字节（1022 字节相同，跳过） ...   地址 01FF: 写入 22，读回 "
-            + fmt::format("{:02X}", static_cast<std::uint8_t>(sample("spd5")[0x1FF])) + "\n"
+            + fmt::format("{:02X}", static_cast<std::uint8_t>(read_file(sample_path("spd5"))[0x1FF])) + "\n"
             "错误: 校验失败: 共 1 字节不符，首个在地址 01FF（写入 22，读回 " +
-            fmt::format("{:02X}", static_cast<std::uint8_t>(sample("spd5")[0x1FF])) + "）\n" + advice("5"),
+            fmt::format("{:02X}", static_cast<std::uint8_t>(read_file(sample_path("spd5"))[0x1FF])) + "）\n" +
+            advice("5"),
             Writes{"01 FE:11", "01 FF:22"}},
            {{"--protect-range", "100-103"}, {"4", "-i", "rewritten4.bin", "--changed", "--verify"}, 1, "完成\n",
             "写入中 8 字节（504 字节相同，跳过） ...   地址 0100-0103: 写入 5A 5A 5A 5A，读回 00 00 00 00\n"
@@ -93,7 +85,7 @@ TEST(CarefulWrite, OutcomesOnHealthyAndFaultyModules) {
     EXPECT_EQ(r.out, c.out);
     EXPECT_EQ(port_named(r.err), c.err);
     if (c.writes) {
-      EXPECT_EQ(writes_in(r.log), *c.writes) << fmt::format("{}", fmt::join(c.args, " "));
+      EXPECT_EQ(written_bytes(r.log), *c.writes) << fmt::format("{}", fmt::join(c.args, " "));
     }
   }
 }
@@ -111,7 +103,7 @@ TEST(CarefulWrite, BackupIsTheModuleBeforeAndNeverReplacesAFile) {
   const auto r = run_with_emulator({}, {"write", "{port}", "3", "-i", "image.bin", "--backup", "before.bin"}, dir.path());
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "已备份 256 字节: before.bin\n完成\n");
-  EXPECT_EQ(read_file(dir.file("before.bin")), sample("spd3"));
+  EXPECT_EQ(read_file(dir.file("before.bin")), read_file(sample_path("spd3")));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);  // no temporary left
 }
 
@@ -122,7 +114,7 @@ TEST(CarefulWrite, AnInterruptStopsBetweenFramesAndSaysHowFar) {
   const auto r = run_with_emulator({"--interrupt-after", "41"},
                                    {"write", "{port}", "3", "-i", "image.bin", "--backup", "b.bin"}, dir.path());
   EXPECT_EQ(r.status, 130);
-  const std::size_t written = writes_in(r.log).size();
+  const std::size_t written = written_bytes(r.log).size();
   EXPECT_GE(written, 40u);
   EXPECT_LT(written, 256u);
   // The port is the emulator's pseudo-terminal, whose number the test does not know.
@@ -131,7 +123,7 @@ TEST(CarefulWrite, AnInterruptStopsBetweenFramesAndSaysHowFar) {
                                             written)))
       << r.err;
   EXPECT_TRUE(r.err.ends_with(" 3 -i b.bin --verify\n")) << r.err;
-  EXPECT_EQ(read_file(dir.file("b.bin")), sample("spd3"));
+  EXPECT_EQ(read_file(dir.file("b.bin")), read_file(sample_path("spd3")));
 }
 
 TEST(CarefulRead, AnInterruptedReadSavesNothing) {

@@ -11,11 +11,7 @@
 namespace dimmwand::spd {
 namespace {
 
-testing::RunResult spd(std::vector<std::string> args) {
-  args.insert(args.begin(), DIMMWAND_SPD_TOOL);
-  return testing::run_program(args);
-}
-
+using testing::run_spd;
 // The editing commands as a user runs them: a new file or none, the report on standard error,
 // status 0 / 1 / 2, and the input never touched.
 TEST(EditCommands, ANewFileOrNothing) {
@@ -40,7 +36,7 @@ TEST(EditCommands, ANewFileOrNothing) {
            {{"rebin", ddr3, "--speed", "fast", "-o", dir.file("e.bin")}, 2, "<N> 的值“fast”无效", "e.bin"},
            {{"set", ddr3, "part_number", "-o", dir.file("f.bin")}, 2, "应写成 字段=值", "f.bin"},
        }) {
-    const auto r = spd(c.args);
+    const auto r = run_spd(c.args);
     EXPECT_EQ(r.status, c.status) << c.args.front() << r.err;
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
     const bool existed = c.out == "taken.bin" || c.out == "in.bin";
@@ -50,24 +46,25 @@ TEST(EditCommands, ANewFileOrNothing) {
   EXPECT_EQ(testing::read_file(dir.file("in.bin")), original);
 
   // With --force the existing file is replaced; --json puts the list of changes on standard output.
-  const auto forced = spd({"set", ddr3, "serial_number=0000ABCD", "-o", dir.file("taken.bin"), "--force", "--json"});
+  const auto forced =
+      run_spd({"set", ddr3, "serial_number=0000ABCD", "-o", dir.file("taken.bin"), "--force", "--json"});
   EXPECT_EQ(forced.status, 0) << forced.err;
   EXPECT_NE(forced.out.find(R"("field":"serial_number","name":"序列号","old":"511E61C6","new":"0000ABCD")"), std::string::npos) << forced.out;
   EXPECT_EQ(testing::read_file(dir.file("taken.bin")).size(), original.size());
 
   // -o - puts the new image on standard output, the report still on standard error.
-  const auto piped = spd({"rebin", ddr3, "--speed", "1066", "-o", "-"});
+  const auto piped = run_spd({"rebin", ddr3, "--speed", "1066", "-o", "-"});
   EXPECT_EQ(piped.status, 0) << piped.err;
   EXPECT_EQ(piped.out, testing::read_file(dir.file("a.bin")));
   EXPECT_NE(piped.err.find("tck（tCKmin）: 1.500 → 1.875"), std::string::npos) << piped.err;
 
   // A text dump is edited as the image it holds.
-  const auto text = spd({"convert", ddr3, "-o", "-"});
+  const auto text = run_spd({"convert", ddr3, "-o", "-"});
   ASSERT_EQ(text.status, 0);
   std::string hex;
   for (std::size_t i = 0; i < original.size(); ++i) hex += fmt::format("{:02x}{}", static_cast<unsigned char>(original[i]), i % 16 == 15 ? "\n" : " ");
   testing::write_file(dir.file("dump.txt"), hex);
-  const auto from_text = spd({"rebin", dir.file("dump.txt"), "--speed", "1066", "-o", dir.file("g.bin")});
+  const auto from_text = run_spd({"rebin", dir.file("dump.txt"), "--speed", "1066", "-o", dir.file("g.bin")});
   EXPECT_EQ(from_text.status, 0) << from_text.err;
   EXPECT_EQ(testing::read_file(dir.file("g.bin")), testing::read_file(dir.file("a.bin")));
 }
@@ -76,17 +73,17 @@ TEST(EditCommands, ANewFileOrNothing) {
 TEST(EditCommands, StrictCheckWarnsWithoutFailing) {
   testing::TempDir dir;
   const std::string ddr4 = std::string(DIMMWAND_DUMPS) + "/ddr4-kingston-fury-kf3600c18d4-16gx-udimm-3600-xmp.bin";
-  ASSERT_EQ(spd({"set", ddr4, "trc=20", "-o", dir.file("odd.bin")}).status, 0);
-  const auto plain = spd({"check", dir.file("odd.bin")});
-  const auto strict = spd({"check", dir.file("odd.bin"), "--strict"});
+  ASSERT_EQ(run_spd({"set", ddr4, "trc=20", "-o", dir.file("odd.bin")}).status, 0);
+  const auto plain = run_spd({"check", dir.file("odd.bin")});
+  const auto strict = run_spd({"check", dir.file("odd.bin"), "--strict"});
   EXPECT_EQ(plain.status, 0);
   EXPECT_EQ(strict.status, 0);
   EXPECT_EQ(plain.out.find("警告"), std::string::npos);
   EXPECT_NE(strict.out.find("\n警告: tRC"), std::string::npos) << strict.out;
-  EXPECT_NE(spd({"check", ddr4, "--strict"}).out.find("一致性检查: 没有发现问题"), std::string::npos);
-  const auto json = spd({"check", dir.file("odd.bin"), "--strict", "--json"});
+  EXPECT_NE(run_spd({"check", ddr4, "--strict"}).out.find("一致性检查: 没有发现问题"), std::string::npos);
+  const auto json = run_spd({"check", dir.file("odd.bin"), "--strict", "--json"});
   EXPECT_NE(json.out.find(R"("warnings":["tRC)"), std::string::npos) << json.out;
-  EXPECT_EQ(spd({"check", ddr4, "--json"}).out.find("warnings"), std::string::npos);
+  EXPECT_EQ(run_spd({"check", ddr4, "--json"}).out.find("warnings"), std::string::npos);
 }
 
 }  // namespace

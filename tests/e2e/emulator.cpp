@@ -120,4 +120,12 @@ std::vector<std::string> logged_frames(const std::string& log) {
   return frames;
 }
 
+std::vector<std::string> written_bytes(const std::string& log) {
+  std::vector<std::string> writes;
+  for (const auto& f : logged_frames(log)) {
+    if (f.substr(6, 2) == "02" || f.substr(6, 2) == "07") writes.push_back(f.substr(12, 5) + ":" + f.substr(21, 2));
+  }
+  return writes;
+}
+
 }  // namespace dimmwand::testing

@@ -48,4 +48,7 @@ std::string port_named(std::string text);
 // The log's frame lines reduced to their bytes, e.g. "AA 55 05 03 00 00 00 00 E4".
 std::vector<std::string> logged_frames(const std::string& log);
 
+// The log's byte-write frames, as "address:value" in hexadecimal, e.g. "0x010:5A".
+std::vector<std::string> written_bytes(const std::string& log);
+
 }  // namespace dimmwand::testing

@@ -11,14 +11,9 @@ namespace dimmwand {
 namespace {
 
 using testing::read_file;
-using testing::run_program;
+using testing::run_spd;
 using testing::TempDir;
 using testing::write_file;
-
-testing::RunResult spd(std::vector<std::string> args, const std::string& cwd) {
-  args.insert(args.begin(), DIMMWAND_SPD_TOOL);
-  return run_program(args, cwd);
-}
 
 std::string line_starting(const std::string& text, const std::string& start) {
   const auto at = text.find("\n" + start);
@@ -30,9 +25,9 @@ TEST(Kit, AModuleWithItselfRunsAtTheClocksItsInfoShows) {
   for (const auto& e : std::filesystem::directory_iterator(DIMMWAND_DUMPS)) {
     if (e.path().extension() != ".bin") continue;
     const std::string path = e.path().string();
-    const auto kit = spd({"kit", path, path}, {});
+    const auto kit = run_spd({"kit", path, path}, {});
     EXPECT_EQ(kit.status, 0) << path << kit.err;
-    const std::string info = line_starting(spd({"info", path}, {}).out, "时序: ");
+    const std::string info = line_starting(run_spd({"info", path}, {}).out, "时序: ");
     EXPECT_EQ(line_starting(kit.out, "时序: "), info.substr(0, info.find(" ("))) << path;
   }
 }
@@ -45,7 +40,7 @@ TEST(Kit, TheSlowestModuleSetsTheRateAndEachTimingIsTheWorst) {
            {"sodimm", "ddr3-kingston-kvr13ls9s6-2-sodimm-1333"}}) {
     write_file(dir.file(name + ".bin"), read_file(std::string(DIMMWAND_DUMPS) + "/" + dump + ".bin"));
   }
-  const auto r = spd({"kit", "samsung.bin", "hyperx.bin"}, dir.path());
+  const auto r = run_spd({"kit", "samsung.bin", "hyperx.bin"}, dir.path());
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "模块 1: samsung.bin: DDR3 UDIMM，4 GB，无 ECC，1.5 V，DDR3-1600 (tCK 1.250 ns)\n"
@@ -65,9 +60,9 @@ TEST(Kit, TheSlowestModuleSetsTheRateAndEachTimingIsTheWorst) {
   std::string both = low;
   both[6] = 0x02;
   write_file(dir.file("both.bin"), both);
-  EXPECT_NE(spd({"kit", "both.bin", "samsung.bin"}, dir.path()).out.find("可以一起使用: DDR3 UDIMM，无 ECC，1.5 V\n"),
+  EXPECT_NE(run_spd({"kit", "both.bin", "samsung.bin"}, dir.path()).out.find("可以一起使用: DDR3 UDIMM，无 ECC，1.5 V\n"),
             std::string::npos);
-  EXPECT_NE(spd({"kit", "both.bin", "low.bin"}, dir.path()).out.find("可以一起使用: DDR3 UDIMM，无 ECC，1.35 V\n"),
+  EXPECT_NE(run_spd({"kit", "both.bin", "low.bin"}, dir.path()).out.find("可以一起使用: DDR3 UDIMM，无 ECC，1.35 V\n"),
             std::string::npos);
 
   struct Case {
@@ -84,7 +79,7 @@ TEST(Kit, TheSlowestModuleSetsTheRateAndEachTimingIsTheWorst) {
        }) {
     auto args = c.files;
     args.insert(args.begin(), "kit");
-    const auto refused = spd(args, dir.path());
+    const auto refused = run_spd(args, dir.path());
     EXPECT_EQ(refused.status, 1) << c.differences;
     EXPECT_TRUE(refused.out.ends_with(c.differences)) << refused.out;
     EXPECT_EQ(refused.err, c.err);

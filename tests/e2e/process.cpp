@@ -71,6 +71,13 @@ RunResult run_program(const std::vector<std::string>& argv, const std::string& c
 std::string tool_path() { return DIMMWAND_TOOL; }
 std::string emulator_path() { return DIMMWAND_EMULATOR; }
 
+RunResult run_spd(std::vector<std::string> args, const std::string& cwd) {
+  args.insert(args.begin(), DIMMWAND_SPD_TOOL);
+  return run_program(args, cwd);
+}
+
+std::string sample_path(const std::string& area) { return std::string(DIMMWAND_SAMPLES) + "/" + area + ".bin"; }
+
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "dimmwand-test-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");

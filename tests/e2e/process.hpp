@@ -35,6 +35,12 @@ class TempDir {
   std::string path_;
 };
 
+// dimmwand-spd with `args`, in `cwd` when given.
+RunResult run_spd(std::vector<std::string> args, const std::string& cwd = {});
+
+// The bundled sample image of an area ("spd4", "reg5", ...).
+std::string sample_path(const std::string& area);
+
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& content);
 

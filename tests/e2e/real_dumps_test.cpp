@@ -14,6 +14,7 @@ namespace {
 
 using testing::read_file;
 using testing::run_program;
+using testing::run_spd;
 using testing::TempDir;
 using testing::write_file;
 
@@ -26,21 +27,16 @@ std::vector<std::string> dumps() {
   return paths;
 }
 
-testing::RunResult spd(std::vector<std::string> args) {
-  args.insert(args.begin(), DIMMWAND_SPD_TOOL);
-  return run_program(args);
-}
-
 std::vector<std::uint8_t> bytes(const std::string& s) { return {s.begin(), s.end()}; }
 
 TEST(RealDumps, CheckCleanAndFixChangesNothing) {
   TempDir dir;
   ASSERT_EQ(dumps().size(), 12u);
   for (const auto& path : dumps()) {
-    const auto check = spd({"check", path});
+    const auto check = run_spd({"check", path});
     EXPECT_EQ(check.status, 0) << path << "\n" << check.out << check.err;
     EXPECT_EQ(check.out.find("错误"), std::string::npos) << check.out;
-    const auto fix = spd({"fix", path, "-o", dir.file("fixed.bin")});
+    const auto fix = run_spd({"fix", path, "-o", dir.file("fixed.bin")});
     EXPECT_EQ(fix.status, 0) << fix.err;
     EXPECT_TRUE(fix.out.starts_with("校验和均正确，未作修改\n")) << fix.out;
     EXPECT_EQ(read_file(dir.file("fixed.bin")), read_file(path)) << path;
@@ -97,7 +93,7 @@ TEST(RealDumps, TheSummaryAgreesWithTheLabel) {
             {"模块类型: UDIMM", "容量: 16 GB", "模块制造商: Team Group", "DDR5-6000 CL38-38-38 1.25 V",
              "\"TG-6000-38-38-78\""}},
        }) {
-    const auto r = spd({"info", std::string(DIMMWAND_DUMPS) + "/" + c.file});
+    const auto r = run_spd({"info", std::string(DIMMWAND_DUMPS) + "/" + c.file});
     EXPECT_EQ(r.status, 0) << r.err;
     for (const auto& line : c.lines) EXPECT_NE(r.out.find(line), std::string::npos) << c.file << ": " << line << "\n" << r.out;
   }
@@ -124,7 +120,7 @@ TEST(RealDumps, TheFullDecodeOfDdr5) {
             {"== XMP 3.0 ==\n", "配置 1 名称: TG-6000-38-38-78\n", "配置 1 时序: CL38-38-38-78\n", "== EXPO ==\n",
              "配置 2 速率: DDR5-5600 (tCK 0.357 ns)\n", "PMIC 0: PMIC5100，制造商 Richtek Power (bank 11, 0x8C)"}},
        }) {
-    const auto r = spd({"info", "--all", std::string(DIMMWAND_DUMPS) + "/" + c.file});
+    const auto r = run_spd({"info", "--all", std::string(DIMMWAND_DUMPS) + "/" + c.file});
     EXPECT_EQ(r.status, 0) << r.err;
     for (const auto& line : c.lines) EXPECT_NE(r.out.find(line), std::string::npos) << c.file << ": " << line;
   }
@@ -165,7 +161,7 @@ TEST(SpdJson, DocumentsAnswerQueries) {
             ".same == false and .runs == [{\"from\": 200, \"to\": 200, \"old\": [" + std::to_string(static_cast<std::uint8_t>(broken[200])) +
                 "], \"new\": [" + std::to_string(static_cast<std::uint8_t>(broken[200] ^ 0x01)) + "], \"fields\": .runs[0].fields}]"},
        }) {
-    auto r = spd(c.args);
+    auto r = run_spd(c.args);
     EXPECT_EQ(r.status, c.status) << c.args[0] << r.err;
     write_file(dir.file("doc.json"), r.out);
     const auto q = run_program({"/usr/bin/jq", "-e", c.query, dir.file("doc.json")});

@@ -13,7 +13,7 @@ namespace {
 using testing::logged_frames;
 using testing::run_with_emulator;
 
-struct Case {
+struct Exchange {
   std::vector<std::string> emulator;  // options: mostly the answer to give
   std::vector<std::string> args;      // after the subcommand; {port} first
   std::string frame;
@@ -22,7 +22,7 @@ struct Case {
   std::string err;
 };
 
-void check(const std::string& subcommand, const std::vector<Case>& cases) {
+void check(const std::string& subcommand, const std::vector<Exchange>& cases) {
   for (const auto& c : cases) {
     std::vector<std::string> args{subcommand, "{port}"};
     args.insert(args.end(), c.args.begin(), c.args.end());

@@ -16,13 +16,9 @@ namespace {
 
 using testing::read_file;
 using testing::run_program;
+using testing::run_spd;
 using testing::TempDir;
 using testing::write_file;
-
-testing::RunResult spd(std::vector<std::string> args, const std::string& cwd = {}) {
-  args.insert(args.begin(), DIMMWAND_SPD_TOOL);
-  return run_program(args, cwd);
-}
 
 std::vector<std::string> dumps() {
   std::vector<std::string> paths;
@@ -82,7 +78,7 @@ TEST(TextDumps, EveryFormOfEveryRealDumpConvertsToItsImage) {
          }) {
       write_file(dir.file("dump.txt"), form.text);
       std::filesystem::remove(dir.file("out.bin"));
-      const auto r = spd({"convert", "dump.txt", "-o", "out.bin"}, dir.path());
+      const auto r = run_spd({"convert", "dump.txt", "-o", "out.bin"}, dir.path());
       EXPECT_EQ(r.status, 0) << path << " " << form.name << "\n" << r.err;
       EXPECT_EQ(r.err, fmt::format("提示: dump.txt 是文本（{}），读出 {} 字节\n", form.name, image.size())) << path;
       EXPECT_EQ(r.out, fmt::format("已保存 {} 字节: out.bin\n", image.size()));
@@ -101,16 +97,16 @@ TEST(TextDumps, CommandsReadATextAsTheImageItShows) {
     as_text.push_back("spd5.txt");
     auto as_image = command;
     as_image.push_back(raw);
-    const auto t = spd(as_text, dir.path());
-    const auto i = spd(as_image, dir.path());
+    const auto t = run_spd(as_text, dir.path());
+    const auto i = run_spd(as_image, dir.path());
     EXPECT_EQ(t.out, i.out) << command.front();
     EXPECT_EQ(t.err, note);
     EXPECT_EQ(i.err, "");  // a raw image is read without a word
   }
-  const auto same = spd({"diff", raw, "spd5.txt"}, dir.path());
+  const auto same = run_spd({"diff", raw, "spd5.txt"}, dir.path());
   EXPECT_EQ(same.out, "两个映像相同\n");
   EXPECT_EQ(same.status, 0);
-  ASSERT_EQ(spd({"fix", "spd5.txt", "-o", "fixed.bin"}, dir.path()).status, 0);
+  ASSERT_EQ(run_spd({"fix", "spd5.txt", "-o", "fixed.bin"}, dir.path()).status, 0);
   EXPECT_EQ(read_file(dir.file("fixed.bin")), read_file(raw));
 }
 
@@ -140,8 +136,8 @@ TEST(TextDumps, ATextThatDoesNotParseWholeIsRefusedNamingItsLine) {
        }) {
     write_file(dir.file("dump.txt"), c.text);
     for (const char* command : {"check", "convert"}) {
-      const auto r = command == std::string("check") ? spd({"check", "dump.txt"}, dir.path())
-                                                     : spd({"convert", "dump.txt", "-o", "out.bin"}, dir.path());
+      const auto r = command == std::string("check") ? run_spd({"check", "dump.txt"}, dir.path())
+                                                     : run_spd({"convert", "dump.txt", "-o", "out.bin"}, dir.path());
       EXPECT_EQ(r.status, 1) << command;
       EXPECT_EQ(r.out, "");
       EXPECT_EQ(r.err, c.err) << command;
@@ -155,7 +151,7 @@ TEST(TextDumps, ConvertNeverReplacesAFileAndUsesTheStandardStreams) {
   const std::string raw = std::string(DIMMWAND_SAMPLES) + "/spd3.bin";
   write_file(dir.file("spd3.hex"), run_program({"/usr/bin/hexdump", "-C", raw}).out);
   write_file(dir.file("kept.bin"), "mine");
-  const auto refused = spd({"convert", "spd3.hex", "-o", "kept.bin"}, dir.path());
+  const auto refused = run_spd({"convert", "spd3.hex", "-o", "kept.bin"}, dir.path());
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(refused.err, "错误: 输出文件已存在: kept.bin（convert 从不覆盖文件）\n");
   EXPECT_EQ(read_file(dir.file("kept.bin")), "mine");

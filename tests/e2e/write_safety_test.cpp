@@ -18,36 +18,29 @@ using testing::port_named;
 using testing::read_file;
 using testing::run_program;
 using testing::run_with_emulator;
+using testing::sample_path;
 using testing::TempDir;
 using testing::write_file;
-
-std::string sample(const char* area) { return read_file(std::string(DIMMWAND_SAMPLES) + "/" + area + ".bin"); }
+using testing::written_bytes;
 
 std::string as_text(const std::string& bytes) {
   return format_hex_dump({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
 }
 
-// The byte-write frames (codes 02 and 07) of a log.
-std::size_t writes_in(const std::string& log) {
-  std::size_t n = 0;
-  for (const auto& f : logged_frames(log)) n += f.substr(6, 2) == "02" || f.substr(6, 2) == "07";
-  return n;
-}
-
 TEST(WriteSafety, RefusedImagesSendNoWriteAndLeaveTheModule) {
   TempDir dir;
-  write_file(dir.file("spd4.bin"), sample("spd4"));
-  write_file(dir.file("spd4.txt"), as_text(sample("spd4")));
+  write_file(dir.file("spd4.bin"), read_file(sample_path("spd4")));
+  write_file(dir.file("spd4.txt"), as_text(read_file(sample_path("spd4"))));
   write_file(dir.file("spd4.hex"), run_program({"/usr/bin/hexdump", "-C", dir.file("spd4.bin")}).out);
   write_file(dir.file("spd4.xxd"), run_program({"/usr/bin/xxd", dir.file("spd4.bin")}).out);
-  std::string torn = as_text(sample("spd4"));
+  std::string torn = as_text(read_file(sample_path("spd4")));
   torn.replace(torn.find("000060"), 6, "000070");  // a line lost in copying
   write_file(dir.file("torn.txt"), torn);
-  std::string crc = sample("spd5");
+  std::string crc = read_file(sample_path("spd5"));
   crc[0x1FE] = '\x11';
   write_file(dir.file("crc5.bin"), crc);
-  write_file(dir.file("reg5.bin"), sample("reg5"));
-  std::string protecting = sample("reg5");
+  write_file(dir.file("reg5.bin"), read_file(sample_path("reg5")));
+  std::string protecting = read_file(sample_path("reg5"));
   protecting[12] = '\xFF';
   write_file(dir.file("protect.bin"), protecting);
   write_file(dir.file("blank-reg.bin"), std::string(128, '\0'));
@@ -72,8 +65,9 @@ TEST(WriteSafety, RefusedImagesSendNoWriteAndLeaveTheModule) {
            {{"5", "-i", "crc5.bin", "--check"},
             fmt::format("错误: 映像检查未通过: 基本区 CRC 错误（字节 0-509，存储 0x{:02X}11，计算 0x{:02X}{:02X}）；"
                         "dimmwand-spd fix 可以重算校验和\n",
-                        static_cast<std::uint8_t>(crc[0x1FF]), static_cast<std::uint8_t>(sample("spd5")[0x1FF]),
-                        static_cast<std::uint8_t>(sample("spd5")[0x1FE])), 0},
+                        static_cast<std::uint8_t>(crc[0x1FF]),
+                        static_cast<std::uint8_t>(read_file(sample_path("spd5"))[0x1FF]),
+                        static_cast<std::uint8_t>(read_file(sample_path("spd5"))[0x1FE])), 0},
            {{"5", "-t", "reg", "-i", "blank-reg.bin", "--check"}, "错误: 映像检查未通过: MR0-MR1 为 00 00，不是 SPD5118 集线器的 51 18\n", 0},
            {{"5", "-t", "reg", "-i", "protect.bin", "--check", "--backup", "b.bin"},
             "错误: 映像检查未通过: 映像会把块 0-7 设为写保护（映像 MR12=FF MR13=00，模块现为 MR12=00 MR13=00）；"
@@ -89,7 +83,7 @@ TEST(WriteSafety, RefusedImagesSendNoWriteAndLeaveTheModule) {
     EXPECT_EQ(logged_frames(r.log).size(), c.reads) << name;
     EXPECT_FALSE(std::filesystem::exists(dir.file("b.bin"))) << name;
   }
-  EXPECT_EQ(read_file(dir.file("spd4.bin")), sample("spd4"));
+  EXPECT_EQ(read_file(dir.file("spd4.bin")), read_file(sample_path("spd4")));
 
   // Setting protection is the technician's call: --protect with --check, or a plain write.
   for (const auto& extra : std::vector<std::vector<std::string>>{{"--check", "--protect"}, {}}) {
@@ -98,7 +92,7 @@ TEST(WriteSafety, RefusedImagesSendNoWriteAndLeaveTheModule) {
     const auto r = run_with_emulator({}, args, dir.path());
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "写入中 128 字节 ... ");
-    EXPECT_EQ(writes_in(r.log), 128u);
+    EXPECT_EQ(written_bytes(r.log).size(), 128u);
   }
   EXPECT_EQ(run_with_emulator({}, {"write", "{port}", "5", "-t", "reg", "-i", "reg5.bin", "--protect"}, dir.path()).status, 2);
 }

@@ -8,7 +8,7 @@
 namespace dimmwand {
 namespace {
 
-struct Case {
+struct HexCase {
   std::string_view text;
   std::optional<unsigned> u16;  // nullopt: rejected
   std::optional<unsigned> u8;
@@ -16,7 +16,7 @@ struct Case {
 
 TEST(HexConverters, AcceptAndRejectExactly) {
   const auto none = std::nullopt;
-  for (const auto& c : std::vector<Case>{
+  for (const auto& c : std::vector<HexCase>{
            {"0003", 3, 3}, {"3", 3, 3}, {"03", 3, 3}, {"0x3", 3, 3}, {"0X0003", 3, 3}, {"+3", 3, 3},
            {" 3 ", 3, 3}, {"\u30000003\u3000", 3, 3}, {"\u00A0\t3\r\n", 3, 3},
            {"FFFF", 0xFFFF, none}, {"0000FFFF", 0xFFFF, none}, {"0xffff", 0xFFFF, none},
