@@ -72,6 +72,27 @@ struct Table {
     s.cl_step = step;
     s.cl_bits = bits;
   }
+  // The times DDR3 and DDR4 store alike, in the base section and in each XMP profile, in the
+  // order `fields` lists them: the cycle time and the rate it gives, DDR4's longest cycle time
+  // (base section only), the CAS latencies, then tAA, tRCD, tRP, tRAS and tRC.
+  struct ClassicTimes {
+    const Field &tck, &tck_fine;
+    const Field *tck_max, *tck_max_fine;
+    const Field& cas;
+    unsigned cl_first, cl_bits;
+    const Field &taa, &taa_fine, &trcd, &trcd_fine, &trp, &trp_fine, &tras, &tras_high, &trc, &trc_high, &trc_fine;
+  };
+  void classic_times(const ClassicTimes& c) {
+    time(c.tck, nullptr, &c.tck_fine);
+    rate();
+    if (c.tck_max != nullptr) time(*c.tck_max, nullptr, c.tck_max_fine);
+    cl_list(c.cas, c.cl_first, 1, c.cl_bits);
+    time(c.taa, nullptr, &c.taa_fine);
+    time(c.trcd, nullptr, &c.trcd_fine);
+    time(c.trp, nullptr, &c.trp_fine);
+    time(c.tras, &c.tras_high);
+    time(c.trc, &c.trc_high, &c.trc_fine);
+  }
   void enable(std::vector<std::pair<std::size_t, std::uint8_t>> bits) {
     add(Coding::Enable, Field{bits.front().first - base, 1, 0, Unit::Flags, {}, {}}, "enable", "启用").enable_bits = std::move(bits);
   }
@@ -90,14 +111,8 @@ void ddr3_table(Table& t, Image s) {
   using namespace ddr3;
   t.mtb_ps = get(s, kMtbDivisor) != 0 ? 1000.0 * get(s, kMtbDividend) / get(s, kMtbDivisor) : 0;
   t.ftb_ps = get(s, kFtbDivisor) != 0 ? static_cast<double>(get(s, kFtbDividend)) / get(s, kFtbDivisor) : 0;
-  t.time(kTck, nullptr, &kTckFine);
-  t.rate();
-  t.cl_list(kCasLatencies, 4, 1, 15);
-  t.time(kTaa, nullptr, &kTaaFine);
-  t.time(kTrcd, nullptr, &kTrcdFine);
-  t.time(kTrp, nullptr, &kTrpFine);
-  t.time(kTras, &kTrasHigh);
-  t.time(kTrc, &kTrcHigh, &kTrcFine);
+  t.classic_times({kTck, kTckFine, nullptr, nullptr, kCasLatencies, 4, 15, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,
+                    kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
   for (const Field& f : {kTwr, kTrrd, kTrfc, kTwtr, kTrtp}) t.time(f);
   t.time(kTfaw, &kTfawHigh);
   t.maker_data(kModuleMaker, kDate, kSerial, kPart, kModuleRevision, kDramMaker);
@@ -113,14 +128,8 @@ void ddr3_xmp(Table& t, Image s) {
     t.mtb_ps = divisor != 0 ? 1000.0 * s[kTimebase + 2 * (n - 1)] / divisor : 0;
     t.enable({{kHeader + xmp::kEnabled, static_cast<std::uint8_t>(1u << (n - 1))}});
     t.add(Coding::Volts20, kVdd);
-    t.time(kTck, nullptr, &kTckFine);
-    t.rate();
-    t.cl_list(kCasLatencies, 4, 1, 15);
-    t.time(kTaa, nullptr, &kTaaFine);
-    t.time(kTrcd, nullptr, &kTrcdFine);
-    t.time(kTrp, nullptr, &kTrpFine);
-    t.time(kTras, &kTrasHigh);
-    t.time(kTrc, &kTrcHigh, &kTrcFine);
+    t.classic_times({kTck, kTckFine, nullptr, nullptr, kCasLatencies, 4, 15, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,
+                      kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
     for (const Field& f : {kTwr, kTrfc, kTrtp, kTrrd}) t.time(f);
     t.time(kTfaw, &kTfawHigh);
     t.time(kTwtr);
@@ -133,15 +142,8 @@ void ddr4_table(Table& t, Image s) {
   // Timebases other than 125 ps and 1 ps are not defined; no time is settable then.
   t.mtb_ps = get(s, kTimebases) == 0 ? 125 : 0;
   t.ftb_ps = 1;
-  t.time(kTck, nullptr, &kTckFine);
-  t.rate();
-  t.time(kTckMax, nullptr, &kTckMaxFine);
-  t.cl_list(kCasLatencies, 7, 1, 30);
-  t.time(kTaa, nullptr, &kTaaFine);
-  t.time(kTrcd, nullptr, &kTrcdFine);
-  t.time(kTrp, nullptr, &kTrpFine);
-  t.time(kTras, &kTrasHigh);
-  t.time(kTrc, &kTrcHigh, &kTrcFine);
+  t.classic_times({kTck, kTckFine, &kTckMax, &kTckMaxFine, kCasLatencies, 7, 30, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,
+                    kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
   for (const Field& f : {kTrfc1, kTrfc2, kTrfc4}) t.time(f);
   t.time(kTfaw, &kTfawHigh);
   t.time(kTrrdS, nullptr, &kTrrdSFine);
@@ -161,14 +163,8 @@ void ddr4_xmp(Table& t, Image s) {
     t.mtb_ps = s[kHeader + 4 + (n - 1)] == 0 ? 125 : 0;  // the profile's timebase byte, as JEDEC byte 17
     t.enable({{kHeader + xmp::kEnabled, static_cast<std::uint8_t>(1u << (n - 1))}});
     t.add(Coding::Volts100, kVdd);
-    t.time(kTck, nullptr, &kTckFine);
-    t.rate();
-    t.cl_list(kCasLatencies, 7, 1, 30);
-    t.time(kTaa, nullptr, &kTaaFine);
-    t.time(kTrcd, nullptr, &kTrcdFine);
-    t.time(kTrp, nullptr, &kTrpFine);
-    t.time(kTras, &kTrasHigh);
-    t.time(kTrc, &kTrcHigh, &kTrcFine);
+    t.classic_times({kTck, kTckFine, nullptr, nullptr, kCasLatencies, 7, 30, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,
+                      kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
     for (const Field& f : {kTrfc1, kTrfc2, kTrfc4}) t.time(f);
     t.time(kTfaw, &kTfawHigh);
     t.time(kTrrdS, nullptr, &kTrrdSFine);
