@@ -5,27 +5,16 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
 #include "platform/image_file.hpp"
 #include "platform/image_file_seam.hpp"
+#include "platform/posix_system.hpp"
 
 namespace dimmwand {
 namespace {
 
-std::string system_message(int error) { return std::strerror(error); }
-
-bool write_all(int fd, std::span<const std::uint8_t> bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes = bytes.subspan(static_cast<std::size_t>(n));
-  }
-  return true;
-}
+using posix::system_message;
+using posix::write_all;
 
 std::expected<void, std::string> write_directly(const std::string& path, std::span<const std::uint8_t> bytes) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -105,22 +94,10 @@ SaveCalls& save_calls() {
 std::expected<std::vector<std::uint8_t>, std::string> read_image(const std::string& path, std::size_t limit) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::unexpected(system_message(errno));
-  std::vector<std::uint8_t> data(limit);
-  std::size_t got = 0;
-  while (got < limit) {
-    const ssize_t n = read(fd, data.data() + got, limit - got);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int error = errno;
-      close(fd);
-      return std::unexpected(system_message(error));
-    }
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
+  auto data = posix::read_all(fd, limit);
   close(fd);
-  data.resize(got);
-  return data;
+  if (!data) return std::unexpected(system_message(data.error()));
+  return std::move(*data);
 }
 
 std::expected<void, std::string> save_image(const std::string& path, std::span<const std::uint8_t> bytes) {

@@ -10,20 +10,11 @@ namespace {
 
 std::unexpected<std::string> last_error() { return std::unexpected(win32::system_message(GetLastError())); }
 
-bool write_all(HANDLE h, std::span<const std::uint8_t> bytes) {
-  while (!bytes.empty()) {
-    DWORD written = 0;
-    if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return false;
-    bytes = bytes.subspan(written);
-  }
-  return true;
-}
-
 std::expected<void, std::string> write_to(const std::wstring& path, DWORD disposition,
                                           std::span<const std::uint8_t> bytes, bool flush) {
   const HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return last_error();
-  const bool ok = write_all(h, bytes) && (!flush || FlushFileBuffers(h));
+  const bool ok = win32::write_all(h, bytes) && (!flush || FlushFileBuffers(h));
   const DWORD error = GetLastError();
   CloseHandle(h);
   if (!ok) return std::unexpected(win32::system_message(error));
@@ -36,22 +27,10 @@ std::expected<std::vector<std::uint8_t>, std::string> read_image(const std::stri
   const HANDLE h = CreateFileW(win32::wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return last_error();
-  std::vector<std::uint8_t> data(limit);
-  std::size_t got = 0;
-  while (got < limit) {
-    DWORD n = 0;
-    if (!ReadFile(h, data.data() + got, static_cast<DWORD>(limit - got), &n, nullptr)) {
-      const DWORD error = GetLastError();
-      CloseHandle(h);
-      if (error == ERROR_BROKEN_PIPE) break;  // the writer of a pipe is done
-      return std::unexpected(win32::system_message(error));
-    }
-    if (n == 0) break;
-    got += n;
-  }
+  auto data = win32::read_all(h, limit);
   CloseHandle(h);
-  data.resize(got);
-  return data;
+  if (!data) return std::unexpected(win32::system_message(data.error()));
+  return std::move(*data);
 }
 
 namespace {

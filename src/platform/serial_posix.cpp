@@ -10,8 +10,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
+#include "platform/posix_system.hpp"
 #include "platform/serial_port.hpp"
 
 namespace dimmwand {
@@ -21,7 +21,7 @@ constexpr const char* kHangUp = "设备已断开连接";
 constexpr const char* kNotSerial = "不是串口设备";
 constexpr const char* kWriteTimedOut = "写入超时";
 
-std::string system_message(int error) { return std::strerror(error); }
+using posix::system_message;
 
 int remaining_ms(std::chrono::steady_clock::time_point deadline) {
   const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());

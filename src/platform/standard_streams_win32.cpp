@@ -10,33 +10,16 @@ namespace dimmwand {
 std::expected<std::vector<std::uint8_t>, std::string> read_standard_input(std::size_t limit) {
   const HANDLE h = GetStdHandle(STD_INPUT_HANDLE);
   if (h == INVALID_HANDLE_VALUE || h == nullptr) return std::unexpected(win32::system_message(ERROR_INVALID_HANDLE));
-  std::vector<std::uint8_t> data(limit);
-  std::size_t got = 0;
-  while (got < limit) {
-    DWORD n = 0;
-    if (!ReadFile(h, data.data() + got, static_cast<DWORD>(limit - got), &n, nullptr)) {
-      const DWORD error = GetLastError();
-      if (error == ERROR_BROKEN_PIPE) break;  // the writer of a pipe is done
-      return std::unexpected(win32::system_message(error));
-    }
-    if (n == 0) break;
-    got += n;
-  }
-  data.resize(got);
-  return data;
+  auto data = win32::read_all(h, limit);
+  if (!data) return std::unexpected(win32::system_message(data.error()));
+  return std::move(*data);
 }
 
 std::expected<void, std::string> write_standard_output(std::span<const std::uint8_t> bytes) {
   std::fflush(stdout);
   const HANDLE h = GetStdHandle(STD_OUTPUT_HANDLE);
   if (h == INVALID_HANDLE_VALUE || h == nullptr) return std::unexpected(win32::system_message(ERROR_INVALID_HANDLE));
-  while (!bytes.empty()) {
-    DWORD written = 0;
-    if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
-      return std::unexpected(win32::system_message(GetLastError()));
-    }
-    bytes = bytes.subspan(written);
-  }
+  if (!win32::write_all(h, bytes)) return std::unexpected(win32::system_message(GetLastError()));
   return {};
 }
 

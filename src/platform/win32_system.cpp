@@ -24,4 +24,30 @@ std::string system_message(DWORD error) {
   return std::string(text::trim_white_space(message));
 }
 
+std::expected<std::vector<std::uint8_t>, DWORD> read_all(HANDLE h, std::size_t limit) {
+  std::vector<std::uint8_t> data(limit);
+  std::size_t got = 0;
+  while (got < limit) {
+    DWORD n = 0;
+    if (!ReadFile(h, data.data() + got, static_cast<DWORD>(limit - got), &n, nullptr)) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_BROKEN_PIPE) break;  // the writer of a pipe is done
+      return std::unexpected(error);
+    }
+    if (n == 0) break;
+    got += n;
+  }
+  data.resize(got);
+  return data;
+}
+
+bool write_all(HANDLE h, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    DWORD written = 0;
+    if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return false;
+    bytes = bytes.subspan(written);
+  }
+  return true;
+}
+
 }  // namespace dimmwand::win32
