@@ -93,10 +93,8 @@ Result<> run_fix(const ImageArgs& args, const std::string& out) {
   if (*reg) return std::unexpected(DeviceError::other("REG 区映像不带校验和，没有可修正的内容；未写入文件"));
   const auto g = identify(*image, args.device);
   if (!g) return std::unexpected(g.error());
-  // Paths are UTF-8 on every system (on Windows the entry made them so).
-  const auto path = [](const std::string& p) { return std::filesystem::path(std::u8string(p.begin(), p.end())); };
   std::error_code ignored;
-  if (std::filesystem::equivalent(path(args.file), path(out), ignored)) {
+  if (std::filesystem::equivalent(file_path(args.file), file_path(out), ignored)) {
     return std::unexpected(DeviceError::other("输出文件不能是输入文件：fix 从不改写原映像"));
   }
   const auto changed = fix_checksums(*image, *g);

@@ -29,8 +29,6 @@ Result<Loaded> load(const std::string& path) {
   return Loaded{std::move(*data), *g};
 }
 
-std::filesystem::path fs_path(const std::string& p) { return std::filesystem::path(std::u8string(p.begin(), p.end())); }
-
 std::string place(std::size_t at) { return fmt::format("0x{:03X}", at); }
 
 void print_report(const Edited& e, std::span<const std::uint8_t> before) {
@@ -87,7 +85,7 @@ Result<> save(const std::string& file, const Loaded& in, std::expected<Edited, s
     return {};
   }
   std::error_code ignored;
-  if (std::filesystem::equivalent(fs_path(file), fs_path(out.path), ignored)) {
+  if (std::filesystem::equivalent(file_path(file), file_path(out.path), ignored)) {
     return std::unexpected(DeviceError::other("输出文件不能是输入文件：修改从不改写原映像；未写入文件"));
   }
   if (!out.force && path_exists(out.path)) {

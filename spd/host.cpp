@@ -107,18 +107,18 @@ std::string document(const HostArgs& args, const InstalledEeproms& found, const 
 // bytes are taken as saved before, other bytes are an error.
 std::vector<std::string> save_all(const std::string& folder, std::vector<Module>& modules) {
   std::vector<std::string> refused;
-  const auto u8 = [](const std::string& p) { return std::filesystem::path(std::u8string(p.begin(), p.end())); };
   bool made = false;
   for (auto& m : modules) {
     if (!m.decoded) continue;
     if (!made) {
       std::error_code error;
-      std::filesystem::create_directories(u8(folder), error);
+      std::filesystem::create_directories(file_path(folder), error);
       if (error) return {fmt::format("无法建立文件夹 {}: {}", folder, error.message())};
       made = true;
     }
     const auto& bytes = *m.eeprom->bytes;
-    const std::string path = (std::filesystem::path(u8(folder)) / file_name(m.decoded->facts)).string();
+    const std::u8string joined = (file_path(folder) / file_name(m.decoded->facts)).u8string();
+    const std::string path(joined.begin(), joined.end());
     const auto saved = save_new_image(path, bytes);
     if (saved || path_exists(path)) {
       const auto before = saved ? std::nullopt : std::optional(read_image(path, kLargestEeprom + 1));

@@ -79,8 +79,6 @@ std::string volts_text(const std::vector<unsigned>& mv) {
   return fmt::format("{}", fmt::join(shown, " 或 "));
 }
 
-std::string ns(double ps) { return fmt::format("{:.3f} ns", ps / 1000.0); }
-
 // "模块 1、3": the members of a group.
 std::string members(const std::vector<std::size_t>& numbers) {
   std::vector<std::string> shown;
@@ -135,7 +133,7 @@ Result<> run_kit(const std::vector<std::string>& files) {
     volts.push_back(volts_text(kit[i].millivolts));
     fmt::print("模块 {}: {}: {} {}，{}，{}，{}，{}", i + 1, files[i], generations.back(), f.module_type, capacity_text(f.capacity_mb),
                eccs.back(), volts.back(), rate_text(f));
-    fmt::print("{}\n", f.data_rate == 0 ? "" : fmt::format(" (tCK {})", ns(f.tck_ps)));
+    fmt::print("{}\n", f.data_rate == 0 ? "" : fmt::format(" (tCK {})", time_text(f.tck_ps)));
   }
 
   // Voltages agree when one level suits every module (DDR3L modules also run at 1.5 V).
@@ -168,7 +166,8 @@ Result<> run_kit(const std::vector<std::string>& files) {
   // The slowest module sets the clock; its rate is named as its own decode names it.
   const auto [tck, slowest] = worst(kit, [](const Facts& f) { return f.tck_ps; });
   const auto cycle = static_cast<unsigned>(std::lround(tck));
-  fmt::print("共同速率: {} (tCK {}，取自{})\n", rate_text(kit[slowest.front()].decoded.facts), ns(tck), members(slowest));
+  fmt::print("共同速率: {} (tCK {}，取自{})\n", rate_text(kit[slowest.front()].decoded.facts), time_text(tck),
+             members(slowest));
 
   // CL: the lowest latency every module supports that covers the slowest tAA.
   const auto [taa, taa_from] = worst(kit, [](const Facts& f) { return f.taa_ps; });
@@ -179,7 +178,7 @@ Result<> run_kit(const std::vector<std::string>& files) {
   }
   const bool covered = !common_cas.empty() && common_cas.back() >= needed;
   const unsigned cl = supported_cl(needed, common_cas);
-  fmt::print("CL: {} (tAA {}，取自{}){}\n", cl, ns(taa), members(taa_from),
+  fmt::print("CL: {} (tAA {}，取自{}){}\n", cl, time_text(taa), members(taa_from),
              covered ? "" : fmt::format("；注意: 没有所有模块都支持的 CL{} 或更高", needed));
 
   struct Kind {
@@ -190,7 +189,7 @@ Result<> run_kit(const std::vector<std::string>& files) {
   for (const auto& k : {Kind{"tRCD", &Facts::trcd_ps}, Kind{"tRP", &Facts::trp_ps}, Kind{"tRAS", &Facts::tras_ps}}) {
     const auto [longest, from] = worst(kit, [&](const Facts& f) { return f.*k.time; });
     counts.push_back(clocks(static_cast<unsigned>(std::lround(longest)), cycle, g));
-    fmt::print("{}: {} ({}，取自{})\n", k.name, counts.back(), ns(longest), members(from));
+    fmt::print("{}: {} ({}，取自{})\n", k.name, counts.back(), time_text(longest), members(from));
   }
   fmt::print("时序: CL{}\n", fmt::join(counts, "-"));
   return {};

@@ -11,6 +11,8 @@ std::string capacity_text(unsigned long long megabytes) {
   return megabytes % 1024 == 0 ? fmt::format("{} GB", megabytes / 1024) : fmt::format("{} MB", megabytes);
 }
 
+std::string time_text(double ps) { return fmt::format("{:.3f} ns", ps / 1000.0); }
+
 std::string rate_text(const Facts& f) {
   return f.data_rate == 0 ? std::string("速率未知") : fmt::format("DDR{}-{}", generation(f.generation), f.data_rate);
 }

@@ -1,4 +1,4 @@
-// How host and kit name a module in one line: its capacity, rate and maker, short.
+// How info, host and kit write a module's capacity, times, rate and maker, short.
 #pragma once
 
 #include <string>
@@ -9,6 +9,9 @@ namespace dimmwand::spd {
 
 // "16 GB", "512 MB", or "容量未知".
 std::string capacity_text(unsigned long long megabytes);
+
+// "13.750 ns", from picoseconds.
+std::string time_text(double ps);
 
 // "DDR4-3200", or "速率未知" when the image gives no cycle time.
 std::string rate_text(const Facts& f);

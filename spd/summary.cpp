@@ -3,6 +3,7 @@
 
 #include "spd/decode.hpp"
 #include "spd/jep106.hpp"
+#include "spd/module_text.hpp"
 
 namespace dimmwand::spd {
 
@@ -12,12 +13,7 @@ Decode decode_ddr5(Image s);  // ddr5.cpp
 
 namespace {
 
-std::string ns(double ps) { return fmt::format("{:.3f} ns", ps / 1000.0); }
-
-std::string capacity(unsigned long long megabytes) {
-  if (megabytes == 0) return "未知";
-  return megabytes % 1024 == 0 ? fmt::format("{} GB", megabytes / 1024) : fmt::format("{} MB", megabytes);
-}
+std::string capacity(unsigned long long megabytes) { return megabytes == 0 ? "未知" : capacity_text(megabytes); }
 
 // "DDR4-3600 CL18-22-22 1.35 V".
 std::string profile_line(DeviceType g, const Profile& p) {
@@ -58,9 +54,10 @@ InfoLines summary(const Decode& d) {
   std::string speed = "未知";
   std::string timings = "未知";
   if (f.data_rate != 0) {
-    speed = fmt::format("DDR{}-{} (tCK {})", generation(g), f.data_rate, ns(f.tck_ps));
+    speed = fmt::format("DDR{}-{} (tCK {})", generation(g), f.data_rate, time_text(f.tck_ps));
     timings = fmt::format("CL{}-{}-{}-{} (tAA {}, tRCD {}, tRP {}, tRAS {})", f.clocks.cl, f.clocks.trcd, f.clocks.trp,
-                          f.clocks.tras, ns(f.taa_ps), ns(f.trcd_ps), ns(f.trp_ps), ns(f.tras_ps));
+                          f.clocks.tras, time_text(f.taa_ps), time_text(f.trcd_ps), time_text(f.trp_ps),
+                          time_text(f.tras_ps));
   }
   const std::string date = f.date ? fmt::format("{} 年第 {:02} 周", f.date->first, f.date->second) : "未记录";
   const bool absent = !f.absent.empty();  // a short image: no manufacturing data, no profiles

@@ -3,11 +3,18 @@
 
 #include <cstdint>
 #include <expected>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace dimmwand {
+
+// The std::filesystem path of `path`, given in UTF-8 as every path is inside the programs (on
+// Windows the entry made the command line so).
+inline std::filesystem::path file_path(const std::string& path) {
+  return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
 
 // Reads at most `limit` bytes from the start of the file, so that an endless device or a huge
 // file is never read whole.
