@@ -23,7 +23,7 @@ Result<std::vector<std::uint8_t>> load_image(const std::string& path) {
   auto data = from_stdin ? read_standard_input(kLargestText + 1) : read_image(path, kLargestText + 1);
   if (!data) return std::unexpected(DeviceError::file(FileFailure::Action::Read, name, data.error()));
   const std::string is = static_cast<unsigned char>(name.back()) < 0x80 ? " 是" : "是";  // a space after a Latin name only
-  if (auto text = image::read_text_dump(*data); text && (*text || text->error().form)) {
+  if (auto text = image::read_text_dump(*data)) {
     if (!*text) return std::unexpected(DeviceError::other(fmt::format("{}文本，{}", name + is, image::unparsed_text(text->error()))));
     fmt::print(stderr, "提示: {}文本（{}），读出 {} 字节\n", name + is, image::form_name((*text)->form), (*text)->bytes.size());
     std::fflush(stderr);

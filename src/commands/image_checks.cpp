@@ -10,7 +10,7 @@ namespace dimmwand {
 
 Result<> refuse_text_dump(std::span<const std::uint8_t> file, const WriteArgs& args) {
   const auto dump = image::read_text_dump(file);
-  if (!dump || (!*dump && !dump->error().form)) return {};
+  if (!dump) return {};
   const std::string what = *dump ? fmt::format("{} 是文本（{}，{} 字节），不是原始映像", args.input,
                                                image::form_name((*dump)->form), (*dump)->bytes.size())
                                  : fmt::format("{} 是文本，{}，不是原始映像", args.input, image::unparsed_text(dump->error()));

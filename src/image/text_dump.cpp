@@ -208,7 +208,7 @@ std::string_view form_name(TextForm form) {
 }
 
 std::string unparsed_text(const TextDumpError& e) {
-  const std::string_view form = e.form ? form_name(*e.form) : "十六进制文本";
+  const std::string_view form = form_name(e.form);
   // A space between the Chinese text and a tool's name.
   return fmt::format("像是{}{}，但第 {} 行无法解析（{}）", static_cast<unsigned char>(form.front()) < 0x80 ? " " : "", form,
                      e.line, e.why);
@@ -234,7 +234,7 @@ std::optional<std::expected<TextDump, TextDumpError>> read_text_dump(std::span<c
     if (line.find_first_not_of(" \t") == std::string_view::npos) continue;
     if (form == TextForm::I2cdump && (is_i2cdump_note(line) || is_i2cdump_header(line))) {
       if (auto page = is_i2cdump_note(line) ? std::expected<void, std::string>() : reader->i2cdump_header(); !page) {
-        return std::unexpected(TextDumpError{form, number, std::move(page.error())});
+        return std::unexpected(TextDumpError{*form, number, std::move(page.error())});
       }
       continue;
     }
@@ -247,21 +247,21 @@ std::optional<std::expected<TextDump, TextDumpError>> read_text_dump(std::span<c
         continue;
       }
       form = form_of(line);
-      if (!form) return std::unexpected(TextDumpError{std::nullopt, number, "不是可识别的十六进制文本"});
+      if (!form) return std::nullopt;
       if (*form != TextForm::PlainHex) reader.emplace(*form);
     }
     auto parsed = reader ? reader->line(line) : plain.line(line);
     if (!parsed) {
-      return std::unexpected(TextDumpError{shown() ? form : std::nullopt, number, std::move(parsed.error())});
+      if (!shown()) return std::nullopt;
+      return std::unexpected(TextDumpError{*form, number, std::move(parsed.error())});
     }
     ++good_lines;
   }
-  number = std::max<std::size_t>(number, 1);
-  if (!form || !shown()) return std::unexpected(TextDumpError{std::nullopt, number, "不是可识别的十六进制文本"});
+  if (!form || !shown()) return std::nullopt;
   auto finished = reader ? reader->finish() : std::move(plain.bytes);
-  if (!finished) return std::unexpected(TextDumpError{form, number, std::move(finished.error())});
+  if (!finished) return std::unexpected(TextDumpError{*form, number, std::move(finished.error())});
   auto& bytes = *finished;
-  if (bytes.empty()) return std::unexpected(TextDumpError{form, number, "没有数据"});
+  if (bytes.empty()) return std::unexpected(TextDumpError{*form, number, "没有数据"});
   return TextDump{*form, std::move(bytes)};
 }
 

@@ -25,8 +25,8 @@ struct TextDump {
 };
 
 struct TextDumpError {
-  std::optional<TextForm> form;  // what the text was taken for; none when no form was recognised
-  std::size_t line;              // 1-based
+  TextForm form;    // what the text was taken for
+  std::size_t line;  // 1-based
   std::string why;
 };
 
@@ -35,9 +35,10 @@ struct TextDumpError {
 std::string unparsed_text(const TextDumpError& e);
 
 // The bytes a text dump shows. Not text at all (anything but printable ASCII and line white
-// space, after an optional UTF-8 or UTF-16LE byte-order mark): nullopt, so that no binary image
-// is ever taken for text. Text that does not parse whole, or whose addresses jump or repeat,
-// is an error naming its line.
+// space, after an optional UTF-8 or UTF-16LE byte-order mark), or text that never shows one of
+// the forms (a short file of printable bytes may well be a tiny binary image): nullopt, so that
+// no image is ever taken for text. Text of a form that does not parse whole, or whose addresses
+// jump or repeat, is an error naming its line.
 std::optional<std::expected<TextDump, TextDumpError>> read_text_dump(std::span<const std::uint8_t> file);
 
 }  // namespace dimmwand::image

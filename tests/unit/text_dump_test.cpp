@@ -58,15 +58,10 @@ TEST(TextDump, EachFormReadsBackItsBytes) {
 }
 
 TEST(TextDump, BinaryAndTinyPrintableFilesAreNotTakenForDumps) {
-  // Not text: nothing to say. Printable but unproven: no form, so the write goes ahead.
+  // Not text, or printable but never showing a form: nothing to say, so the write goes ahead.
   EXPECT_FALSE(read(std::string("\x92\x13\x0B\x02", 4)));
   EXPECT_FALSE(read(std::string("\xFF\xFE" "0\x01", 4)));
-  for (const std::string text : {"a", "12", "3333", "0: 1", "12\nxy", "AB CD!"}) {
-    const auto r = read(text);
-    ASSERT_TRUE(r) << text;
-    ASSERT_FALSE(*r) << text;
-    EXPECT_FALSE(r->error().form) << text;
-  }
+  for (const std::string text : {"a", "12", "3333", "0: 1", "12\nxy", "AB CD!"}) EXPECT_FALSE(read(text)) << text;
 }
 
 TEST(TextDump, ATextThatDoesNotParseWholeNamesItsLine) {
@@ -90,7 +85,6 @@ TEST(TextDump, ATextThatDoesNotParseWholeNamesItsLine) {
        }) {
     const auto r = read(c.text);
     ASSERT_TRUE(r && !*r) << c.text;
-    EXPECT_TRUE(r->error().form) << c.text;
     EXPECT_EQ(r->error().line, c.line) << c.text;
     EXPECT_EQ(r->error().why, c.why) << c.text;
   }
