@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "platform/image_file.hpp"
-#include "platform/standard_streams.hpp"
 #include "spd/fields.hpp"
 #include "spd/input.hpp"
 #include "spd/image.hpp"
@@ -191,18 +190,13 @@ Result<> run_convert(const std::string& in, const std::string& out) {
   const bool to_stdout = out == "-";
   // Refused before anything is read: the file that stands there stays as it is.
   if (!to_stdout && path_exists(out)) return std::unexpected(DeviceError::other(fmt::format("输出文件已存在: {}（convert 从不覆盖文件）", out)));
-  if (to_stdout && stdout_is_terminal()) {
-    return std::unexpected(DeviceError::other("不把二进制映像打印到终端：用 -o 文件，或把标准输出重定向到文件或管道"));
+  if (to_stdout) {
+    if (auto ok = stdout_takes_image(); !ok) return ok;
   }
   auto image = load_image(in);
   if (!image) return std::unexpected(std::move(image.error()));
   if (image->empty()) return std::unexpected(DeviceError::other("文件为空"));
-  if (to_stdout) {
-    if (auto written = write_standard_output(*image); !written) {
-      return std::unexpected(DeviceError::file(FileFailure::Action::Write, "标准输出", written.error()));
-    }
-    return {};
-  }
+  if (to_stdout) return write_image_to_stdout(*image);
   if (auto saved = save_new_image(out, *image); !saved) {
     if (path_exists(out)) return std::unexpected(DeviceError::other(fmt::format("输出文件已存在: {}（convert 从不覆盖文件）", out)));
     return std::unexpected(DeviceError::file(FileFailure::Action::Write, out, saved.error()));

@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "platform/image_file.hpp"
-#include "platform/standard_streams.hpp"
 #include "spd/edit.hpp"
 #include "spd/image.hpp"
 #include "spd/input.hpp"
@@ -77,10 +76,7 @@ Result<> save(const std::string& file, const Loaded& in, std::expected<Edited, s
   if (out.path == "-") {
     // The new image on standard output, as convert writes it; the report stays on standard error.
     if (out.json) return std::unexpected(DeviceError::other("-o - 与 --json 不能同用：两者都写到标准输出；未写入"));
-    if (stdout_is_terminal()) return std::unexpected(DeviceError::other("不把二进制映像打印到终端：用 -o 文件，或把标准输出重定向到文件或管道"));
-    if (auto written = write_standard_output(edited->image); !written) {
-      return std::unexpected(DeviceError::file(FileFailure::Action::Write, "标准输出", written.error()));
-    }
+    if (auto written = write_image_to_stdout(edited->image); !written) return written;
     print_report(*edited, in.bytes);
     return {};
   }

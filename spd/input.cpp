@@ -35,4 +35,17 @@ Result<std::vector<std::uint8_t>> load_image(const std::string& path) {
   return std::move(*data);
 }
 
+Result<> stdout_takes_image() {
+  if (!stdout_is_terminal()) return {};
+  return std::unexpected(DeviceError::other("不把二进制映像打印到终端：用 -o 文件，或把标准输出重定向到文件或管道"));
+}
+
+Result<> write_image_to_stdout(std::span<const std::uint8_t> image) {
+  if (auto ok = stdout_takes_image(); !ok) return ok;
+  if (auto written = write_standard_output(image); !written) {
+    return std::unexpected(DeviceError::file(FileFailure::Action::Write, "标准输出", written.error()));
+  }
+  return {};
+}
+
 }  // namespace dimmwand::spd

@@ -1,8 +1,9 @@
 // The image a command was given: a raw image, or a text dump of one, read from a file or from
-// standard input ("-").
+// standard input ("-"); and a new image on standard output, where -o - puts it.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,5 +15,12 @@ namespace dimmwand::spd {
 // says which form it was; a raw image is taken as it is, without a word. A text that looks like
 // a dump but does not parse whole is an error naming its line.
 Result<std::vector<std::uint8_t>> load_image(const std::string& path);
+
+// Refuses standard output when it is a terminal, where a binary image would only garble the
+// screen; asked before anything is read, and again by write_image_to_stdout.
+Result<> stdout_takes_image();
+
+// `image` on standard output, whole.
+Result<> write_image_to_stdout(std::span<const std::uint8_t> image);
 
 }  // namespace dimmwand::spd
