@@ -1,8 +1,9 @@
-// Reading one whole area with a single block-read request: what read does, and what the careful
-// write does before and after writing.
+// Reading from the module: one whole area with a single block-read request (what read does, and
+// what the careful write does before and after writing), or one byte.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "commands/area.hpp"
@@ -13,5 +14,14 @@ namespace dimmwand {
 // The area's bytes from address 0: an answer shorter than the area is Incomplete, surplus bytes
 // are dropped.
 Result<std::vector<std::uint8_t>> read_area(SerialLink& link, DeviceType device, const AreaSpec& area);
+
+// The area read until two answers agree, at most three reads; nullopt when no two agree. One
+// answer alone cannot tell a noisy line from the module's content.
+Result<std::optional<std::vector<std::uint8_t>>> read_area_agreed(SerialLink& link, DeviceType device,
+                                                                  const AreaSpec& area);
+
+// The byte at `address` of the SPD area, as the programmer reads it with ReadByte: the first
+// byte of its answer. An empty answer is an error.
+Result<std::uint8_t> read_byte(SerialLink& link, DeviceType device, std::uint16_t address);
 
 }  // namespace dimmwand

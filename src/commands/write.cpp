@@ -12,6 +12,7 @@
 #include "commands/write_progress.hpp"
 #include "commands/write_report.hpp"
 #include "model/hub.hpp"
+#include "model/spd_image.hpp"
 #include "platform/image_file.hpp"
 
 namespace dimmwand {
@@ -71,15 +72,70 @@ struct Before {
   std::optional<Bytes> current;    // the area to be written
 };
 
+// One read of the area; for a backup, reads until two agree: a bit flipped on the line and saved
+// would be written back as the module's own.
+Result<Bytes> read_current(SerialLink& link, DeviceType device, const AreaSpec& area, bool for_backup) {
+  if (!for_backup) return read_area(link, device, area);
+  auto agreed = read_area_agreed(link, device, area);
+  if (!agreed) return std::unexpected(std::move(agreed.error()));
+  if (!*agreed) return std::unexpected(DeviceError::other("两次读出的内容不一致，线路可能有干扰；未写入"));
+  return std::move(**agreed);
+}
+
+// --check of an SPD write: the module's own key byte must not name another generation than the
+// one typed, or every address would be another generation's. An unknown byte (a blank or damaged
+// module, often why it is written) is only noted.
+Result<> check_module_generation(SerialLink& link, const WriteArgs& args, const std::optional<Bytes>& current,
+                                 const Context& ctx) {
+  std::uint8_t key = 0;
+  if (current) {
+    key = (*current)[kKeyByte];
+  } else {
+    auto byte = read_byte(link, args.common.device, kKeyByte);
+    if (!byte) return std::unexpected(before_writing(std::move(byte.error())));
+    key = *byte;
+  }
+  const unsigned typed = generation(args.common.device);
+  const auto module = generation_of_key(key);
+  if (!module) {
+    ctx.err(fmt::format("注意: 模块的字节 2（内存类型）为 0x{:02X}，不是 DDR3、DDR4 或 DDR5；按命令行的 DDR{} 写入\n", key,
+                        typed));
+  } else if (*module != args.common.device) {
+    return std::unexpected(image_refused(fmt::format("模块的字节 2（内存类型）为 0x{:02X}，是 DDR{} 内存条，命令行给的是 DDR{}；"
+                                                     "未写入任何字节",
+                                                     key, generation(*module), typed)));
+  }
+  return {};
+}
+
+// Saves the backup, never over an existing file. A module whose checksums already fail is saved
+// as it is and said: its content may be damaged, which is often why it is being written.
+Result<> save_backup(const std::string& path, const Bytes& current, const WriteArgs& args, const Context& ctx) {
+  if (auto saved = save_new_image(path, current); !saved) {
+    if (path_exists(path)) return std::unexpected(backup_exists(path));
+    return std::unexpected(DeviceError::file(FileFailure::Action::Write, path, saved.error()));
+  }
+  ctx.out(fmt::format("已备份 {} 字节: {}\n", current.size(), path));
+  if (args.common.mode == DataMode::Reg) return {};
+  for (const auto& c : model::checksums(current, args.common.device)) {
+    if (c.ok()) continue;
+    ctx.err(fmt::format("注意: 模块现有内容的{} 不符（字节 {}-{}，存储 0x{:04X}，计算 0x{:04X}），可能已经损坏；"
+                        "备份按读出的原样保存\n",
+                        c.name, c.from, c.to, c.stored, c.computed));
+  }
+  return {};
+}
+
 Result<Before> read_before(SerialLink& link, const WriteArgs& args, const AreaSpec& area, std::span<const std::uint8_t> data,
                            const Context& ctx) {
   Before b;
   const bool reg = args.common.mode == DataMode::Reg;
   const bool ddr5_spd = args.common.device == DeviceType::DDR5 && !reg;
+  const bool backup = args.backup.has_value();
   // A REG image that would set block protection is judged against the module's registers.
   const bool reg_protection = reg && args.check && hub::protected_blocks(data) != 0;
   if ((ddr5_spd && careful(args)) || reg_protection) {
-    auto regs = read_area(link, DeviceType::DDR5, *resolve_area(DeviceType::DDR5, DataMode::Reg));
+    auto regs = read_current(link, DeviceType::DDR5, *resolve_area(DeviceType::DDR5, DataMode::Reg), reg && backup);
     if (!regs) return std::unexpected(before_writing(std::move(regs.error())));
     b.registers = std::move(*regs);
   }
@@ -88,21 +144,20 @@ Result<Before> read_before(SerialLink& link, const WriteArgs& args, const AreaSp
       return std::unexpected(image_refused(fits.error()));
     }
   }
-  if (args.changed || args.backup) {
+  if (args.changed || backup) {
     if (reg && b.registers) {
       b.current = b.registers;  // the REG area was just read
     } else {
-      auto now = read_area(link, args.common.device, area);
+      auto now = read_current(link, args.common.device, area, backup);
       if (!now) return std::unexpected(before_writing(std::move(now.error())));
       b.current = std::move(*now);
     }
   }
-  if (args.backup) {
-    if (auto saved = save_new_image(*args.backup, *b.current); !saved) {
-      if (path_exists(*args.backup)) return std::unexpected(backup_exists(*args.backup));
-      return std::unexpected(DeviceError::file(FileFailure::Action::Write, *args.backup, saved.error()));
-    }
-    ctx.out(fmt::format("已备份 {} 字节: {}\n", b.current->size(), *args.backup));
+  if (args.check && !reg) {
+    if (auto same = check_module_generation(link, args, b.current, ctx); !same) return std::unexpected(std::move(same.error()));
+  }
+  if (backup) {
+    if (auto saved = save_backup(*args.backup, *b.current, args, ctx); !saved) return std::unexpected(std::move(saved.error()));
   }
   if (!ddr5_spd) b.registers.reset();  // the hub's block protection concerns the SPD area only
   return b;

@@ -1,5 +1,6 @@
 #include <fmt/format.h>
 
+#include "commands/area_read.hpp"
 #include "commands/commands.hpp"
 #include "protocol/reception.hpp"
 
@@ -19,15 +20,11 @@ Result<> run_write_byte(WriteByteArgs args, const Context& ctx) {
   if (*answer == "0") return std::unexpected(DeviceError::other("器件返回 0：写入失败"));
   if (!args.verify) return {};
   // The programmer answers once the write is done, so the byte can be read back at once.
-  if (auto sent = send_request(*link, {CommandCode::ReadByte, generation(args.device), args.addr, 0}); !sent) {
-    return sent;
-  }
-  const auto back = receive_bytes(*link);
+  const auto back = read_byte(*link, args.device, args.addr);
   if (!back) return std::unexpected(back.error());
-  if (back->empty()) return std::unexpected(DeviceError::other("未收到设备返回数据"));
-  if (back->front() != args.value) {
+  if (*back != args.value) {
     return std::unexpected(DeviceError::other(
-        fmt::format("校验失败: 地址 {:04X} 写入 {:02X}，读回 {:02X}", args.addr, args.value, back->front())));
+        fmt::format("校验失败: 地址 {:04X} 写入 {:02X}，读回 {:02X}", args.addr, args.value, *back)));
   }
   ctx.out("校验通过\n");
   return {};

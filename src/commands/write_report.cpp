@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include "platform/image_file.hpp"
+
 namespace dimmwand {
 namespace {
 
@@ -11,6 +13,19 @@ std::string typed(const std::string& word) {
   const bool plain = !word.empty() && word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
                                                              "0123456789._-/\\:") == std::string::npos;
   return plain ? word : fmt::format("\"{}\"", word);
+}
+
+// "fb.bin" → "fb-2.bin", or the first of "fb-3.bin", "fb-4.bin", … that does not exist yet.
+std::string free_name(const std::string& path) {
+  const std::size_t name = path.find_last_of("/\\") == std::string::npos ? 0 : path.find_last_of("/\\") + 1;
+  const std::size_t dot = path.rfind('.');
+  const std::size_t split = dot != std::string::npos && dot > name ? dot : path.size();
+  std::string candidate;
+  for (int n = 2; n < 1000; ++n) {
+    candidate = fmt::format("{}-{}{}", path.substr(0, split), n, path.substr(split));
+    if (!path_exists(candidate)) break;
+  }
+  return candidate;
 }
 
 }  // namespace
@@ -45,6 +60,9 @@ DeviceError before_writing(DeviceError e) {
   return e.is_interrupted() ? DeviceError::interrupted("已中断: 未写入任何字节") : std::move(e);
 }
 
-DeviceError backup_exists(const std::string& path) { return DeviceError::other(fmt::format("备份文件已存在: {}", path)); }
+DeviceError backup_exists(const std::string& path) {
+  return DeviceError::other(fmt::format("备份文件已存在: {}", path))
+      .note(fmt::format("提示: 备份从不覆盖已有的文件；换一个名字，如 --backup {}", typed(free_name(path))));
+}
 
 }  // namespace dimmwand

@@ -96,7 +96,7 @@ TEST(CarefulWrite, BackupIsTheModuleBeforeAndNeverReplacesAFile) {
   write_file(dir.file("kept.bin"), "precious");
   const auto refused = run_with_emulator({}, {"write", "{port}", "3", "-i", "image.bin", "--backup", "kept.bin"}, dir.path());
   EXPECT_EQ(refused.status, 1);
-  EXPECT_EQ(refused.err, "错误: 备份文件已存在: kept.bin\n");
+  EXPECT_EQ(refused.err, "错误: 备份文件已存在: kept.bin\n提示: 备份从不覆盖已有的文件；换一个名字，如 --backup kept-2.bin\n");
   EXPECT_TRUE(logged_frames(refused.log).empty());  // refused before the port was opened
   EXPECT_EQ(read_file(dir.file("kept.bin")), "precious");
 
@@ -110,8 +110,9 @@ TEST(CarefulWrite, BackupIsTheModuleBeforeAndNeverReplacesAFile) {
 TEST(CarefulWrite, AnInterruptStopsBetweenFramesAndSaysHowFar) {
   TempDir dir;
   write_file(dir.file("image.bin"), std::string(256, '\x44'));
-  // The backup's read is the first frame, so the interrupt comes with the 40th byte write.
-  const auto r = run_with_emulator({"--interrupt-after", "41"},
+  // The backup's two agreeing reads are the first frames, so the interrupt comes with the 40th
+  // byte write.
+  const auto r = run_with_emulator({"--interrupt-after", "42"},
                                    {"write", "{port}", "3", "-i", "image.bin", "--backup", "b.bin"}, dir.path());
   EXPECT_EQ(r.status, 130);
   const std::size_t written = written_bytes(r.log).size();

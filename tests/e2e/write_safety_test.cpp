@@ -50,7 +50,7 @@ TEST(WriteSafety, RefusedImagesSendNoWriteAndLeaveTheModule) {
   struct Case {
     std::vector<std::string> args;  // after "write {port}"
     std::string err;
-    std::size_t reads;  // block reads the refusal may make first
+    std::size_t reads;  // block reads the refusal may make first (a backup's: two that agree)
   };
   for (const auto& c : std::vector<Case>{
            {{"4", "-i", "spd4.txt"}, "错误: spd4.txt 是文本（dimmwand read 打印的十六进制转储，512 字节），不是原始映像，未写入任何字节\n" + hint("spd4.txt"), 0},
@@ -71,7 +71,7 @@ TEST(WriteSafety, RefusedImagesSendNoWriteAndLeaveTheModule) {
            {{"5", "-t", "reg", "-i", "blank-reg.bin", "--check"}, "错误: 映像检查未通过: MR0-MR1 为 00 00，不是 SPD5118 集线器的 51 18\n", 0},
            {{"5", "-t", "reg", "-i", "protect.bin", "--check", "--backup", "b.bin"},
             "错误: 映像检查未通过: 映像会把块 0-7 设为写保护（映像 MR12=FF MR13=00，模块现为 MR12=00 MR13=00）；"
-            "块写保护只能在 SPD 集线器的脱机模式下清除（模块 HSA 引脚接地），确要设置请加 --protect\n", 1},
+            "块写保护只能在 SPD 集线器的脱机模式下清除（模块 HSA 引脚接地），确要设置请加 --protect\n", 2},
        }) {
     std::vector<std::string> args{"write", "{port}"};
     args.insert(args.end(), c.args.begin(), c.args.end());
@@ -100,8 +100,8 @@ TEST(WriteSafety, RefusedImagesSendNoWriteAndLeaveTheModule) {
 TEST(WriteSafety, AFailureAfterFramesSaysHowFarAndHowToUndo) {
   TempDir dir;
   write_file(dir.file("image.bin"), std::string(256, '\x44'));
-  // The backup's read is frame 1; the line drops with frame 5, the fourth byte write.
-  const auto r = run_with_emulator({"--hangup-after", "5"},
+  // The backup's reads are frames 1 and 2; the line drops with frame 6, the fourth byte write.
+  const auto r = run_with_emulator({"--hangup-after", "6"},
                                    {"write", "{port}", "3", "-i", "image.bin", "--backup", "b.bin", "--verify"}, dir.path());
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "已备份 256 字节: b.bin\n");

@@ -4,9 +4,6 @@
 
 #include <fmt/format.h>
 
-#include <filesystem>
-#include <fstream>
-#include <functional>
 
 #include "commands/commands.hpp"
 #include "commands/write_plan.hpp"
@@ -16,32 +13,10 @@ namespace dimmwand {
 namespace {
 
 using testing::Bench;
+using testing::faults;
+using testing::TempFile;
+using testing::write_args;
 using Bytes = std::vector<std::uint8_t>;
-
-// A file for -i and --backup, removed with the object.
-struct TempFile {
-  explicit TempFile(const std::string& name, const Bytes& content = {})
-      : path((std::filesystem::temp_directory_path() / fmt::format("dimmwand-unit-{}", name)).string()) {
-    std::filesystem::remove(path);
-    if (!content.empty()) std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(content.data()),
-                                                                     static_cast<std::streamsize>(content.size()));
-  }
-  ~TempFile() { std::filesystem::remove(path); }
-  std::string path;
-};
-
-emu::Faults faults(const std::function<void(emu::Faults&)>& set) {
-  emu::Faults f;
-  set(f);
-  return f;
-}
-
-WriteArgs write_args(DeviceType device, const std::string& input) {
-  WriteArgs args;
-  args.common = {"P", device, std::nullopt};
-  args.input = input;
-  return args;
-}
 
 Bytes hub_registers(std::uint8_t mr12) {
   Bytes r = emu::default_areas().reg5;
@@ -118,8 +93,8 @@ TEST(Write, CarefulOutcomes) {
            {"a protected block", locked, emu::Faults(), true, true, false, SIZE_MAX, {}, "块 7 受写保护"},
            {"a lost frame", emu::default_areas(), faults([](auto& f) { f.lost_writes = {0x1FF}; }), true, true, false, SIZE_MAX, {0x1FE, 0x1FF},
             "校验失败: 共 1 字节不符，首个在地址 01FF"},
-           // REG read, the backup's read, one write: then Ctrl-C.
-           {"interrupted", emu::default_areas(), emu::Faults(), false, false, true, 3, {0},
+           // REG read, the backup's two reads, one write: then Ctrl-C.
+           {"interrupted", emu::default_areas(), emu::Faults(), false, false, true, 4, {0},
             "已中断: 已写入 1 / 1024 字节\n写入前的内容已备份在 "},
        }) {
     Bench bench(c.areas, c.faults);

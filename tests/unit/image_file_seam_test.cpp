@@ -1,6 +1,9 @@
 // The image save at the steps that make it safe, watched through its seam: the image is on the
 // disk before it is moved into place, and a new file never replaces one that appeared meanwhile.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -80,6 +83,22 @@ TEST(ImageSave, ABackupNeverReplacesAFileThatAppearedMeanwhile) {
   ASSERT_FALSE(saved);
   EXPECT_EQ(content(w.file("backup.bin")), "appeared meanwhile");
   EXPECT_EQ(std::distance(fs::directory_iterator(w.dir), {}), 1);  // no temporary file left
+}
+
+TEST(ImageSave, APipeIsWrittenThroughNotReplaced) {
+  WatchedSave w;
+  const std::string fifo = w.file("pipe");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // The reader is there first, so the save's open does not wait for one.
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  ASSERT_TRUE(save_image(fifo, kImage));
+  char got[8] = {};
+  const auto n = read(reader, got, sizeof got);
+  close(reader);
+  EXPECT_EQ(std::string(got, n > 0 ? static_cast<std::size_t>(n) : 0), "\x92\x13\x0B");
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_TRUE(journal.empty());  // no temporary file, no rename
 }
 
 }  // namespace

@@ -3,10 +3,16 @@
 // pseudo-terminal, and every frame is seen with the time it was sent.
 #pragma once
 
+#include <fmt/format.h>
+
 #include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "commands/args.hpp"
 #include "commands/context.hpp"
 #include "fake_port.hpp"
 #include "programmer.hpp"
@@ -20,8 +26,8 @@ struct SentFrame {
 
 class ProgrammerPort final : public SerialPort {
  public:
-  ProgrammerPort(emu::Programmer& programmer, FakeClock& clock, std::vector<SentFrame>& sent)
-      : programmer_(programmer), clock_(clock), sent_(sent) {}
+  ProgrammerPort(emu::Programmer& programmer, FakeClock& clock, std::vector<SentFrame>& sent, std::size_t unplug_after)
+      : programmer_(programmer), clock_(clock), sent_(sent), unplug_after_(unplug_after) {}
 
   std::expected<std::size_t, std::string> read(std::span<std::uint8_t> buffer) override {
     if (pending_.empty()) {
@@ -35,6 +41,7 @@ class ProgrammerPort final : public SerialPort {
   }
 
   std::expected<std::size_t, std::string> write(std::span<const std::uint8_t> bytes) override {
+    if (sent_.size() >= unplug_after_) return std::unexpected("设备已移除");
     if (bytes.size() == kFrameSize) {
       EncodedFrame f{};
       std::copy(bytes.begin(), bytes.end(), f.begin());
@@ -52,6 +59,7 @@ class ProgrammerPort final : public SerialPort {
   emu::Programmer& programmer_;
   FakeClock& clock_;
   std::vector<SentFrame>& sent_;
+  std::size_t unplug_after_;
   std::deque<char> pending_;
 };
 
@@ -70,11 +78,13 @@ struct Bench {
 
   // The user's Ctrl-C, once this many frames have been sent.
   std::size_t cancel_after = SIZE_MAX;
+  // The cable pulled once this many frames have been sent: the next write fails.
+  std::size_t unplug_after = SIZE_MAX;
 
   Context context() {
     return Context{[this](const std::string&) -> Result<SerialLink> {
                      clock.now += std::chrono::milliseconds(10);  // a command starts well after the last one
-                     return SerialLink(std::make_unique<ProgrammerPort>(programmer, clock, sent),
+                     return SerialLink(std::make_unique<ProgrammerPort>(programmer, clock, sent, unplug_after),
                                        LinkHooks{clock.function(), [this] { return sent.size() >= cancel_after; }});
                    },
                    [this](std::chrono::microseconds d) { clock.now += d; }, output};
@@ -94,5 +104,30 @@ struct Bench {
   std::vector<SentFrame> sent;
   StringOutput output;
 };
+
+// A file for -i and --backup, removed with the object.
+struct TempFile {
+  explicit TempFile(const std::string& name, const std::vector<std::uint8_t>& content = {})
+      : path((std::filesystem::temp_directory_path() / fmt::format("dimmwand-unit-{}", name)).string()) {
+    std::filesystem::remove(path);
+    if (!content.empty()) std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(content.data()),
+                                                                     static_cast<std::streamsize>(content.size()));
+  }
+  ~TempFile() { std::filesystem::remove(path); }
+  std::string path;
+};
+
+inline emu::Faults faults(const std::function<void(emu::Faults&)>& set) {
+  emu::Faults f;
+  set(f);
+  return f;
+}
+
+inline WriteArgs write_args(DeviceType device, const std::string& input) {
+  WriteArgs args;
+  args.common = {"P", device, std::nullopt};
+  args.input = input;
+  return args;
+}
 
 }  // namespace dimmwand::testing
