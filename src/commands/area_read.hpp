@@ -1,5 +1,5 @@
-// Reading from the module: one whole area with a single block-read request (what read does, and
-// what the careful write does before and after writing), or one byte.
+// Reading one whole area with a single block-read request: what read does, and what the careful
+// write does before and after writing.
 #pragma once
 
 #include <cstdint>
@@ -19,9 +19,5 @@ Result<std::vector<std::uint8_t>> read_area(SerialLink& link, DeviceType device,
 // answer alone cannot tell a noisy line from the module's content.
 Result<std::optional<std::vector<std::uint8_t>>> read_area_agreed(SerialLink& link, DeviceType device,
                                                                   const AreaSpec& area);
-
-// The byte at `address` of the SPD area, as the programmer reads it with ReadByte: the first
-// byte of its answer. An empty answer is an error.
-Result<std::uint8_t> read_byte(SerialLink& link, DeviceType device, std::uint16_t address);
 
 }  // namespace dimmwand

@@ -13,6 +13,7 @@
 #include "commands/write_report.hpp"
 #include "model/hub.hpp"
 #include "model/spd_image.hpp"
+#include "protocol/client.hpp"
 #include "platform/image_file.hpp"
 
 namespace dimmwand {
@@ -91,7 +92,7 @@ Result<> check_module_generation(SerialLink& link, const WriteArgs& args, const 
   if (current) {
     key = (*current)[kKeyByte];
   } else {
-    auto byte = read_byte(link, args.common.device, kKeyByte);
+    auto byte = programmer::read_byte(link, generation(args.common.device), kKeyByte);
     if (!byte) return std::unexpected(before_writing(std::move(byte.error())));
     key = *byte;
   }
@@ -204,11 +205,17 @@ Result<> run_write(WriteArgs args, const Context& ctx) {
       // Checked between frames only: a frame once begun always goes out whole.
       if (link->cancelled()) return std::unexpected(interrupted_after(k, total, args));
       const std::uint16_t at = addresses[k];
-      if (auto sent = send_request(*link, {area->write_command, generation(args.common.device), at, (*data)[at]}); !sent) {
+      if (auto sent = programmer::send_area_byte(*link, area->write_command, generation(args.common.device), at, (*data)[at]);
+          !sent) {
         return std::unexpected(after_frames(std::move(sent.error()), k, total, args));
       }
-      ctx.pause(kWritePause);
+      // The pause ends 7 ms after the frame went out, whatever the counter and the wake-up cost
+      // meanwhile: the time between frames stays the write cycle instead of growing by it.
+      const auto next_frame = link->now() + kWritePause;
       progress.update(k + 1);
+      if (const auto left = next_frame - link->now(); left > decltype(left)::zero()) {
+        ctx.pause(std::chrono::ceil<std::chrono::microseconds>(left));
+      }
     }
   }
   ctx.out("完成\n");

@@ -1,18 +1,14 @@
 #include <fmt/format.h>
 
-#include "commands/area_read.hpp"
 #include "commands/commands.hpp"
-#include "protocol/reception.hpp"
+#include "protocol/client.hpp"
 
 namespace dimmwand {
 
 Result<> run_write_byte(WriteByteArgs args, const Context& ctx) {
   auto link = ctx.open_link(args.port);
   if (!link) return std::unexpected(std::move(link.error()));
-  if (auto sent = send_request(*link, {CommandCode::WriteByte, generation(args.device), args.addr, args.value}); !sent) {
-    return sent;
-  }
-  const auto answer = receive_text(*link);
+  const auto answer = programmer::write_byte(*link, generation(args.device), args.addr, args.value);
   if (!answer) return std::unexpected(answer.error());
   // Printed as it came; "0" means not written, by the programmer's convention, and a failure is
   // never reported as success.
@@ -20,7 +16,7 @@ Result<> run_write_byte(WriteByteArgs args, const Context& ctx) {
   if (*answer == "0") return std::unexpected(DeviceError::other("器件返回 0：写入失败"));
   if (!args.verify) return {};
   // The programmer answers once the write is done, so the byte can be read back at once.
-  const auto back = read_byte(*link, args.device, args.addr);
+  const auto back = programmer::read_byte(*link, generation(args.device), args.addr);
   if (!back) return std::unexpected(back.error());
   if (*back != args.value) {
     return std::unexpected(DeviceError::other(

@@ -4,19 +4,15 @@
 
 #include "commands/commands.hpp"
 #include "commands/hex_dump.hpp"
-#include "protocol/reception.hpp"
+#include "protocol/client.hpp"
 
 namespace dimmwand {
 
 Result<> run_write_protect(WriteProtectArgs args, const Context& ctx) {
   auto link = ctx.open_link(args.port);
   if (!link) return std::unexpected(std::move(link.error()));
-  if (auto sent = send_request(*link, {CommandCode::WriteProtect, generation(args.device), 0, args.code}); !sent) {
-    return sent;
-  }
-  const auto answer = receive_bytes(*link);
+  const auto answer = programmer::write_protect(*link, generation(args.device), args.code);
   if (!answer) return std::unexpected(answer.error());
-  if (answer->empty()) return std::unexpected(DeviceError::other("未收到设备返回数据"));
   const bool printable = std::all_of(answer->begin(), answer->end(), [](std::uint8_t b) { return b >= 0x20 && b <= 0x7E; });
   if (printable) {
     ctx.out(fmt::format("设备返回: {}\n", std::string(answer->begin(), answer->end())));

@@ -10,6 +10,11 @@
 #include "platform/sleep.hpp"
 
 namespace dimmwand {
+namespace {
+
+constexpr std::chrono::nanoseconds kSpin{200'000};  // the end of a pause, watched rather than slept
+
+}  // namespace
 
 void precise_sleep(std::chrono::microseconds duration) {
 #ifdef __linux__
@@ -26,7 +31,20 @@ void precise_sleep(std::chrono::microseconds duration) {
     until.tv_sec += 1;
     until.tv_nsec -= 1'000'000'000;
   }
-  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+  // The kernel wakes a sleeper some tens of microseconds late, more on a virtual machine: sleep
+  // to a little before the deadline, then watch the clock for the rest.
+  timespec early = until;
+  early.tv_nsec -= kSpin.count();
+  if (early.tv_nsec < 0) {
+    early.tv_sec -= 1;
+    early.tv_nsec += 1'000'000'000;
+  }
+  if (ns > kSpin.count()) {
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &early, nullptr) == EINTR) {
+    }
+  }
+  for (timespec now{}; clock_gettime(CLOCK_MONOTONIC, &now) == 0;) {
+    if (now.tv_sec > until.tv_sec || (now.tv_sec == until.tv_sec && now.tv_nsec >= until.tv_nsec)) break;
   }
 }
 

@@ -1,8 +1,10 @@
-// The 9-byte request frame and its CRC-8/ROHC checksum.
+// The 9-byte request frame and its CRC-8/ROHC checksum, encoded by the tool and decoded by the
+// emulator with the same definitions.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace dimmwand {
@@ -62,6 +64,16 @@ constexpr EncodedFrame encode_frame(const RequestFrame& f) {
                    0};
   out[8] = frame_checksum(std::span<const std::uint8_t, 6>(out.data() + 2, 6));
   return out;
+}
+
+// The request in nine received bytes, as encode_frame made it; nullopt when the header or the
+// checksum is wrong. The command code is kept as it came: an unknown one is the receiver's to
+// answer (the programmer ignores it).
+constexpr std::optional<RequestFrame> decode_frame(std::span<const std::uint8_t, kFrameSize> bytes) {
+  if (bytes[0] != kFrameHeader0 || bytes[1] != kFrameHeader1) return std::nullopt;
+  if (bytes[8] != frame_checksum(bytes.subspan<2, 6>())) return std::nullopt;
+  return RequestFrame{static_cast<CommandCode>(bytes[2]), bytes[3], static_cast<std::uint16_t>(bytes[4] << 8 | bytes[5]),
+                      static_cast<std::uint16_t>(bytes[6] << 8 | bytes[7])};
 }
 
 }  // namespace dimmwand

@@ -33,6 +33,15 @@ TEST(RequestFrame, WorkedFramesEncodeByteForByte) {
            {{CommandCode::WriteProtect, 5, 0, 0x2255}, {0xAA, 0x55, 0x03, 0x05, 0x00, 0x00, 0x22, 0x55, 0x69}},
        }) {
     EXPECT_EQ(encode_frame(frame), bytes);
+    const auto back = decode_frame(bytes);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(encode_frame(*back), bytes);
+    // Any one byte changed is a frame the programmer must not act on.
+    for (std::size_t i = 0; i < kFrameSize; ++i) {
+      EncodedFrame bad = bytes;
+      bad[i] ^= 0x10;
+      EXPECT_FALSE(decode_frame(bad)) << i;
+    }
   }
 }
 
