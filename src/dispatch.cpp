@@ -20,8 +20,7 @@ int run_entry(std::span<const char* const> args) {
   if (!cli) return finish(cli.error());
   catch_interrupts();
   const Context ctx = system_context(interrupted);
-  const std::size_t chosen = cli->command.index();
-  return finish(kSubcommands[chosen].run(std::move(cli->command), ctx));
+  return finish(dispatch(std::move(cli->command), ctx));
 }
 
 }  // namespace dimmwand

@@ -11,12 +11,6 @@ namespace {
 
 using namespace cli;
 
-// The handler of a record: the alternative the table entry stands for.
-template <typename Args, Result<> (*handler)(Args, const Context&)>
-Result<> run_as(Commands command, const Context& ctx) {
-  return handler(std::get<Args>(std::move(command)), ctx);
-}
-
 void scan_arguments(CLI::App& sub) {
   sub.add_flag("-l,--long")->description("列出每个串口的描述、USB 芯片类型、VID:PID、序列号与制造商");
 }
@@ -121,15 +115,22 @@ Converted<Commands> write_protect_record(const CLI::App& sub) {
 }  // namespace
 
 const std::array<Subcommand, std::variant_size_v<Commands>> kSubcommands{{
-    {"scan", {}, "搜索可用串口", scan_arguments, scan_record, run_as<ScanArgs, run_scan>},
-    {"read", {}, "读取数据，-o 保存文件，缺省打印十六进制", read_arguments, read_record, run_as<ReadArgs, run_read>},
+    {"scan", {}, "搜索可用串口", scan_arguments, scan_record, handled_by<ScanArgs, run_scan>()},
+    {"read", {}, "读取数据，-o 保存文件，缺省打印十六进制", read_arguments, read_record, handled_by<ReadArgs, run_read>()},
     {"ReadByte", {"read-byte", "readbyte"}, "读取单个字节", read_byte_arguments, read_byte_record,
-     run_as<ReadByteArgs, run_read_byte>},
-    {"write", {}, "写入文件数据到器件", write_arguments, write_record, run_as<WriteArgs, run_write>},
+     handled_by<ReadByteArgs, run_read_byte>()},
+    {"write", {}, "写入文件数据到器件", write_arguments, write_record, handled_by<WriteArgs, run_write>()},
     {"WriteByte", {"write-byte", "writebyte"}, "写入单个字节（器件返回 1 表示成功、0 表示失败）", write_byte_arguments,
-     write_byte_record, run_as<WriteByteArgs, run_write_byte>},
+     write_byte_record, handled_by<WriteByteArgs, run_write_byte>()},
     {"write-protect", {}, "设置写保护码", write_protect_arguments, write_protect_record,
-     run_as<WriteProtectArgs, run_write_protect>},
+     handled_by<WriteProtectArgs, run_write_protect>()},
 }};
+
+Result<> dispatch(Commands command, const Context& ctx) {
+  for (const auto& sub : kSubcommands) {
+    if (sub.handler.alternative == command.index()) return sub.handler.run(std::move(command), ctx);
+  }
+  return std::unexpected(DeviceError::other("内部错误: 没有处理这种命令的函数"));
+}
 
 }  // namespace dimmwand

@@ -147,6 +147,13 @@ constexpr std::string_view kExamples =
     "  dimmwand write-protect COM3 4 0045           //设置写保护码\n"
     "  dimmwand write-protect COM3 5 2255           //设置写保护码\n";
 
+// Every kind of record has exactly one row to run it, whatever the order of the table.
+TEST(CommandLine, EachRecordKindHasOneHandler) {
+  std::set<std::size_t> handled;
+  for (const auto& sub : kSubcommands) EXPECT_TRUE(handled.insert(sub.handler.alternative).second) << sub.name;
+  EXPECT_EQ(handled.size(), std::variant_size_v<Commands>);
+}
+
 TEST(CommandLine, TopLevelHelpListsCommandsInOrderAndEndsWithTheExamples) {
   const std::string help = top_level_help();
   EXPECT_EQ(help.rfind("DDR3/4/5 SPD/REG 串口读写\n\n", 0), 0u);
