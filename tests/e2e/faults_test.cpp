@@ -71,7 +71,6 @@ TEST(Faults, AnExistingOutputFileSurvivesEveryFailedRead) {
     std::string err;
   };
   for (const auto& c : std::vector<Case>{
-           {{"--silent"}, {"3"}, "错误: 无响应\n"},
            {{"--short", "1"}, {"3"}, "错误: 数据不完整: 255 / 256 字节\n"},
            {{"--answer", "no sign\\n"}, {"4"}, "错误: 数据不完整: 0 / 512 字节\n"},
            {{"--hangup-mid-answer"}, {"5"}, "错误: 读取失败: 设备已断开连接\n"},

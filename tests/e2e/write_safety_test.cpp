@@ -108,10 +108,6 @@ TEST(WriteSafety, AFailureAfterFramesSaysHowFarAndHowToUndo) {
   EXPECT_TRUE(r.err.starts_with("写入中 256 字节 ... 错误: 发送失败: ")) << r.err;
   EXPECT_TRUE(port_named(r.err).ends_with("\n已写入 4 / 256 字节\n写入前的内容已备份在 b.bin，写回: dimmwand write {port} 3 -i b.bin --verify\n"))
       << r.err;
-  // A silent programmer at the read-back: all was written, nothing verified.
-  const auto silent = run_with_emulator({"--silent"}, {"write", "{port}", "3", "-i", "image.bin", "--verify"}, dir.path());
-  EXPECT_EQ(silent.status, 1);
-  EXPECT_EQ(silent.err, "写入中 256 字节 ... 错误: 无响应\n已写入 256 / 256 字节，未校验\n");
 }
 
 }  // namespace

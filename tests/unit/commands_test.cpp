@@ -8,6 +8,7 @@
 #include "commands/commands.hpp"
 #include "commands/write_plan.hpp"
 #include "programmer_port.hpp"
+#include "protocol/reception.hpp"
 
 namespace dimmwand {
 namespace {
@@ -124,6 +125,44 @@ TEST(Read, TwoAnswersThatDifferAreAnErrorAndNothingIsPrinted) {
   Bench steady;
   ASSERT_TRUE(run_read({{"P", DeviceType::DDR3, std::nullopt}, std::nullopt, true}, steady.context()));
   EXPECT_TRUE(steady.output.out_text.starts_with("000000  92 13 0B 02")) << steady.output.out_text;
+}
+
+// A programmer that never answers: every command that waits for an answer gives up after the
+// deadline (on the fake clock: no test waits it out) and says so; nothing is printed or saved.
+TEST(Silence, EveryWaitEndsInNoResponse) {
+  const Bytes image(256, 0x44);
+  TempFile input("silent-image.bin", image);
+  TempFile out("silent-out.bin", Bytes{1, 2, 3});
+  struct Case {
+    std::string name;
+    std::function<Result<>(const Context&)> run;
+    std::string error;
+  };
+  for (const auto& c : std::vector<Case>{
+           {"ReadByte", [](const Context& ctx) { return run_read_byte({"P", DeviceType::DDR5, 3}, ctx); }, "无响应"},
+           {"WriteByte", [](const Context& ctx) { return run_write_byte({"P", DeviceType::DDR5, 3, 7, false}, ctx); }, "无响应"},
+           {"write-protect", [](const Context& ctx) { return run_write_protect({"P", DeviceType::DDR5, 0x2255}, ctx); },
+            "无响应"},
+           {"read -o", [&](const Context& ctx) { return run_read({{"P", DeviceType::DDR3, std::nullopt}, out.path, false}, ctx); },
+            "无响应"},
+           {"write --verify",
+            [&](const Context& ctx) {
+              auto args = write_args(DeviceType::DDR3, input.path);
+              args.verify = true;
+              return run_write(args, ctx);
+            },
+            "无响应\n已写入 256 / 256 字节，未校验"},
+       }) {
+    Bench bench;
+    bench.silent = true;
+    const auto started = bench.clock.now;
+    const auto r = c.run(bench.context());
+    ASSERT_FALSE(r) << c.name;
+    EXPECT_EQ(r.error().display(), c.error) << c.name;
+    EXPECT_GE(bench.clock.now - started, kAnswerDeadline) << c.name;
+    EXPECT_EQ(bench.output.out_text, c.name == "write --verify" ? "完成\n" : "") << c.name;
+  }
+  EXPECT_EQ(std::ifstream(out.path, std::ios::binary).get(), 1);  // the file read -o names is untouched
 }
 
 TEST(ByteCommands, AnswersAndRefusals) {

@@ -26,8 +26,9 @@ struct SentFrame {
 
 class ProgrammerPort final : public SerialPort {
  public:
-  ProgrammerPort(emu::Programmer& programmer, FakeClock& clock, std::vector<SentFrame>& sent, std::size_t unplug_after)
-      : programmer_(programmer), clock_(clock), sent_(sent), unplug_after_(unplug_after) {}
+  ProgrammerPort(emu::Programmer& programmer, FakeClock& clock, std::vector<SentFrame>& sent, std::size_t unplug_after,
+                 bool silent)
+      : programmer_(programmer), clock_(clock), sent_(sent), unplug_after_(unplug_after), silent_(silent) {}
 
   std::expected<std::size_t, std::string> read(std::span<std::uint8_t> buffer) override {
     if (pending_.empty()) {
@@ -48,7 +49,7 @@ class ProgrammerPort final : public SerialPort {
       sent_.push_back({clock_.now, f});
     }
     for (const auto& event : programmer_.feed(bytes, clock_.now)) {
-      if (event.answer) pending_.insert(pending_.end(), event.answer->begin(), event.answer->end());
+      if (event.answer && !silent_) pending_.insert(pending_.end(), event.answer->begin(), event.answer->end());
     }
     return bytes.size();
   }
@@ -60,6 +61,7 @@ class ProgrammerPort final : public SerialPort {
   FakeClock& clock_;
   std::vector<SentFrame>& sent_;
   std::size_t unplug_after_;
+  bool silent_;
   std::deque<char> pending_;
 };
 
@@ -80,11 +82,13 @@ struct Bench {
   std::size_t cancel_after = SIZE_MAX;
   // The cable pulled once this many frames have been sent: the next write fails.
   std::size_t unplug_after = SIZE_MAX;
+  // A programmer that takes every frame and never answers.
+  bool silent = false;
 
   Context context() {
     return Context{[this](const std::string&) -> Result<SerialLink> {
                      clock.now += std::chrono::milliseconds(10);  // a command starts well after the last one
-                     return SerialLink(std::make_unique<ProgrammerPort>(programmer, clock, sent, unplug_after),
+                     return SerialLink(std::make_unique<ProgrammerPort>(programmer, clock, sent, unplug_after, silent),
                                        LinkHooks{clock.function(), [this] { return sent.size() >= cancel_after; }});
                    },
                    [this](std::chrono::microseconds d) { clock.now += d; }, output};
