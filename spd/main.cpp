@@ -173,7 +173,7 @@ const std::array<SpdSubcommand, 11> kSubcommands{{
     {"set", {}, "修改字段（型号、序列号、日期、时序、XMP/EXPO 配置…），另存为新文件；只改这些字段与覆盖它们的校验和",
      [](CLI::App& sub) {
        file(sub, "file", "FILE", "SPD 映像文件");
-       sub.add_option("assignments")->description("要改的字段，写成 字段=值")->type_name("NAME=VALUE")->required()->expected(1, -1)->check(assignment());
+       sub.add_option("assignments")->description("要改的字段，写成 字段=值")->type_name("NAME=VALUE")->required()->expected(1, -1)->allow_extra_args()->check(assignment());
        edit_output(sub);
      },
      [](const CLI::App& sub) {
