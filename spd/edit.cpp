@@ -88,7 +88,10 @@ std::expected<void, std::string> assign(Bytes& s, const std::vector<Settable>& a
     for (const auto& k : all) keys.push_back(k.key);
     return std::unexpected(fmt::format("此映像没有可设置的字段“{}”{}dimmwand-spd fields 列出全部字段", key, suggestion(key, keys)));
   }
+  const Bytes before = s;
   if (auto r = write_value(s, *f, value); !r) return r;
+  // A rate that already reads as given keeps its cycle, and there is nothing to say of it.
+  if (s == before) return {};
   if (auto note = rate_note(s, *f, value)) notes.push_back(std::move(*note));
   return {};
 }

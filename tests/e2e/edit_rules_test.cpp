@@ -68,6 +68,7 @@ TEST(EditRules, ARateIsStoredAsItsGradesCycle) {
            {kDdr5, {"rate=4400"}, "tck", "0.454", {}, ""},
            {kTeam, {"expo2.rate=6400"}, "expo2.tck", "0.312", {}, ""},
            {kTeam, {"xmp2.rate=6100"}, "xmp2.tck", "0.328", {}, "6100 MT/s 不是 DDR5 的 JEDEC 速率"},
+           {kFury, {"xmp1.rate=3600"}, "xmp1.tck", "0.555", {}, ""},  // reads as 3600 already: kept
            // The rate a cycle time reads as: DDR5 to the nearest 100 MT/s (0.417 ns is 4796).
            {kDdr5, {"tck=0.417"}, "rate", "4800", {}, ""},
        }) {
