@@ -35,7 +35,7 @@ struct SpeedBin {
 };
 
 // The speed grades of a generation, slowest first: the one table of them, which set's rates,
-// rebin and the decoders all read. DDR3: JESD79-3 bins 800D-E to 2133K-N; DDR4: JESD79-4 bins
+// rebin and the DDR5 decoder read. DDR3: JESD79-3 bins 800D-E to 2133K-N; DDR4: JESD79-4 bins
 // 1600J-L to 3200W-AC (as Micron's and Alliance Memory's datasheets tabulate them, and
 // decode-dimms' standard cycle times); the cycle times as JEDEC's SPD annexes (JESD21-C Annex K for
 // DDR3, Annex L for DDR4) code them: 7.5/n ns to the picosecond, 1.071 and 0.938 (DDR4-2133 is 08 C2).
