@@ -26,8 +26,10 @@ bool written(Image bytes);
 // The maker of a two-byte JEP106 field, or "未定义" when the field is blank.
 std::string maker_field(Image s, std::size_t at);
 
-// The manufacturing date as year and week: BCD as JEDEC stores it, binary where a maker stored
-// that instead, nothing where the field is blank or holds neither.
+// The manufacturing date as year and week, the one reading of it (the decode, the editor's
+// fields and check --strict): BCD as JEDEC stores it; binary where the bytes are no BCD and read
+// as a year 00-99 and a week 01-53, as some makers store it (Corsair's 0D 20 is 2013, week 32)
+// and decode-dimms reads it; nothing where the field is blank or holds neither.
 std::optional<std::pair<unsigned, unsigned>> manufacturing_week(Image year_week);
 
 // "2017 年第 10 周", or the stored bytes where they are no date.

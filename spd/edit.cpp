@@ -4,18 +4,17 @@
 
 #include <algorithm>
 #include <cmath>
-#include <set>
 
 #include "spd/decode.hpp"
+#include "spd/edit_support.hpp"
 #include "spd/settable.hpp"
 #include "spd/settable_bits.hpp"
 #include "spd/strict.hpp"
 #include "spd/timing.hpp"
+#include "text/nearest.hpp"
 
 namespace dimmwand::spd {
-namespace {
-
-using Bytes = std::vector<std::uint8_t>;
+namespace edit_support {
 
 std::vector<std::size_t> offsets_of(const Settable& s) {
   std::vector<std::size_t> out;
@@ -29,10 +28,12 @@ std::vector<std::size_t> offsets_of(const Settable& s) {
   return out;
 }
 
+namespace {
+
 bool covers(const model::Checksum& c, std::size_t at) { return at >= c.from && at <= c.to; }
 
-// What the edit changed, its checksums recomputed, its result judged; or the refusal when a
-// checksum over the changed bytes was wrong before the edit (the edit would hide it).
+}  // namespace
+
 std::expected<Edited, std::string> finish(Image before, DeviceType g, Bytes after, std::vector<std::string> notes) {
   std::vector<std::size_t> changed;
   for (std::size_t i = 0; i < after.size(); ++i) {
@@ -74,12 +75,25 @@ std::expected<Edited, std::string> finish(Image before, DeviceType g, Bytes afte
   return e;
 }
 
-std::expected<void, std::string> assign(Bytes& s, const std::vector<Settable>& all, std::string_view key, std::string_view value) {
+std::string suggestion(std::string_view typed, const std::vector<std::string>& known) {
+  const auto near = text::nearest(typed, known);
+  return near ? fmt::format("；你是说 {} 吗？", *near) : std::string("；");
+}
+
+std::expected<void, std::string> assign(Bytes& s, const std::vector<Settable>& all, std::string_view key, std::string_view value,
+                                        std::vector<std::string>& notes) {
   const Settable* f = find_settable(all, key);
   if (f == nullptr) {
-    return std::unexpected(fmt::format("此映像没有可设置的字段“{}”；dimmwand-spd fields 列出全部字段", key));
+    std::vector<std::string> keys;
+    for (const auto& k : all) keys.push_back(k.key);
+    return std::unexpected(fmt::format("此映像没有可设置的字段“{}”{}dimmwand-spd fields 列出全部字段", key, suggestion(key, keys)));
   }
-  return write_value(s, *f, value);
+  const Bytes before = s;
+  if (auto r = write_value(s, *f, value); !r) return r;
+  // A rate that already reads as given keeps its cycle, and there is nothing to say of it.
+  if (s == before) return {};
+  if (auto note = rate_note(s, *f, value)) notes.push_back(std::move(*note));
+  return {};
 }
 
 std::string cl_text(const std::vector<unsigned>& cls) { return fmt::format("{}", fmt::join(cls, ",")); }
@@ -89,30 +103,60 @@ std::vector<unsigned> cl_values(Image s, const std::vector<Settable>& all, std::
   return f != nullptr ? settable_bits::cl_values(s, *f) : std::vector<unsigned>{};
 }
 
-// The JEDEC voltage every board gives the generation's modules.
-double fixed_volts(DeviceType g) { return jedec_millivolts(g) / 1000.0; }
+}  // namespace edit_support
 
-// A time stored where the base has a coarser unit than the profile (DDR3 profiles with their own
-// timebase): the next value the base can hold, never a shorter time.
-std::string at_least(const Settable& f, double ps) {
-  if (f.coding != Coding::Mtb) return ns_text(ps);
-  const double unit = f.fine ? f.ftb_ps : f.mtb_ps;
-  return ns_text(std::ceil(ps / unit - 1e-9) * unit);
+using namespace edit_support;
+
+namespace {
+
+unsigned rate_of(Image s, const std::vector<Settable>& all) {
+  const Settable* f = find_settable(all, "rate");
+  return f != nullptr ? static_cast<unsigned>(std::stoul(read_value(s, *f))) : 0;
+}
+
+// A profile switched on must be one: a board offered a profile with no cycle time may not boot.
+// Refused when the edit makes such a profile (enables it, or clears its cycle time); one the
+// image already had stays as it was.
+std::optional<std::string> empty_enabled(Image s, const std::vector<Settable>& all, const Settable& enable) {
+  if (read_value(s, enable) != "1") return std::nullopt;
+  const std::string profile = enable.key.substr(0, enable.key.find('.'));
+  const Settable* tck = find_settable(all, profile + ".tck");
+  if (tck != nullptr && read_value(s, *tck) != ns_text(0)) return std::nullopt;
+  return profile;
+}
+
+std::expected<void, std::string> no_empty_profile_enabled(Image before, Image after, const std::vector<Settable>& all) {
+  for (const auto& f : all) {
+    if (f.coding != Coding::Enable || empty_enabled(before, all, f)) continue;
+    if (const auto profile = empty_enabled(after, all, f)) {
+      return std::unexpected(fmt::format("{} 没有时钟周期（tCK 为 0），是空配置：启用后主板会提供一个无法运行的配置；"
+                                         "先设定它的速率与时序（可在同一次 set 里），或关闭它（{}.enable=0）",
+                                         *profile, *profile));
+    }
+  }
+  return {};
 }
 
 }  // namespace
 
-std::expected<Edited, std::string> edit_set(Image image, DeviceType g, const std::vector<std::string>& assignments) {
+std::expected<Edited, std::string> edit_set(Image image, DeviceType g, const std::vector<std::string>& assignments, bool faster) {
   Bytes s(image.begin(), image.end());
   const auto all = settables(image, g);
+  std::vector<std::string> notes;
   for (const auto& a : assignments) {
     const auto eq = a.find('=');
     if (eq == std::string::npos || eq == 0) return std::unexpected(fmt::format("“{}”应写成 字段=值", a));
-    if (auto r = assign(s, all, std::string_view(a).substr(0, eq), std::string_view(a).substr(eq + 1)); !r) {
+    if (auto r = assign(s, all, std::string_view(a).substr(0, eq), std::string_view(a).substr(eq + 1), notes); !r) {
       return std::unexpected(r.error());
     }
   }
-  return finish(image, g, std::move(s), {});
+  // The base rate is what the chips were tested at; the profiles are free to be faster.
+  if (const unsigned was = rate_of(image, all), now = rate_of(s, all); !faster && was != 0 && now > was) {
+    return std::unexpected(fmt::format("DDR{}-{} 高于模块的额定速率 DDR{}-{}：颗粒从未在该速率下测试过，不能升速；确认要这样做时加 --force",
+                                       generation(g), now, generation(g), was));
+  }
+  if (auto r = no_empty_profile_enabled(image, s, all); !r) return std::unexpected(r.error());
+  return finish(image, g, std::move(s), std::move(notes));
 }
 
 std::expected<Edited, std::string> edit_rebin(Image image, DeviceType g, unsigned speed) {
@@ -131,7 +175,8 @@ std::expected<Edited, std::string> edit_rebin(Image image, DeviceType g, unsigne
   }
   Bytes s(image.begin(), image.end());
   const auto all = settables(image, g);
-  if (auto r = assign(s, all, "tck", ns_text(bin->tck_ps)); !r) return std::unexpected(r.error());
+  std::vector<std::string> notes;
+  if (auto r = assign(s, all, "rate", fmt::format("{}", speed), notes); !r) return std::unexpected(r.error());
   // The latencies above the highest any bin runs at this speed go; the rest stay for the speeds
   // below it. The one tAA needs here must remain.
   const auto cas = cl_values(image, all, "cl_list");
@@ -142,65 +187,11 @@ std::expected<Edited, std::string> edit_rebin(Image image, DeviceType g, unsigne
     return std::unexpected(fmt::format("tAA {} ns 在 DDR{}-{} 需要 CL{}，高于该速率 JEDEC 分档的最高 CL{}，或模块不支持", ns_text(d.facts.taa_ps),
                                        generation(g), speed, needed, bin->max_cl));
   }
-  std::vector<std::string> notes;
   if (kept.size() != cas.size()) {
     std::vector<unsigned> gone;
     std::copy_if(cas.begin(), cas.end(), std::back_inserter(gone), [&](unsigned cl) { return cl > bin->max_cl; });
     notes.push_back(fmt::format("去掉了 DDR{}-{} 分档之外的 CAS 延迟 {}（最高 CL{}）", generation(g), speed, cl_text(gone), bin->max_cl));
-    if (auto r = assign(s, all, "cl_list", cl_text(kept)); !r) return std::unexpected(r.error());
-  }
-  return finish(image, g, std::move(s), std::move(notes));
-}
-
-std::expected<Edited, std::string> edit_promote(Image image, DeviceType g, const std::string& profile, bool accept_voltage) {
-  const Decode d = decode(image, g);
-  const Profile* p = nullptr;
-  std::vector<std::string> names;
-  for (const auto& q : d.facts.profiles) {
-    const std::string name = fmt::format("{}{}", q.kind == "XMP" ? "xmp" : "expo", q.number);
-    names.push_back(name);
-    if (name == profile) p = &q;
-  }
-  if (p == nullptr) {
-    return std::unexpected(names.empty() ? fmt::format("映像没有可用的 XMP 或 EXPO 配置，没有 {} 可提升", profile)
-                                         : fmt::format("映像没有可用的配置 {}；可选: {}", profile, fmt::join(names, "、")));
-  }
-  if (p->volts > fixed_volts(g) + 1e-6 && !accept_voltage) {
-    return std::unexpected(fmt::format("{} 需要 {:.2f} V，高于 DDR{} 固定的 JEDEC 电压 {:.1f} V：没有 XMP/EXPO 的主板只给 {:.1f} V，"
-                                       "模块在提升后的速率下可能不稳定或无法启动。确认主板会设定 {:.2f} V 时加 --accept-voltage",
-                                       profile, p->volts, generation(g), fixed_volts(g), fixed_volts(g), p->volts));
-  }
-  Bytes s(image.begin(), image.end());
-  const auto all = settables(image, g);
-  std::vector<std::string> notes;
-  const auto put_time = [&](const std::string& key, double ps) -> std::expected<void, std::string> {
-    const Settable* f = find_settable(all, key);
-    if (f == nullptr || ps <= 0) return {};  // the base has no such time, or the profile leaves it to the base
-    const std::string exact = ns_text(ps);
-    if (write_value(s, *f, exact)) return {};
-    // The cycle time to the nearest the base holds (as JEDEC stores 1.071 for 7.5/7 ns); every
-    // other time up, never shorter than the profile's.
-    const double unit = f->fine ? f->ftb_ps : f->mtb_ps > 0 ? f->mtb_ps : 1;
-    const std::string stored = key == "tck" ? ns_text(std::round(ps / unit) * unit) : at_least(*f, ps);
-    if (auto r = write_value(s, *f, stored); !r) return r;
-    notes.push_back(fmt::format("{} {} ns 在基本区存为 {} ns（基本区的单位）", f->name, exact, stored));
-    return {};
-  };
-  if (auto r = put_time("tck", p->tck_ps); !r) return std::unexpected(r.error());
-  for (const auto& t : p->times) {
-    if (auto r = put_time(std::string(t.key), t.ps); !r) return std::unexpected(r.error());
-    if (t.min_nck != 0 && t.ps > 0) {
-      if (auto r = assign(s, all, std::string(t.key) + "_nck", fmt::format("{}", t.min_nck)); !r) return std::unexpected(r.error());
-    }
-  }
-  // The base's latencies stay for slower speeds; the profile's join them, with the one it runs at.
-  std::set<unsigned> cls;
-  for (const unsigned cl : cl_values(image, all, "cl_list")) cls.insert(cl);
-  for (const unsigned cl : p->cas) cls.insert(cl);
-  cls.insert(p->clocks.cl);
-  if (auto r = assign(s, all, "cl_list", cl_text({cls.begin(), cls.end()})); !r) return std::unexpected(r.error());
-  if (p->volts > fixed_volts(g) + 1e-6) {
-    notes.push_back(fmt::format("{} 需要 {:.2f} V（已用 --accept-voltage 确认）；基本区不存电压，主板须手动设定", profile, p->volts));
+    if (auto r = assign(s, all, "cl_list", cl_text(kept), notes); !r) return std::unexpected(r.error());
   }
   return finish(image, g, std::move(s), std::move(notes));
 }

@@ -27,16 +27,18 @@ struct Edited {
   std::vector<std::string> warnings;       // strict_warnings of the result
 };
 
-// NAME=VALUE, each through the settable table; all or nothing.
-std::expected<Edited, std::string> edit_set(Image image, DeviceType g, const std::vector<std::string>& assignments);
+// NAME=VALUE, each through the settable table, keys in any case; all or nothing. A base rate above
+// the image's own is refused unless `faster`; a profile switched on must have a cycle time.
+std::expected<Edited, std::string> edit_set(Image image, DeviceType g, const std::vector<std::string>& assignments, bool faster = false);
 
 // Makes `speed` (a JEDEC grade at or below the module's rating) the top speed: tCKmin becomes its
 // cycle time, the absolute timings stay, the CAS latencies above its bins' highest go.
 std::expected<Edited, std::string> edit_rebin(Image image, DeviceType g, unsigned speed);
 
-// Makes a profile ("xmp1", "expo2") the JEDEC base: its cycle time, its timings, its CAS
-// latencies joined to the base's. A profile above the generation's fixed voltage is refused
-// unless `accept_voltage`.
+// Makes a profile ("xmp1", "EXPO2": any case) the JEDEC base: its cycle time, its timings, its
+// CAS latencies joined to the base's (the base's stay for slower speeds). A profile whose own
+// checksum fails is refused; one above the generation's fixed voltages (VDD, and on DDR5 VDDQ
+// and VPP) is refused unless `accept_voltage`.
 std::expected<Edited, std::string> edit_promote(Image image, DeviceType g, const std::string& profile, bool accept_voltage);
 
 }  // namespace dimmwand::spd

@@ -123,7 +123,7 @@ Result<> run_fields(const std::string& file, bool json) {
 Result<> run_set(const std::string& file, const std::vector<std::string>& assignments, const EditOutput& out) {
   const auto in = load(file);
   if (!in) return std::unexpected(in.error());
-  return save(file, *in, edit_set(in->bytes, in->g, assignments), out);
+  return save(file, *in, edit_set(in->bytes, in->g, assignments, out.force), out);
 }
 
 Result<> run_rebin(const std::string& file, unsigned speed, const EditOutput& out) {

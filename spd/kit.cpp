@@ -86,18 +86,23 @@ std::string members(const std::vector<std::size_t>& numbers) {
   return fmt::format("模块 {}", fmt::join(shown, "、"));
 }
 
-// "代数不同: DDR4（模块 1、2），DDR5（模块 3）", or nothing when all agree.
-std::optional<std::string> difference(std::string_view what, const std::vector<std::string>& values) {
+// "CL 9,10,11（模块 1、3），CL 11（模块 2）": each value with the members that have it.
+std::string groups_text(const std::vector<std::string>& values) {
   std::vector<std::pair<std::string, std::vector<std::size_t>>> groups;
   for (std::size_t i = 0; i < values.size(); ++i) {
     auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == values[i]; });
     if (it == groups.end()) groups.push_back({values[i], {i}});
     else it->second.push_back(i);
   }
-  if (groups.size() < 2) return std::nullopt;
   std::vector<std::string> parts;
   for (const auto& [value, numbers] : groups) parts.push_back(fmt::format("{}（{}）", value, members(numbers)));
-  return fmt::format("{}{}不同: {}", what, static_cast<unsigned char>(what.back()) < 0x80 ? " " : "", fmt::join(parts, "，"));
+  return fmt::format("{}", fmt::join(parts, "，"));
+}
+
+// "代数不同: DDR4（模块 1、2），DDR5（模块 3）", or nothing when all agree.
+std::optional<std::string> difference(std::string_view what, const std::vector<std::string>& values) {
+  if (std::all_of(values.begin(), values.end(), [&](const std::string& v) { return v == values.front(); })) return std::nullopt;
+  return fmt::format("{}{}不同: {}", what, static_cast<unsigned char>(what.back()) < 0x80 ? " " : "", groups_text(values));
 }
 
 // The members whose value is the largest, and that value.
@@ -110,6 +115,16 @@ std::pair<double, std::vector<std::size_t>> worst(const std::vector<Member>& kit
     if (value(kit[i].decoded.facts) == most) who.push_back(i);
   }
   return {most, who};
+}
+
+// The lowest CAS latency every module supports that is not below `needed`, if there is one.
+std::optional<unsigned> common_cl(const std::vector<Member>& kit, unsigned needed) {
+  std::vector<unsigned> common = kit.front().cas;
+  for (const auto& m : kit) {
+    std::erase_if(common, [&](unsigned cl) { return std::find(m.cas.begin(), m.cas.end(), cl) == m.cas.end(); });
+  }
+  const auto it = std::lower_bound(common.begin(), common.end(), needed);
+  return it != common.end() ? std::optional(*it) : std::nullopt;
 }
 
 }  // namespace
@@ -157,6 +172,23 @@ Result<> run_kit(const std::vector<std::string>& files) {
 
   const Facts& first = kit.front().decoded.facts;
   const DeviceType g = first.generation;
+  const auto refused_cl = [&]() -> std::optional<std::string> {
+    for (const auto& m : kit) {
+      if (m.decoded.facts.data_rate == 0) return std::nullopt;  // said below, after what agrees
+    }
+    const auto [tck, slowest] = worst(kit, [](const Facts& f) { return f.tck_ps; });
+    const auto [taa, taa_from] = worst(kit, [](const Facts& f) { return f.taa_ps; });
+    const unsigned needed = cas_latency(static_cast<unsigned>(std::lround(taa)), static_cast<unsigned>(std::lround(tck)), g);
+    if (common_cl(kit, needed)) return std::nullopt;
+    std::vector<std::string> lists;
+    for (const auto& m : kit) lists.push_back(m.cas.empty() ? std::string("无") : fmt::format("CL {}", fmt::join(m.cas, ",")));
+    return fmt::format("CAS 延迟不同: {}；共同速率 {} 下 tAA {} 需要 CL{} 或更高，没有所有模块都支持的", groups_text(lists),
+                       rate_text(kit[slowest.front()].decoded.facts), time_text(taa), needed);
+  }();
+  if (refused_cl) {
+    fmt::print("{}\n", *refused_cl);
+    return std::unexpected(DeviceError::other("这些模块不能一起使用（CAS 延迟不同）"));
+  }
   fmt::print("可以一起使用: DDR{} {}，{}，{}\n", generation(g), first.module_type, eccs.front(), volts_text(common_mv));
   for (std::size_t i = 0; i < kit.size(); ++i) {
     if (kit[i].decoded.facts.data_rate == 0) {
@@ -171,15 +203,8 @@ Result<> run_kit(const std::vector<std::string>& files) {
 
   // CL: the lowest latency every module supports that covers the slowest tAA.
   const auto [taa, taa_from] = worst(kit, [](const Facts& f) { return f.taa_ps; });
-  const unsigned needed = cas_latency(static_cast<unsigned>(std::lround(taa)), cycle, g);
-  std::vector<unsigned> common_cas = kit.front().cas;
-  for (const auto& m : kit) {
-    std::erase_if(common_cas, [&](unsigned cl) { return std::find(m.cas.begin(), m.cas.end(), cl) == m.cas.end(); });
-  }
-  const bool covered = !common_cas.empty() && common_cas.back() >= needed;
-  const unsigned cl = supported_cl(needed, common_cas);
-  fmt::print("CL: {} (tAA {}，取自{}){}\n", cl, time_text(taa), members(taa_from),
-             covered ? "" : fmt::format("；注意: 没有所有模块都支持的 CL{} 或更高", needed));
+  const unsigned cl = *common_cl(kit, cas_latency(static_cast<unsigned>(std::lround(taa)), cycle, g));
+  fmt::print("CL: {} (tAA {}，取自{})\n", cl, time_text(taa), members(taa_from));
 
   struct Kind {
     const char* name;

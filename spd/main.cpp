@@ -71,9 +71,9 @@ spd::ImageArgs image_of(const CLI::App& sub) {
 }
 
 // An edit's new file: never an existing one unless --force.
-void edit_output(CLI::App& sub) {
+void edit_output(CLI::App& sub, const char* force = "替换已存在的输出文件") {
   output(sub, "输出文件（已存在时须加 --force；从不改写输入文件；- 为标准输出）");
-  sub.add_flag("--force")->description("替换已存在的输出文件");
+  sub.add_flag("--force")->description(force);
   sub.add_flag("--json")->description("在标准输出给出修改清单的 JSON 文档");
 }
 
@@ -173,8 +173,9 @@ const std::array<SpdSubcommand, 11> kSubcommands{{
     {"set", {}, "修改字段（型号、序列号、日期、时序、XMP/EXPO 配置…），另存为新文件；只改这些字段与覆盖它们的校验和",
      [](CLI::App& sub) {
        file(sub, "file", "FILE", "SPD 映像文件");
-       sub.add_option("assignments")->description("要改的字段，写成 字段=值")->type_name("NAME=VALUE")->required()->expected(1, -1)->check(assignment());
-       edit_output(sub);
+       sub.add_option("assignments")
+           ->description("要改的字段，写成 字段=值，可给多个（全改或都不改）；字段名不分大小写；速率按 JEDEC 速度档的周期存储")->type_name("NAME=VALUE")->required()->expected(1, -1)->allow_extra_args()->check(assignment());
+       edit_output(sub, "替换已存在的输出文件；也允许把基本速率设得高于映像原有的速率");
      },
      [](const CLI::App& sub) {
        return finish(spd::run_set(text(sub, "file"), sub.get_option("assignments")->as<std::vector<std::string>>(), edit_output_of(sub)));
@@ -188,11 +189,11 @@ const std::array<SpdSubcommand, 11> kSubcommands{{
      [](const CLI::App& sub) {
        return finish(spd::run_rebin(text(sub, "file"), static_cast<unsigned>(std::stoul(text(sub, "--speed"))), edit_output_of(sub)));
      }},
-    {"promote", {}, "把 XMP/EXPO 配置的速率与时序设为 JEDEC 基本设置",
+    {"promote", {}, "把 XMP/EXPO 配置的速率与时序设为 JEDEC 基本设置，CL 列表与基本设置的合并",
      [](CLI::App& sub) {
        file(sub, "file", "FILE", "SPD 映像文件");
-       sub.add_option("--profile")->description("配置: xmp1、xmp2、xmp3…、expo1、expo2")->type_name("PROFILE")->required()->check(cli::utf8_text("PROFILE", kUsage));
-       sub.add_flag("--accept-voltage")->description("配置要求高于 JEDEC 固定电压时仍然提升（主板须能给出该电压）");
+       sub.add_option("--profile")->description("配置: xmp1、xmp2、xmp3…、expo1、expo2（不分大小写；校验和不成立的配置不提升）")->type_name("PROFILE")->required()->check(cli::utf8_text("PROFILE", kUsage));
+       sub.add_flag("--accept-voltage")->description("配置要求的电压（VDD；DDR5 还有 VDDQ、VPP）高于 JEDEC 固定电压时仍然提升（主板须能给出该电压）");
        edit_output(sub);
      },
      [](const CLI::App& sub) {

@@ -10,6 +10,7 @@
 #include "spd/ddr4_layout.hpp"
 #include "spd/ddr5_layout.hpp"
 #include "spd/profile_layout.hpp"
+#include "text/nearest.hpp"
 
 namespace dimmwand::spd {
 namespace {
@@ -243,7 +244,7 @@ std::vector<Settable> settables(Image image, DeviceType g) {
 }
 
 const Settable* find_settable(const std::vector<Settable>& all, std::string_view key) {
-  const auto it = std::find_if(all.begin(), all.end(), [&](const Settable& s) { return s.key == key; });
+  const auto it = std::find_if(all.begin(), all.end(), [&](const Settable& s) { return text::same_name(s.key, key); });
   return it != all.end() ? &*it : nullptr;
 }
 

@@ -25,7 +25,7 @@ enum class Coding {
   Volts100,  // XMP 2.0: bit 7 one volt, bits 6-0 hundredths
   Text,      // printable ASCII, padded with spaces
   Serial,    // four bytes as eight hexadecimal digits
-  Date,      // year and week in BCD: YYYY-WW
+  Date,      // year and week, written in BCD (read as the decode reads it): YYYY-WW
   Maker,     // JEP106: continuation count and code with their parity bits
   Hex,       // bytes as hexadecimal
   ClList,    // the supported CAS latencies, one bit each
@@ -67,13 +67,14 @@ std::string range_of(const Settable& s);
 // nearest that can is named), is refused with the reason and the image is untouched.
 std::expected<void, std::string> write_value(std::vector<std::uint8_t>& image, const Settable& s, std::string_view value);
 
-// The settable of a key, if the image has one.
+// What storing a rate decided, said for the user: a rate that is no JEDEC grade stored as the
+// cycle not shorter than 2000 / rate ns, or a grade's cycle this image's units hold only near.
+std::optional<std::string> rate_note(Image image, const Settable& s, std::string_view value);
+
+// The settable of a key (in any case: tAA is taa), if the image has one.
 const Settable* find_settable(const std::vector<Settable>& all, std::string_view key);
 
-// A time in ps as the editor shows it: "13.750"; a cycle time for a data rate: DDR5 truncates
-// 2 000 000 / rate as JEDEC lists it (416 for 4800), DDR3 and DDR4 take the rate as its grade
-// (1866 is 1866.67 MT/s) and round to the picosecond (1071, 938, 682).
+// A time in ps as the editor shows it: "13.750".
 std::string ns_text(double ps);
-unsigned cycle_of_rate(unsigned rate, DeviceType g);
 
 }  // namespace dimmwand::spd

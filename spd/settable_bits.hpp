@@ -43,7 +43,6 @@ inline unsigned bits_of(const Field& f) { return f.mask == 0 ? 8 * static_cast<u
 // The bits of a time's coarse count, with its high nibble.
 inline unsigned coarse_bits(const Settable& f) { return bits_of(f.field) + (f.high ? bits_of(*f.high) : 0); }
 
-inline bool bcd(std::uint8_t b) { return (b >> 4) <= 9 && (b & 0x0F) <= 9; }
 
 // A DDR3 or DDR4 time: the coarse count in medium timebase units and the fine correction.
 inline double mtb_ps(Image s, const Settable& f) {

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "spd/detail_common.hpp"
 #include "spd/jep106.hpp"
 #include "spd/settable.hpp"
 #include "spd/settable_bits.hpp"
@@ -18,12 +19,6 @@ std::string ns_text(double ps) {
   std::string t = fmt::format("{:.6f}", ps / 1000);
   while (t.back() == '0') t.pop_back();
   return t;
-}
-
-unsigned cycle_of_rate(unsigned rate, DeviceType g) {
-  if (g == DeviceType::DDR5) return 2'000'000 / rate;
-  const double grade = std::round(rate * 3.0 / 100) * 100 / 3;  // 1866 is 1866.67
-  return static_cast<unsigned>(std::lround(2e6 / grade));
 }
 
 std::string read_value(Image s, const Settable& f) {
@@ -57,7 +52,9 @@ std::string read_value(Image s, const Settable& f) {
     case Coding::Date: {
       const std::uint8_t y = s[f.field.offset], w = s[f.field.offset + 1];
       if ((y == 0 && w == 0) || (y == 0xFF && w == 0xFF)) return "未记录";
-      if (bcd(y) && bcd(w) && w != 0) return fmt::format("20{:02X}-{:02X}", y, w);
+      // As the decode reads it: BCD, or binary where only that makes sense (0D 20 is 2013-32).
+      const auto date = detail_format::manufacturing_week(s.subspan(f.field.offset, 2));
+      if (date && date->second >= 1 && date->second <= 53) return fmt::format("{}-{:02}", date->first, date->second);
       return fmt::format("无效 (0x{:02X}{:02X})", y, w);
     }
     case Coding::Maker: {

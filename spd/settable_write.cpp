@@ -10,6 +10,7 @@
 #include "spd/jep106.hpp"
 #include "spd/settable.hpp"
 #include "spd/settable_bits.hpp"
+#include "spd/timing.hpp"
 
 namespace dimmwand::spd {
 
@@ -42,6 +43,25 @@ void store_mtb(Bytes& s, const Settable& f, const Coded& c) {
   put(s, f.field, c.coarse & ((1ull << bits_of(f.field)) - 1));
   if (f.high) put(s, *f.high, c.coarse >> bits_of(f.field));
   if (f.fine) put(s, *f.fine, static_cast<std::uint8_t>(static_cast<std::int8_t>(c.fine)));
+}
+
+// The cycle a rate is stored as: a speed grade's own, or the nearest this field can hold to it;
+// for any other rate the shortest the field holds that is not shorter than 2000 / rate ns, so
+// that the module is never asked to run faster than the rate named.
+std::optional<double> storable_cycle(const Settable& t, RateCycle want) {
+  if (t.coding == Coding::Ps16) {
+    const double ps = want.grade ? want.ps : std::ceil(want.ps - kSamePs);
+    return ps <= 65535 ? std::optional(ps) : std::nullopt;
+  }
+  if (want.grade) {
+    const auto c = code_mtb(t, want.ps);
+    return c ? std::optional(c->ps) : std::nullopt;
+  }
+  Coded c;
+  c.coarse = static_cast<std::uint64_t>(std::ceil(want.ps / t.mtb_ps - 1e-9));
+  if (t.fine) c.fine = static_cast<int>(std::ceil((want.ps - static_cast<double>(c.coarse) * t.mtb_ps) / t.ftb_ps - 1e-9));
+  if (c.fine < -128 || c.coarse >= (1ull << coarse_bits(t))) return std::nullopt;
+  return static_cast<double>(c.coarse) * t.mtb_ps + c.fine * t.ftb_ps;
 }
 
 std::optional<double> number(std::string_view text, std::string_view unit) {
@@ -111,11 +131,19 @@ std::expected<void, std::string> code_value(Bytes& s, const Settable& f, std::st
     case Coding::Rate: {
       const auto v = number(value, "");
       if (!v || *v < 100 || *v > 20000 || *v != std::floor(*v)) return refuse(f, value, "应为以 MT/s 计的速率，如 2400");
-      const unsigned cycle = cycle_of_rate(static_cast<unsigned>(*v), f.generation);
+      const auto rate = static_cast<unsigned>(*v);
       Settable t = f;
       t.coding = f.mtb_ps > 0 ? Coding::Mtb : Coding::Ps16;  // as its cycle time is coded
-      if (auto r = code_value(s, t, ns_text(cycle)); !r) return refuse(f, value, fmt::format("其周期 {} ns {}", ns_text(cycle), r.error()));
-      return {};
+      const RateCycle want = rate_cycle(rate, f.generation);
+      const auto stored = storable_cycle(t, want);
+      // A grade's cycle that this image's units cannot come near enough to keep its name.
+      if (!stored || (want.grade && data_rate(*stored, f.generation) != rate)) {
+        return refuse(f, value,
+                      fmt::format("其周期 {} ns 无法存储（{}）{}", ns_text(want.ps), range_of(t),
+                                  stored ? fmt::format("；最接近的可存值 {} ns 读作 {} MT/s", ns_text(*stored), data_rate(*stored, f.generation))
+                                         : std::string()));
+      }
+      return code_value(s, t, ns_text(*stored));
     }
     case Coding::Volts20:
     case Coding::Volts100: {
@@ -226,6 +254,22 @@ std::expected<void, std::string> code_value(Bytes& s, const Settable& f, std::st
 }
 
 }  // namespace
+
+std::optional<std::string> rate_note(Image image, const Settable& f, std::string_view value) {
+  if (f.coding != Coding::Rate) return std::nullopt;
+  const auto v = number(value, "");
+  if (!v) return std::nullopt;
+  const auto rate = static_cast<unsigned>(*v);
+  const RateCycle want = rate_cycle(rate, f.generation);
+  const double stored = f.mtb_ps > 0 ? mtb_ps(image, f) : get(image, f.field);
+  if (!want.grade) {
+    return fmt::format("{} MT/s 不是 DDR{} 的 JEDEC 速率：{} 的周期存为 {} ns（不短于 2000/{} ns），读作 DDR{}-{}", rate,
+                       generation(f.generation), f.key, ns_text(stored), rate, generation(f.generation), data_rate(stored, f.generation));
+  }
+  if (std::abs(stored - want.ps) < kSamePs) return std::nullopt;
+  return fmt::format("DDR{}-{} 的周期 {} ns 在此映像中存为 {} ns（{}）", generation(f.generation), rate, ns_text(want.ps), ns_text(stored),
+                     f.fine ? fmt::format("微调单位 {} ps", f.ftb_ps) : fmt::format("单位 {} ns", ns_text(f.mtb_ps)));
+}
 
 std::expected<void, std::string> write_value(std::vector<std::uint8_t>& image, const Settable& f, std::string_view value) {
   Bytes candidate = image;

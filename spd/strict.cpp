@@ -12,6 +12,7 @@
 #include "spd/ddr4_layout.hpp"
 #include "spd/ddr5_layout.hpp"
 #include "spd/decode.hpp"
+#include "spd/detail_common.hpp"
 #include "spd/jep106.hpp"
 #include "spd/settable.hpp"
 #include "spd/timing.hpp"
@@ -57,14 +58,20 @@ void row_cycle(std::vector<std::string>& out, Image s, const std::vector<Settabl
   }
 }
 
-// The headline CL is listed and covers tAA at tCKmin.
 void headline_cl(std::vector<std::string>& out, DeviceType g, const Clocks& c, double tck, double taa,
                  const std::vector<unsigned>& cas, const std::string& where) {
-  if (tck <= 0 || cas.empty()) return;
-  if (std::find(cas.begin(), cas.end(), c.cl) == cas.end()) {
-    out.push_back(fmt::format("{}CL{} 不在支持的 CAS 延迟列表中（{}）", where, c.cl, fmt::join(cas, ",")));
-  } else if (c.cl < clocks(static_cast<unsigned>(std::lround(taa)), static_cast<unsigned>(std::lround(tck)), g)) {
-    out.push_back(fmt::format("{}CL{} 在 tCK {} ns 下不满足 tAA {} ns", where, c.cl, ns_text(tck), ns_text(taa)));
+  if (auto finding = cl_finding(g, c.cl, tck, taa, cas)) out.push_back(where + *finding);
+}
+
+// A profile switched on with no cycle time: the decode shows none, a board may still offer it.
+void empty_profiles(std::vector<std::string>& out, Image s, const std::vector<Settable>& all) {
+  for (const auto& f : all) {
+    if (f.coding != Coding::Enable || read_value(s, f) != "1") continue;
+    const std::string profile = f.key.substr(0, f.key.find('.'));
+    const Settable* tck = find_settable(all, profile + ".tck");
+    if (tck != nullptr && read_value(s, *tck) != ns_text(0)) continue;
+    const std::string label = f.name.substr(0, f.name.rfind(' '));  // "XMP 配置 2"
+    out.push_back(fmt::format("{}: 已启用，但没有时钟周期（tCK 为 0），是空配置：主板提供它时模块可能无法启动", label));
   }
 }
 
@@ -102,15 +109,17 @@ void geometry(std::vector<std::string>& out, Image s, DeviceType g) {
 // The year a generation's first modules were made: DDR3 2007, DDR4 2014, DDR5 2020.
 unsigned first_year(DeviceType g) { return g == DeviceType::DDR3 ? 2007 : g == DeviceType::DDR4 ? 2014 : 2020; }
 
+// The date as the decode reads it (BCD, or binary where only that reading makes sense, as
+// decode-dimms reads them): doubtful when neither reading gives a week of a year the generation
+// was made in.
 void date(std::vector<std::string>& out, Image s, const Field& f, DeviceType g) {
   const std::uint8_t y = s[f.offset], w = s[f.offset + 1];
   if ((y == 0 && w == 0) || (y == 0xFF && w == 0xFF)) return;  // not recorded: nothing to doubt
   const auto now = std::chrono::year_month_day(std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now()));
-  const bool bcd = (y >> 4) <= 9 && (y & 0x0F) <= 9 && (w >> 4) <= 9 && (w & 0x0F) <= 9;
-  const unsigned year = 2000 + (y >> 4) * 10u + (y & 0x0Fu);
-  const unsigned week = (w >> 4) * 10u + (w & 0x0Fu);
-  if (!bcd || week < 1 || week > 53 || year < first_year(g) || year > static_cast<unsigned>(static_cast<int>(now.year())) + 1) {
-    out.push_back(fmt::format("生产日期不可信（字节 {}-{} = {:02X} {:02X}）：DDR{} 模块应在 {} 年之后、BCD 编码、第 01-53 周", f.offset,
+  const auto read = detail_format::manufacturing_week(s.subspan(f.offset, 2));
+  if (!read || read->second < 1 || read->second > 53 || read->first < first_year(g) ||
+      read->first > static_cast<unsigned>(static_cast<int>(now.year())) + 1) {
+    out.push_back(fmt::format("生产日期不可信（字节 {}-{} = {:02X} {:02X}）：DDR{} 模块应在 {} 年之后、BCD（或二进制）编码、第 01-53 周", f.offset,
                               f.offset + 1, y, w, generation(g), first_year(g)));
   }
 }
@@ -124,6 +133,17 @@ void parity(std::vector<std::string>& out, Image s, const Field& f, const char* 
 }
 
 }  // namespace
+
+std::optional<std::string> cl_finding(DeviceType g, unsigned cl, double tck, double taa, const std::vector<unsigned>& cas) {
+  if (tck <= 0 || cas.empty()) return std::nullopt;
+  if (std::find(cas.begin(), cas.end(), cl) == cas.end()) {
+    return fmt::format("CL{} 不在支持的 CAS 延迟列表中（{}）", cl, fmt::join(cas, ","));
+  }
+  if (cl < clocks(static_cast<unsigned>(std::lround(taa)), static_cast<unsigned>(std::lround(tck)), g)) {
+    return fmt::format("CL{} 在 tCK {} ns 下不满足 tAA {} ns", cl, ns_text(tck), ns_text(taa));
+  }
+  return std::nullopt;
+}
 
 std::vector<std::string> strict_warnings(Image s, DeviceType g) {
   std::vector<std::string> out;
@@ -141,6 +161,7 @@ std::vector<std::string> strict_warnings(Image s, DeviceType g) {
       out.push_back(fmt::format("{}速率 DDR{}-{} 低于基本区的 DDR{}-{}", where, generation(g), p.data_rate, generation(g), f.data_rate));
     }
   }
+  empty_profiles(out, s, all);
   geometry(out, s, g);
   if (f.absent.empty()) {
     const Field* date_field = g == DeviceType::DDR3 ? &ddr3::kDate : g == DeviceType::DDR4 ? &ddr4::kDate : &ddr5::kDate;

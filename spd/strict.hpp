@@ -3,6 +3,7 @@
 // anything. A real module's image meets them all.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,12 @@
 namespace dimmwand::spd {
 
 // tRC ≥ tRAS + tRP; the headline CL listed and covering tAA at tCKmin; no profile slower than
-// the base; the capacity the geometry gives; a plausible manufacturing date; JEP106 parity.
+// the base, none enabled without a cycle time; the capacity the geometry gives; a plausible
+// manufacturing date; JEP106 parity.
 std::vector<std::string> strict_warnings(Image image, DeviceType g);
+
+// The rule for a headline CL (of the base or a profile): listed, and not below the clocks tAA
+// needs at the cycle time. The finding, or nothing.
+std::optional<std::string> cl_finding(DeviceType g, unsigned cl, double tck_ps, double taa_ps, const std::vector<unsigned>& cas);
 
 }  // namespace dimmwand::spd

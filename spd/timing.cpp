@@ -45,6 +45,13 @@ std::span<const SpeedBin> speed_bins(DeviceType g) {
   return {};
 }
 
+RateCycle rate_cycle(unsigned rate, DeviceType g) {
+  for (const auto& b : speed_bins(g)) {
+    if (b.rate == rate) return {static_cast<double>(b.tck_ps), true};
+  }
+  return {rate != 0 ? 2e6 / rate : 0, false};
+}
+
 double snap_cycle(double ns, double ftb_ps) {
   for (int n = 7; n < 15; ++n) {
     const double grade = 7.5 / n;

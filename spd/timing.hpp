@@ -34,11 +34,24 @@ struct SpeedBin {
   unsigned rate, tck_ps, max_cl;
 };
 
-// The speed grades of a generation, slowest first. DDR3: JESD79-3 bins 800D-E to 2133K-N; DDR4:
-// JESD79-4 bins 1600J-L to 3200W-AC (as Micron's and Alliance Memory's datasheets tabulate them,
-// and decode-dimms' standard cycle times); DDR5: the C bins of JESD79-5 (3200C CL28, 4800C CL42,
-// 6400C CL56) keep tAA at 17.5 ns, and the other grades follow that rule: the next even CL.
+// The speed grades of a generation, slowest first: the one table of them, which set's rates,
+// rebin and the DDR5 decoder read. DDR3: JESD79-3 bins 800D-E to 2133K-N; DDR4: JESD79-4 bins
+// 1600J-L to 3200W-AC (as Micron's and Alliance Memory's datasheets tabulate them, and
+// decode-dimms' standard cycle times); the cycle times as JEDEC's SPD annexes (JESD21-C Annex K for
+// DDR3, Annex L for DDR4) code them: 7.5/n ns to the picosecond, 1.071 and 0.938 (DDR4-2133 is 08 C2).
+// DDR5: JESD79-5's tCK(avg) minima, 2000/rate ns truncated to the picosecond (0.416 for 4800);
+// its C bins (3200C CL28, 4800C CL42, 6400C CL56) keep tAA at 17.5 ns, and the other grades
+// follow that rule: the next even CL.
 std::span<const SpeedBin> speed_bins(DeviceType g);
+
+// The cycle time SPD stores for a data rate: the speed grade's where the rate names one (2133 is
+// 0.938 ns, 1866 is 1.071 ns, 4800 is 0.416 ns, as rebin stores them), else 2000 / rate ns,
+// which the caller stores as the nearest cycle not shorter than it.
+struct RateCycle {
+  double ps = 0;
+  bool grade = false;  // a JEDEC speed grade of the generation
+};
+RateCycle rate_cycle(unsigned rate, DeviceType g);
 
 // A cycle time a vendor approximated (DDR3-1866 and up, DDR4) taken as the grade it meant:
 // 7.5 / n ns within the fine timebase (decode-dimms' rule).

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/help_formatter.hpp"
+#include "text/nearest.hpp"
 #include "text/utf8.hpp"
 
 namespace dimmwand::cli {
@@ -27,6 +28,7 @@ const UsageTexts kEnglishUsage{
     .invalid_value = "invalid value '{typed}' for '<{name}>'\n  [possible values: {values}]",
     .option_as_path = "a value is required for '{label}' but none was supplied (write './{typed}' for a file of that name)",
     .invalid_utf8 = "invalid UTF-8 was detected in '<{name}>'",
+    .did_you_mean = "",
 };
 
 const UsageTexts kChineseUsage{
@@ -46,6 +48,7 @@ const UsageTexts kChineseUsage{
     .invalid_value = "<{name}> 的值“{typed}”无效\n  [可选值: {values}]",
     .option_as_path = "{label} 缺少值（文件名确实是“{typed}”时，写成 ./{typed}）",
     .invalid_utf8 = "<{name}> 含有无效的 UTF-8",
+    .did_you_mean = "；你是说 {name} 吗？",
 };
 
 namespace {
@@ -63,25 +66,10 @@ const CLI::App* chosen_subcommand(const CLI::App& app) {
   return chosen.empty() ? &app : chosen.front();
 }
 
-std::size_t edit_distance(std::string_view a, std::string_view b) {
-  std::vector<std::size_t> row(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (std::size_t i = 1; i <= a.size(); ++i) {
-    std::size_t diagonal = row[0];
-    row[0] = i;
-    for (std::size_t j = 1; j <= b.size(); ++j) {
-      const std::size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
 std::string unknown_subcommand(const CLI::App& app, const std::string& typed, const UsageTexts& texts) {
   std::string message = say(texts.unknown_subcommand, fmt::arg("typed", shown(typed)));
   for (const auto* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
-    if (edit_distance(CLI::detail::to_lower(typed), CLI::detail::to_lower(sub->get_name())) <= 2) {
+    if (text::edit_distance(typed, sub->get_name()) <= 2) {
       return message + say(texts.similar, fmt::arg("name", sub->get_name()));
     }
   }
@@ -101,6 +89,22 @@ std::vector<std::string> extras_of(const CLI::App& app) {
     extras.insert(extras.end(), more.begin(), more.end());
   }
   return extras;
+}
+
+bool option_like(const std::string& w) { return w.size() > 1 && w[0] == '-'; }
+
+// "；你是说 --speed 吗？": the subcommand's option nearest to the first unknown option typed.
+std::optional<std::string> typo_hint(const CLI::App& app, const UsageTexts& texts) {
+  const auto extras = extras_of(app);
+  const auto typed = std::find_if(extras.begin(), extras.end(), option_like);
+  if (typed == extras.end() || texts.did_you_mean.empty()) return std::nullopt;
+  std::vector<std::string> known;
+  for (const auto* o : chosen_subcommand(app)->get_options()) {
+    for (const auto& name : o->get_lnames()) known.push_back("--" + name);
+  }
+  const auto near = text::nearest(*typed, known);
+  if (!near) return std::nullopt;
+  return say(texts.did_you_mean, fmt::arg("name", *near));
 }
 
 // Rewords the parser's messages where they would be unclear to a user.
@@ -123,6 +127,12 @@ std::string error_message(const CLI::App& app, const CLI::ParseError& e, const U
       const auto rest = app.remaining();
       return rest.empty() ? std::string(texts.no_subcommand) : unknown_subcommand(app, rest.front(), texts);
     }
+    // A required option typed wrongly is missing because of the typo: name the typo.
+    if (const auto hint = typo_hint(app, texts); hint && !texts.unknown_option.empty()) {
+      auto extras = extras_of(app);
+      std::erase_if(extras, [](const std::string& w) { return !option_like(w); });
+      return say(texts.unknown_option, fmt::arg("list", fmt::join(extras, " "))) + *hint;
+    }
     std::vector<std::string> missing;
     for (const auto* o : where->get_options()) {
       if (!o->get_required() || o->count() != 0) continue;
@@ -132,8 +142,10 @@ std::string error_message(const CLI::App& app, const CLI::ParseError& e, const U
   }
   if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && !texts.extra.empty()) {
     const auto extras = extras_of(app);
-    const bool options = std::any_of(extras.begin(), extras.end(), [](const std::string& w) { return w.size() > 1 && w[0] == '-'; });
-    if (!extras.empty()) return say(options ? texts.unknown_option : texts.extra, fmt::arg("list", fmt::join(extras, " ")));
+    const bool options = std::any_of(extras.begin(), extras.end(), option_like);
+    if (!extras.empty()) {
+      return say(options ? texts.unknown_option : texts.extra, fmt::arg("list", fmt::join(extras, " "))) + typo_hint(app, texts).value_or("");
+    }
   }
   if (dynamic_cast<const CLI::ValidationError*>(&e) != nullptr) {
     // The parser puts the argument's id before our message, which already names it.

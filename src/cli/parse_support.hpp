@@ -35,6 +35,7 @@ struct UsageTexts {
   std::string_view invalid_value;       // {typed} {name} {values}
   std::string_view option_as_path;      // {label} {typed}
   std::string_view invalid_utf8;        // {name}
+  std::string_view did_you_mean;        // {name}: after unknown_option, the nearest option
 };
 
 extern const UsageTexts kEnglishUsage;

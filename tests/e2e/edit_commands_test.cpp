@@ -69,6 +69,38 @@ TEST(EditCommands, ANewFileOrNothing) {
   EXPECT_EQ(testing::read_file(dir.file("g.bin")), testing::read_file(dir.file("a.bin")));
 }
 
+// Several NAME=VALUE at once, all or nothing; names in any case; the nearest name for a typo;
+// the base rate raised only with --force.
+TEST(EditCommands, SeveralAssignmentsAndNamesAsUsersTypeThem) {
+  testing::TempDir dir;
+  const std::string ddr4 = std::string(DIMMWAND_DUMPS) + "/ddr4-samsung-m393a1g40eb1-cpb-rdimm-2133.bin";
+  const std::string fury = std::string(DIMMWAND_DUMPS) + "/ddr4-kingston-fury-kf3600c18d4-16gx-udimm-3600-xmp.bin";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> err;  // parts of standard error
+  };
+  int n = 0;
+  for (const auto& c : std::vector<Case>{
+           {{"set", ddr4, "tAA=14.000", "TRCD=14.000"}, 0, {"taa（tAAmin）: 13.750 → 14.000", "trcd（tRCDmin）: 13.750 → 14.000"}},
+           {{"set", ddr4, "taa=14.000", "trcd=abc"}, 1, {"trcd（tRCDmin）不能设为“abc”", "未写入文件"}},
+           {{"set", ddr4, "serial=00000001"}, 1, {"此映像没有可设置的字段“serial”；你是说 serial_number 吗？"}},
+           {{"set", ddr4, "rate=2400"}, 1, {"不能升速；确认要这样做时加 --force"}},
+           {{"set", ddr4, "rate=2400", "--force"}, 0, {"tck（tCKAVGmin）: 0.938 → 0.833"}},
+           {{"promote", fury, "--profile", "XMP1", "--accept-voltage"}, 0, {"tck（tCKAVGmin）: 0.833 → 0.555"}},
+           {{"promote", fury, "--profile", "xnp1", "--accept-voltage"}, 1, {"映像没有可用的配置 xnp1；你是说 xmp1 吗？可选: xmp1、xmp2"}},
+           {{"rebin", ddr4, "--spead", "1866"}, 2, {"错误: 未知选项: --spead；你是说 --speed 吗？"}},
+       }) {
+    const std::string out = dir.file(fmt::format("{}.bin", ++n));
+    auto args = c.args;
+    args.insert(args.end(), {"-o", out});
+    const auto r = run_spd(args);
+    EXPECT_EQ(r.status, c.status) << c.args[2] << r.err;
+    for (const auto& e : c.err) EXPECT_NE(r.err.find(e), std::string::npos) << r.err;
+    EXPECT_EQ(std::filesystem::exists(out), c.status == 0) << c.args[2];
+  }
+}
+
 // check --strict: warnings, and the exit status still the checksums' alone.
 TEST(EditCommands, StrictCheckWarnsWithoutFailing) {
   testing::TempDir dir;

@@ -86,5 +86,44 @@ TEST(Kit, TheSlowestModuleSetsTheRateAndEachTimingIsTheWorst) {
   }
 }
 
+// Modules varied from real ones: each timing taken from its own time, the CL from the latencies
+// all modules list, and no kit at all when no such CL covers tAA at the common rate.
+TEST(Kit, TheCommonCasLatencyIsOneEveryModuleLists) {
+  TempDir dir;
+  const std::string dumps = std::string(DIMMWAND_DUMPS) + "/";
+  for (const auto& [name, dump, set] : std::vector<std::tuple<std::string, std::string, std::string>>{
+           {"slow-trp", "ddr3-samsung-m378b5173db0-ck0-udimm-1600", "trp=15.000"},
+           {"no-cl9", "ddr3-kingston-hyperx-9905403-440-udimm-1600-xmp", "cl_list=6,7,8,10,11"},
+           {"cl17-18", "ddr4-hynix-hma42gr7mfr4n-tf-rdimm-cisco-2133", "cl_list=17,18"}}) {
+    ASSERT_EQ(run_spd({"set", dumps + dump + ".bin", set, "-o", dir.file(name + ".bin")}).status, 0) << name;
+  }
+  write_file(dir.file("samsung3.bin"), read_file(dumps + "ddr3-samsung-m378b5173db0-ck0-udimm-1600.bin"));
+  write_file(dir.file("hyperx.bin"), read_file(dumps + "ddr3-kingston-hyperx-9905403-440-udimm-1600-xmp.bin"));
+  write_file(dir.file("samsung4.bin"), read_file(dumps + "ddr4-samsung-m393a1g40eb1-cpb-rdimm-2133.bin"));
+  struct Case {
+    std::vector<std::string> files;
+    int status;
+    std::string line;  // a whole line of standard output
+    std::string err;
+  };
+  for (const auto& c : std::vector<Case>{
+           {{"slow-trp.bin", "hyperx.bin"}, 0, "tRP: 10 (15.000 ns，取自模块 1)", ""},
+           {{"slow-trp.bin", "hyperx.bin"}, 0, "时序: CL9-9-10-24", ""},
+           {{"samsung3.bin", "no-cl9.bin"}, 0, "CL: 10 (tAA 13.125 ns，取自模块 1、2)", ""},
+           {{"samsung4.bin", "cl17-18.bin"}, 1,
+            "CAS 延迟不同: CL 10,11,12,13,14,15,16（模块 1），CL 17,18（模块 2）；共同速率 DDR4-2133 下 tAA 13.750 ns 需要 CL15 或更高，"
+            "没有所有模块都支持的",
+            "错误: 这些模块不能一起使用（CAS 延迟不同）\n"},
+       }) {
+    auto args = c.files;
+    args.insert(args.begin(), "kit");
+    const auto r = run_spd(args, dir.path());
+    EXPECT_EQ(r.status, c.status) << c.line << r.err;
+    EXPECT_NE(r.out.find("\n" + c.line + "\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("可以一起使用") == std::string::npos, c.status != 0) << r.out;
+    EXPECT_EQ(r.err, c.err);
+  }
+}
+
 }  // namespace
 }  // namespace dimmwand
