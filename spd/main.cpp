@@ -11,6 +11,7 @@
 //   dimmwand-spd rebin FILE --speed N -o OUT        a copy whose top speed is N
 //   dimmwand-spd promote FILE --profile P -o OUT    a copy whose JEDEC base is profile P
 // Each image may be a text dump (dimmwand read's, i2cdump, hexdump -C, xxd, plain hex).
+#include <algorithm>
 #include <fmt/format.h>
 
 #include "cli/common.hpp"
@@ -37,13 +38,27 @@ void output(CLI::App& sub, const char* help) {
   sub.add_option("-o")->description(help)->type_name("OUT")->required()->check(cli::path_value("-o <OUT>", kUsage));
 }
 
+// "DDR4", "ddr4" or "d4" as users write a generation: its number. Anything else stays as typed,
+// for the check to refuse in the user's own words.
+std::string generation_number(std::string typed) {
+  const auto lower = [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c); };
+  std::string folded;
+  for (const char c : typed) folded += lower(c);
+  for (const std::string_view prefix : {"ddr", "d"}) {
+    const std::string digit = folded.substr(std::min(prefix.size(), folded.size()));
+    if (folded.starts_with(prefix) && (digit == "3" || digit == "4" || digit == "5")) return digit;
+  }
+  return typed;
+}
+
 // An image and what the user says of it: the generation, and SPD or REG.
 void image(CLI::App& sub, const char* help) {
   file(sub, "file", "FILE", help);
   sub.add_option("device")
-      ->description("DDR 类型: 3 | 4 | 5（缺省按文件判断）")
+      ->description("DDR 类型: 3 | 4 | 5（也可写 DDR4 等，不分大小写；缺省按文件判断）")
       ->type_name("DEVICE")
-      ->check(cli::one_of(kDeviceValues, "DEVICE", false, kUsage));
+      ->check(cli::one_of(kDeviceValues, "DEVICE", false, kUsage))
+      ->transform(generation_number);
   sub.add_option("-t")
       ->description("映像种类（缺省: 128 字节为 REG 区，其余为 SPD）")
       ->type_name("MODE")

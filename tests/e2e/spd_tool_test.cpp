@@ -186,6 +186,11 @@ TEST(SpdTool, TheHubRegistersAsReadFromTheEmulator) {
            {{"fix", dir.file("reg5.bin"), "-o", dir.file("x.bin")}, 1, "", "错误: REG 区映像不带校验和，没有可修正的内容；未写入文件\n"},
            {{"info", dir.file("spd4.bin"), "-t", "reg"}, 1, "", "错误: REG 区映像为 128 字节，文件有 512 字节\n"},
            {{"info", dir.file("reg5.bin"), "4", "-t", "reg"}, 1, "", "错误: -t 仅适用于 D5（当前 D4）\n"},
+           // The generation as users write it, in any case; an unknown one refused as typed.
+           {{"info", dir.file("reg5.bin"), "ddr4", "-t", "reg"}, 1, "", "错误: -t 仅适用于 D5（当前 D4）\n"},
+           {{"info", dir.file("reg5.bin"), "D4", "-t", "reg"}, 1, "", "错误: -t 仅适用于 D5（当前 D4）\n"},
+           {{"info", dir.file("reg5.bin"), "DDR6"}, 2, "", "错误: <DEVICE> 的值“DDR6”无效\n  [可选值: 3, 4, 5]\n\n用法: dimmwand-spd info [OPTIONS] <FILE> [DEVICE]\n\n"
+            "更多信息: dimmwand-spd info --help\n"},
        }) {
     const auto r = run_spd(c.args);
     EXPECT_EQ(r.status, c.status) << c.args[0];
