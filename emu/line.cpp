@@ -45,10 +45,8 @@ bool route_signals() {
   return true;
 }
 
-Server::Server(Options options, Pty pty, Programmer programmer)
-    : o_(std::move(options)), pty_(std::move(pty)), programmer_(std::move(programmer)) {
-  if (!o_.log_path.empty()) log_ = std::fopen(o_.log_path.c_str(), "w");
-}
+Server::Server(Options options, Pty pty, Programmer programmer, std::FILE* log)
+    : o_(std::move(options)), pty_(std::move(pty)), programmer_(std::move(programmer)), log_(log) {}
 
 Server::~Server() {
   if (log_ != nullptr) std::fclose(log_);

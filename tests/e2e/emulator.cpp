@@ -20,16 +20,6 @@ extern char** environ;
 namespace dimmwand::testing {
 namespace {
 
-// The emulator judges a byte write too fast by when it reads the frame, which a loaded machine
-// delays; the tests leave that judgement out unless they ask for it. The pacing itself is tested
-// with a fake clock, where no load can blur it.
-std::vector<std::string> with_defaults(std::vector<std::string> options) {
-  if (std::find(options.begin(), options.end(), "--min-write-gap") == options.end()) {
-    options.insert(options.begin(), {"--min-write-gap", "0"});
-  }
-  return options;
-}
-
 std::string unique_log_path() {
   static int counter = 0;
   return "/tmp/dimmwand-emu-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".log";
@@ -39,7 +29,6 @@ std::string unique_log_path() {
 
 Emulator::Emulator(std::vector<std::string> options) : log_path_(unique_log_path()) {
   std::vector<std::string> argv{emulator_path(), "--log", log_path_};
-  options = with_defaults(std::move(options));
   argv.insert(argv.end(), options.begin(), options.end());
   int out[2];
   if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
@@ -92,8 +81,7 @@ EmulatedRun run_with_emulator(const std::vector<std::string>& emulator_options,
                               const std::vector<std::string>& tool_args, const std::string& cwd) {
   const std::string log_path = unique_log_path();
   std::vector<std::string> argv{emulator_path(), "--log", log_path};
-  const auto options = with_defaults(emulator_options);
-  argv.insert(argv.end(), options.begin(), options.end());
+  argv.insert(argv.end(), emulator_options.begin(), emulator_options.end());
   argv.push_back("--");
   argv.push_back(tool_path());
   argv.insert(argv.end(), tool_args.begin(), tool_args.end());
