@@ -137,6 +137,24 @@ expect "bash: set's fields" "part_number= " "$(bash_spd "$spd" set "$sample" par
 expect "zsh: set's fields" "part_number= " "$(zsh_spd "$spd set $sample part")"
 expect "fish: set's fields" "part_number= " "$(fish_spd "dimmwand-spd set $sample part")"
 expect "bash: promote options" "--accept-voltage " "$(bash_spd dimmwand-spd promote x.bin --acc)"
+# ... also when the image's name is quoted or escaped, as a name with spaces must be.
+cp "$sample" "$work/files/my module.bin"
+expect "bash: set's fields, the name quoted" "part_number= " "$(bash_spd dimmwand-spd set '"my module.bin"' part)"
+expect "bash: set's fields, the name escaped" "part_number= " "$(bash_spd dimmwand-spd set -o out.bin 'my\ module.bin' part)"
+expect "zsh: set's fields, the name quoted" "part_number= " "$(zsh_spd "$spd set 'my module.bin' part")"
+expect "zsh: set's fields, the name escaped" "part_number= " "$(zsh_spd "$spd set -o out.bin my\\ module.bin part")"
+expect "fish: set's fields, the name quoted" "part_number= " "$(fish_spd 'dimmwand-spd set "my module.bin" part')"
+expect "fish: set's fields, the name escaped" "part_number= " "$(fish_spd 'dimmwand-spd set -o out.bin my\\ module.bin part')"
+# promote offers the profiles the image has, no others: one XMP profile in the DDR5 sample, two
+# XMP and two EXPO profiles in a real module's dump.
+cp "$work/prefix/share/doc/dimmwand/samples/spd5.bin" "$work/files/one xmp.bin"
+cp "$(dirname "$0")/data/spd-dumps/ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eef6.bin" "$work/files/team group.bin"
+expect "bash: the image's one profile" "xmp1 " "$(bash_spd dimmwand-spd promote 'one\ xmp.bin' --profile "")"
+expect "bash: the image's four profiles" "expo1 expo2 xmp1 xmp2 " "$(bash_spd dimmwand-spd promote '"team group.bin"' --profile "")"
+expect "zsh: the image's one profile" "xmp1 " "$(zsh_spd "$spd promote 'one xmp.bin' --profile ")"
+expect "zsh: the image's four profiles" "expo1 expo2 xmp1 xmp2 " "$(zsh_spd "$spd promote -o x.bin team\\ group.bin --profile ")"
+expect "fish: the image's one profile" "xmp1 " "$(fish_spd 'dimmwand-spd promote "one xmp.bin" --profile ')"
+expect "fish: the image's four profiles" "expo1 expo2 xmp1 xmp2 " "$(fish_spd 'dimmwand-spd promote -o x.bin team\\ group.bin --profile ')"
 
 # dimmwand-emu's completions offer every option its help lists (so that a new option without
 # completions fails here), the values of --only, files and folders where they go, and after --
