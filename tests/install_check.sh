@@ -39,6 +39,15 @@ for page in dimmwand dimmwand-emu dimmwand-spd; do
   [[ $text == *名称*概要*描述* ]] && ok || bad "zh_CN/$page.1 does not render"
 done
 [[ $(man -l "$work/prefix/share/man/zh_CN/man1/dimmwand.1") == *"退出状态"*"130"*"无响应"* ]] && ok || bad "zh_CN/dimmwand.1 sections"
+# Chinese text has no spaces between its characters: a space between two of them, outside the
+# synopsis (whose words are the arguments), is a join of two source lines that groff filled with
+# a space, as in "无流控 发送".
+for page in dimmwand dimmwand-emu dimmwand-spd; do
+  stray=$(MANWIDTH=80 man -l "$work/prefix/share/man/zh_CN/man1/$page.1" 2>/dev/null | perl -CS -ne '
+    $synopsis = /^\x{6982}\x{8981}/ if /^\S/;  # 概要
+    print if !$synopsis && /[\x{3000}-\x{303F}\x{4E00}-\x{9FFF}\x{FF00}-\x{FFEF}] [\x{3000}-\x{303F}\x{4E00}-\x{9FFF}\x{FF00}-\x{FFEF}]/')
+  expect "zh_CN/$page.1: no space between Chinese characters" "" "$stray"
+done
 
 # The other shells' completions: each parsed by its shell, fish's also asked; PowerShell is not in
 # Debian, so its script gets a check of its brackets and quotes.
