@@ -29,7 +29,8 @@ constexpr const char* kExamples =
     "  dimmwand-emu                                            //持续服务，先打印串口路径\n"
     "  dimmwand-emu -- dimmwand read {port} 5                  //对模拟器运行一条命令\n"
     "  dimmwand-emu --line-rate -- dimmwand read {port} 5      //按真实 115200 波特线路的速率回答\n"
-    "  dimmwand-emu --silent -- dimmwand ReadByte {port} 3 0   //模拟编程器无响应";
+    "  dimmwand-emu --silent -- dimmwand ReadByte {port} 3 0   //模拟编程器无响应\n"
+    "  dimmwand-emu --only 4 -- dimmwand read {port} 3         //只插一条 DDR4，却按 DDR3 读取";
 
 // "spd3" as the help names it: "DDR3 SPD".
 std::string area_words(std::string_view name) {
