@@ -75,9 +75,9 @@ class Programmer {
   // area the frame names.
   struct Reach {
     std::vector<std::uint8_t>* bytes = nullptr;
-    std::size_t span = 0;               // addresses in the area the frame names
+    std::size_t span = 0;                  // addresses in the area the frame names
     DeviceType module = DeviceType::DDR5;  // the generation of the module the bytes are on
-    bool hub_registers = false;         // the SPD hub's MR0-MR127, not an EEPROM
+    bool hub_registers = false;            // the SPD hub's MR0-MR127, not an EEPROM
   };
   std::optional<Reach> reach(std::uint8_t code, std::uint8_t device);
   FrameEvent handle(const EncodedFrame& frame, std::chrono::steady_clock::time_point now);

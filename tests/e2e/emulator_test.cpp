@@ -90,8 +90,9 @@ TEST(Emulator, JudgesTheGapBetweenWritesOnlyWhenAsked) {
     write_file(dir.file("spd3.bin"), text_of(spd3));
     std::vector<std::string> argv{testing::emulator_path(), "--spd3", dir.file("spd3.bin"), "--save"};
     argv.insert(argv.end(), c.options.begin(), c.options.end());
-    // The command stays until the emulator has surely read the burst.
-    argv.insert(argv.end(), {"--", "sh", "-c", "cat \"$0\" > {port}; sleep 0.5", dir.file("burst")});
+    // The command stays until the four answers came: the emulator has taken every frame.
+    argv.insert(argv.end(),
+                {"--", "sh", "-c", "cat \"$0\" > {port}; timeout 10 head -c 8 {port} > /dev/null", dir.file("burst")});
     const auto r = run_program(argv);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, c.err);
