@@ -5,10 +5,10 @@ _dimmwand_emu() {
   local flags="-h --help -V --version --save --silent --no-line-feed --separators --lower --hangup-mid-answer --line-rate"
   # The options that take a value, and what the value is.
   local -A values=([--spd3]=file [--spd4]=file [--spd5]=file [--reg5]=file [--log]=file [--export]=folder
-    [--min-write-gap]=number [--chunk]=number [--chunk-delay]=number [--short]=number [--stale]=text
-    [--hangup-after]=number [--babble]=text [--answer]=text [--write-answer]=text [--protect-answer]=text
-    [--only]=generation [--protect-range]=text [--protect-blocks]=text [--flaky]=number [--seed]=number
-    [--lose-writes]=text [--read-time]=number [--interrupt-after]=number)
+    [--write-cycle]=number [--min-write-gap]=number [--chunk]=number [--chunk-delay]=number [--short]=number
+    [--stale]=text [--hangup-after]=number [--babble]=text [--answer]=text [--write-answer]=text
+    [--protect-answer]=text [--only]=generation [--protect-range]=text [--protect-blocks]=text
+    [--flaky]=number [--seed]=number [--lose-writes]=text [--read-time]=number [--interrupt-after]=number)
   local i
   for ((i = 1; i < COMP_CWORD; i++)); do
     if [[ ${COMP_WORDS[i]} == -- ]]; then

@@ -119,7 +119,9 @@ void Server::take_input() {
     }
     if (event.answer && !o_.silent) {
       // Like a real programmer, it answers a byte write once the EEPROM has finished it.
-      if (event.write) std::this_thread::sleep_until(now + programmer_.write_cycle());
+      if (event.write) {
+        std::this_thread::sleep_until(now + std::chrono::microseconds(static_cast<long>(o_.write_cycle_ms * 1000)));
+      }
       if (!event.write && o_.read_time_ms > 0) {
         std::this_thread::sleep_until(now + std::chrono::microseconds(static_cast<long>(o_.read_time_ms * 1000)));
       }

@@ -54,12 +54,20 @@ void describe(CLI::App& app, Options& o) {
   app.add_option("--log", o.log_path, "写帧日志：每帧一行，秒数、字节、做了什么")->type_name("FILE");
   app.add_option("--export", o.export_dir, "把四个缺省映像写到 DIR 后退出")->type_name("DIR");
   app.add_option_function<double>(
+         "--write-cycle",
+         [&o](double ms) {
+           if (!(ms >= 0)) throw CLI::ValidationError("--write-cycle", "须为不小于 0 的毫秒数");
+           o.write_cycle_ms = ms;
+         },
+         "EEPROM 的写周期，毫秒：字节写入在它结束之后才回答（缺省 5）")
+      ->type_name("MS");
+  app.add_option_function<double>(
          "--min-write-gap",
          [&o](double ms) {
            if (!(ms >= 0)) throw CLI::ValidationError("--min-write-gap", "须为不小于 0 的毫秒数");
            o.min_write_gap_ms = ms;
          },
-         "写周期，毫秒：与上一次字节写入相隔更短的字节写入丢失，结束时报告其数目（缺省不作此判断，写周期 5）")
+         "与上一次字节写入相隔不到这么多毫秒的字节写入丢失，结束时报告其数目（缺省不作此判断）")
       ->type_name("MS");
   auto* faults = app.add_option_group("线路故障");
   faults->add_flag("--silent", o.silent, "从不回答");

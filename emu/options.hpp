@@ -24,6 +24,7 @@ struct Options {
   std::size_t hangup_after = 0;
   std::string babble;
   bool hangup_mid_answer = false;
+  double write_cycle_ms = 5.0;             // a byte write is answered once it is over
   std::optional<double> min_write_gap_ms;  // none: byte writes are never judged too fast
   std::string export_dir;
   AnswerStyle style;

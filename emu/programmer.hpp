@@ -46,14 +46,10 @@ struct FrameEvent {
   bool write = false;  // a byte write: its answer waits for the write cycle
 };
 
-// How long the EEPROM takes to store a byte, when nothing else is asked for.
-inline constexpr std::chrono::microseconds kWriteCycle{5000};
-
 class Programmer {
  public:
   // With `min_write_gap`, a byte write that comes sooner after the one before is lost (and
-  // counted), as on a module still busy with that write; it is also the write cycle then.
-  // Without it no write is judged: frames are stamped when the serving loop reads them, and a
+  // counted), as on a module still busy with that write. Without it no write is judged: frames are stamped when the serving loop reads them, and a
   // busy machine delays those reads enough to make a well-paced write look too fast.
   //
   // With `only`, one module of that generation is in the slot and a frame naming any generation
@@ -67,7 +63,6 @@ class Programmer {
   std::vector<FrameEvent> feed(std::span<const std::uint8_t> bytes, std::chrono::steady_clock::time_point now);
 
   const Areas& areas() const { return areas_; }
-  std::chrono::microseconds write_cycle() const { return min_write_gap_.value_or(kWriteCycle); }
   std::size_t frames_too_fast() const { return too_fast_; }
 
  private:

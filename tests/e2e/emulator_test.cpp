@@ -100,6 +100,15 @@ TEST(Emulator, JudgesTheGapBetweenWritesOnlyWhenAsked) {
   }
 }
 
+// A byte write is answered once the EEPROM's write cycle is over, as the option asks.
+TEST(Emulator, AnswersAByteWriteAfterTheWriteCycle) {
+  const auto r = run_program({testing::emulator_path(), "--write-cycle", "400", "--", testing::tool_path(), "WriteByte",
+                              "{port}", "3", "10", "AA"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "1\n");
+  EXPECT_GE(r.seconds, 0.4);
+}
+
 // With one module in the slot, naming the wrong generation reads what the bench would show.
 TEST(Emulator, OneModuleInTheSlotShowsTheWrongGeneration) {
   TempDir dir;
