@@ -1,6 +1,45 @@
 # bash completion for dimmwand-spd: subcommands, their options, the values of DEVICE and -t, file
-# names where images go, and set's field names (from `dimmwand-spd fields` of the image given).
+# names where images go, set's field names (from `dimmwand-spd fields` of the image given) and
+# promote's profiles (the image's own, from `dimmwand-spd info --json`).
 # A new subcommand is one entry in each of the three tables.
+
+# A word as the command will receive it: quotes and backslashes removed, a leading ~/ expanded.
+# Nothing in it is run, unlike eval.
+_dimmwand_spd_unquote() {
+  local word=$1 out="" quote="" c i
+  for ((i = 0; i < ${#word}; i++)); do
+    c=${word:i:1}
+    if [[ $quote == "'" ]]; then
+      if [[ $c == "'" ]]; then quote=""; else out+=$c; fi
+    elif [[ $quote == '"' ]]; then
+      if [[ $c == '"' ]]; then
+        quote=""
+      elif [[ $c == '\' && ${word:i+1:1} == [\"\\\$\`] ]]; then
+        out+=${word:i+1:1}
+        ((i++))
+      else
+        out+=$c
+      fi
+    elif [[ $c == "'" || $c == '"' ]]; then
+      quote=$c
+    elif [[ $c == '\' ]]; then
+      out+=${word:i+1:1}
+      ((i++))
+    else
+      out+=$c
+    fi
+  done
+  [[ $word == "~/"* ]] && out=$HOME/${out#\~/}
+  printf '%s' "$out"
+}
+
+# The XMP and EXPO profiles an image has, as promote names them: xmp1, expo2, ...
+_dimmwand_spd_profiles() {  # PROGRAM IMAGE
+  "$1" info --json "$2" 2>/dev/null | grep -oE '"(xmp|expo|sections)":|"number":[0-9]+' |
+    awk -F: '/"sections"/ { exit } /"xmp"/ { family = "xmp"; next } /"expo"/ { family = "expo"; next }
+             family != "" { print family $2 }'
+}
+
 _dimmwand_spd() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
   # The options of each subcommand (-h and --help are everyone's).
@@ -44,7 +83,7 @@ _dimmwand_spd() {
     elif [[ -n ${values[$word]+set} ]]; then
       ((i++))
     elif [[ $word != -* || $word == - ]]; then
-      given+=("$word")
+      given+=("$(_dimmwand_spd_unquote "$word")")
     fi
   done
 
@@ -89,7 +128,7 @@ _dimmwand_spd() {
       mapfile -t COMPREPLY < <(compgen -d -- "$cur")
       ;;
     speed) mapfile -t COMPREPLY < <(compgen -W "800 1066 1333 1600 1866 2133 2400 2666 2933 3200 3600 4000 4400 4800 5200 5600 6000 6400" -- "$cur") ;;
-    profile) mapfile -t COMPREPLY < <(compgen -W "xmp1 xmp2 xmp3 expo1 expo2" -- "$cur") ;;
+    profile) mapfile -t COMPREPLY < <(compgen -W "$(_dimmwand_spd_profiles "${COMP_WORDS[0]}" "${given[0]}")" -- "$cur") ;;
     fields...)
       compopt -o nospace 2>/dev/null
       mapfile -t COMPREPLY < <(compgen -W "$("${COMP_WORDS[0]}" fields "${given[0]}" 2>/dev/null | awk '{ print $1 "=" }')" -- "$cur")

@@ -1,5 +1,7 @@
 # fish completion for dimmwand-spd: subcommands, their options, the values of DEVICE and -t, file
-# names where images go, and set's field names (from `dimmwand-spd fields` of the image given). A new subcommand is a line in the first list and its own lines below.
+# names where images go, set's field names (from `dimmwand-spd fields` of the image given) and
+# promote's profiles (the image's own, from `dimmwand-spd info --json`). A new subcommand is a line
+# in the first list and its own lines below.
 
 # name, then what the help says of it
 set -l dimmwand_spd_commands \
@@ -52,15 +54,38 @@ end
 complete -c dimmwand-spd -n "not __fish_seen_subcommand_from $names help" -a help -d '显示帮助'
 complete -c dimmwand-spd -n "__fish_seen_subcommand_from help" -f -a "$names"
 
-# The fields of the image named after set, as NAME=.
-function __dimmwand_spd_fields
-    set -l words (commandline -opc)
-    for w in $words[3..-1]
-        if not string match -q -- '-?*' $w
-            $words[1] fields $w 2>/dev/null | string replace -r ' = .*' '='
+# The image named after the subcommand (the first positional word, the values of options left
+# out), with a leading ~/ expanded as the shell will.
+function __dimmwand_spd_image
+    set -l skip 0
+    for w in (commandline -opc)[3..-1]
+        if test $skip -eq 1
+            set skip 0
+        else if contains -- $w -t -o --sysfs --save --speed --profile
+            set skip 1
+        else if not string match -q -- '-?*' $w
+            string replace -r -- '^~/' "$HOME/" $w
             return
         end
     end
+end
+
+# The fields of the image named after set, as NAME=.
+function __dimmwand_spd_fields
+    set -l image (__dimmwand_spd_image)
+    test -n "$image"; or return
+    set -l program (commandline -opc)[1]
+    $program fields $image 2>/dev/null | string replace -r ' = .*' '='
+end
+
+# The XMP and EXPO profiles of the image named after promote, as promote names them.
+function __dimmwand_spd_profiles
+    set -l image (__dimmwand_spd_image)
+    test -n "$image"; or return
+    set -l program (commandline -opc)[1]
+    $program info --json $image 2>/dev/null | string match -ar '"(?:xmp|expo|sections)":|"number":[0-9]+' |
+        awk -F: '/"sections"/ { exit } /"xmp"/ { family = "xmp"; next } /"expo"/ { family = "expo"; next }
+                 family != "" { print family $2 }'
 end
 
 complete -c dimmwand-spd -n "__fish_seen_subcommand_from $names" -s h -l help -d '显示帮助'
@@ -71,7 +96,7 @@ complete -c dimmwand-spd -n "__fish_seen_subcommand_from set; and test (__dimmwa
 complete -c dimmwand-spd -n "__fish_seen_subcommand_from check" -l strict -d '再检查各项是否自洽'
 complete -c dimmwand-spd -n "__fish_seen_subcommand_from set rebin promote" -l force -d '替换已存在的输出文件'
 complete -c dimmwand-spd -n "__fish_seen_subcommand_from rebin" -l speed -x -a '800 1066 1333 1600 1866 2133 2400 2666 2933 3200 3600 4000 4400 4800 5200 5600 6000 6400' -d '新的最高速率'
-complete -c dimmwand-spd -n "__fish_seen_subcommand_from promote" -l profile -x -a 'xmp1 xmp2 xmp3 expo1 expo2' -d '配置'
+complete -c dimmwand-spd -n "__fish_seen_subcommand_from promote" -l profile -x -a '(__dimmwand_spd_profiles)' -d '配置'
 complete -c dimmwand-spd -n "__fish_seen_subcommand_from promote" -l accept-voltage -d '高于 JEDEC 电压时仍然提升'
 complete -c dimmwand-spd -n "__fish_seen_subcommand_from check fix info" -s t -x -a 'spd reg' -d '映像种类'
 complete -c dimmwand-spd -n "__fish_seen_subcommand_from check info diff host fields set rebin promote" -l json -d '输出一个 JSON 文档'

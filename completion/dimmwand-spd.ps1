@@ -1,5 +1,7 @@
 # PowerShell completion for dimmwand-spd: subcommands, their options, the values of DEVICE and
-# -t, file names where images go, and set's field names (from `dimmwand-spd fields` of the image). A new subcommand is one entry in each of the two tables.
+# -t, file names where images go, set's field names (from `dimmwand-spd fields` of the image) and
+# promote's profiles (the image's own, from `dimmwand-spd info --json`). A new subcommand is one
+# entry in each of the two tables.
 # Load it from the profile (notepad $PROFILE):  . "C:\dimmwand\dimmwand-spd.ps1"
 
 Register-ArgumentCompleter -Native -CommandName 'dimmwand-spd', 'dimmwand-spd.exe' -ScriptBlock {
@@ -23,8 +25,14 @@ Register-ArgumentCompleter -Native -CommandName 'dimmwand-spd', 'dimmwand-spd.ex
     # The options that take a value, and what the value is.
     $values = @{ '-t' = 'mode'; '-o' = 'file'; '--sysfs' = 'file'; '--save' = 'file'; '--speed' = 'speed'; '--profile' = 'profile' }
 
+    # The words as the program will receive them: a quoted one without its quotes.
     $words = @($commandAst.CommandElements | Where-Object { $_.Extent.EndOffset -lt $cursorPosition } |
-        ForEach-Object { $_.Extent.Text })
+        ForEach-Object {
+            if ($_ -is [System.Management.Automation.Language.StringConstantExpressionAst] -or
+                $_ -is [System.Management.Automation.Language.ExpandableStringExpressionAst]) {
+                $_.Value
+            } else { $_.Extent.Text }
+        })
     $result = {
         param($candidates, $type)
         $candidates | Where-Object { $_ -like "$wordToComplete*" } |
@@ -43,20 +51,26 @@ Register-ArgumentCompleter -Native -CommandName 'dimmwand-spd', 'dimmwand-spd.ex
     $sub = $words[1]
     if ($sub -eq 'help') { return & $result @($commands.Keys) 'ParameterValue' }
     if (-not $commands.Contains($sub)) { return }
-    $previous = $words[-1]
-    if ($values.ContainsKey($previous)) {
-        if ($values[$previous] -eq 'mode') { return & $result @('spd', 'reg') 'ParameterValue' }
-        if ($values[$previous] -eq 'speed') { return & $result @('1066', '1333', '1600', '1866', '2133', '2400', '2666', '2933', '3200', '3600', '4800', '5200', '5600', '6000', '6400') 'ParameterValue' }
-        if ($values[$previous] -eq 'profile') { return & $result @('xmp1', 'xmp2', 'xmp3', 'expo1', 'expo2') 'ParameterValue' }
-        return & $files
-    }
-    if ($wordToComplete -like '-*') { return & $result (@($commands[$sub][1]) + @('-h', '--help')) 'ParameterName' }
-
     $positional = @()
     for ($i = 2; $i -lt $words.Count; $i++) {
         if ($values.ContainsKey($words[$i])) { $i++ }
         elseif ($words[$i] -notlike '-?*') { $positional += $words[$i] }
     }
+    $previous = $words[-1]
+    if ($values.ContainsKey($previous)) {
+        if ($values[$previous] -eq 'mode') { return & $result @('spd', 'reg') 'ParameterValue' }
+        if ($values[$previous] -eq 'speed') { return & $result @('1066', '1333', '1600', '1866', '2133', '2400', '2666', '2933', '3200', '3600', '4800', '5200', '5600', '6000', '6400') 'ParameterValue' }
+        if ($values[$previous] -eq 'profile') {
+            # The image's own profiles, as promote names them.
+            if ($positional.Count -eq 0) { return }
+            $info = & $words[0] info --json $positional[0] 2>$null | ConvertFrom-Json -ErrorAction SilentlyContinue
+            $profiles = @(foreach ($family in 'xmp', 'expo') { foreach ($p in @($info.$family.profiles)) { if ($p) { "$family$($p.number)" } } })
+            return & $result $profiles 'ParameterValue'
+        }
+        return & $files
+    }
+    if ($wordToComplete -like '-*') { return & $result (@($commands[$sub][1]) + @('-h', '--help')) 'ParameterName' }
+
     $given = $positional.Count
     $expected = @($commands[$sub][2])
     $kind = if ($given -lt $expected.Count) { $expected[$given] } elseif ($expected[-1] -in @('files', 'fields')) { $expected[-1] } else { '' }

@@ -45,10 +45,8 @@ bool route_signals() {
   return true;
 }
 
-Server::Server(Options options, Pty pty, Programmer programmer)
-    : o_(std::move(options)), pty_(std::move(pty)), programmer_(std::move(programmer)) {
-  if (!o_.log_path.empty()) log_ = std::fopen(o_.log_path.c_str(), "w");
-}
+Server::Server(Options options, Pty pty, Programmer programmer, std::FILE* log)
+    : o_(std::move(options)), pty_(std::move(pty)), programmer_(std::move(programmer)), log_(log) {}
 
 Server::~Server() {
   if (log_ != nullptr) std::fclose(log_);
@@ -121,7 +119,9 @@ void Server::take_input() {
     }
     if (event.answer && !o_.silent) {
       // Like a real programmer, it answers a byte write once the EEPROM has finished it.
-      if (event.write) std::this_thread::sleep_until(now + programmer_.write_cycle());
+      if (event.write) {
+        std::this_thread::sleep_until(now + std::chrono::microseconds(static_cast<long>(o_.write_cycle_ms * 1000)));
+      }
       if (!event.write && o_.read_time_ms > 0) {
         std::this_thread::sleep_until(now + std::chrono::microseconds(static_cast<long>(o_.read_time_ms * 1000)));
       }

@@ -20,7 +20,8 @@ bool route_signals();
 
 class Server {
  public:
-  Server(Options options, Pty pty, Programmer programmer);
+  // Takes the frame log (nullptr for none) and closes it when done.
+  Server(Options options, Pty pty, Programmer programmer, std::FILE* log);
   ~Server();
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;

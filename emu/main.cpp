@@ -10,8 +10,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,38 +21,38 @@
 #include "images.hpp"
 #include "line.hpp"
 #include "options.hpp"
+#include "platform/image_file.hpp"
 #include "programmer.hpp"
 #include "pty.hpp"
 
 namespace dimmwand::emu {
 namespace {
 
-std::optional<std::vector<std::uint8_t>> load(const std::string& path, std::size_t size, std::string& why) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    why = fmt::format("读取 {} 失败: {}", path, std::strerror(errno));
-    return std::nullopt;
-  }
-  std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (data.size() != size) {
-    why = fmt::format("{} 有 {} 字节，该数据区为 {} 字节", path, data.size(), size);
-    return std::nullopt;
-  }
-  return data;
-}
+// Of an image file: more than any area, enough to say how long a wrong file is, without reading
+// an endless device whole.
+constexpr std::size_t kLargestRead = 64 * 1024;
 
-bool save(const std::string& path, const std::vector<std::uint8_t>& data) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-  return static_cast<bool>(out.flush());
+// An area's image; on failure, why: the system's reason, or a size that is not the area's.
+std::optional<std::vector<std::uint8_t>> load(const std::string& path, std::size_t size, std::string& why) {
+  auto data = read_image(path, kLargestRead + 1);
+  if (!data) {
+    why = fmt::format("读取 {} 失败: {}", path, data.error());
+    return std::nullopt;
+  }
+  if (data->size() != size) {
+    why = data->size() > kLargestRead ? fmt::format("{} 超过 {} 字节，该数据区为 {} 字节", path, kLargestRead, size)
+                                      : fmt::format("{} 有 {} 字节，该数据区为 {} 字节", path, data->size(), size);
+    return std::nullopt;
+  }
+  return std::move(*data);
 }
 
 int export_defaults(const std::string& dir) {
   const Areas areas = default_areas();
   for (const auto& a : kAreaNames) {
-    const auto path = (std::filesystem::path(dir) / fmt::format("{}.bin", a.name)).string();
-    if (!save(path, areas.*a.member)) {
-      fmt::print(stderr, "dimmwand-emu: 写入 {} 失败\n", path);
+    const auto path = (file_path(dir) / fmt::format("{}.bin", a.name)).string();
+    if (const auto saved = save_image(path, areas.*a.member); !saved) {
+      fmt::print(stderr, "dimmwand-emu: 写入 {} 失败: {}\n", path, saved.error());
       return 1;
     }
   }
@@ -95,6 +93,11 @@ int run(const Options& o) {
   if (!o.export_dir.empty()) return export_defaults(o.export_dir);
   auto areas = module_areas(o);
   if (!areas) return 2;
+  std::FILE* log = nullptr;
+  if (!o.log_path.empty() && (log = std::fopen(o.log_path.c_str(), "w")) == nullptr) {
+    fmt::print(stderr, "dimmwand-emu: 写入 {} 失败: {}\n", o.log_path, std::strerror(errno));
+    return 1;
+  }
   auto pty = open_pty();
   if (!pty) {
     fmt::print(stderr, "dimmwand-emu: 打开伪终端失败: {}\n", std::strerror(errno));
@@ -112,8 +115,9 @@ int run(const Options& o) {
   }
 
   const std::string port = pty->path;
-  const auto gap = std::chrono::microseconds(static_cast<long>(o.min_write_gap_ms * 1000));
-  Server server(o, std::move(*pty), Programmer(std::move(*areas), o.style, gap, o.faults));
+  std::optional<std::chrono::microseconds> gap;
+  if (o.min_write_gap_ms) gap = std::chrono::microseconds(static_cast<long>(*o.min_write_gap_ms * 1000));
+  Server server(o, std::move(*pty), Programmer(std::move(*areas), o.style, gap, o.faults, o.only), log);
   std::optional<pid_t> child;
   if (o.command.empty()) {
     fmt::print("{}\n", port);
@@ -133,8 +137,9 @@ int run(const Options& o) {
   if (o.save) {
     for (const auto& [name, path] : o.images) {
       for (const auto& a : kAreaNames) {
-        if (a.name == name && !save(path, server.programmer().areas().*a.member)) {
-          fmt::print(stderr, "dimmwand-emu: 写回 {} 失败\n", path);
+        if (a.name != name) continue;
+        if (const auto saved = save_image(path, server.programmer().areas().*a.member); !saved) {
+          fmt::print(stderr, "dimmwand-emu: 写回 {} 失败: {}\n", path, saved.error());
         }
       }
     }

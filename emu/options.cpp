@@ -29,7 +29,8 @@ constexpr const char* kExamples =
     "  dimmwand-emu                                            //持续服务，先打印串口路径\n"
     "  dimmwand-emu -- dimmwand read {port} 5                  //对模拟器运行一条命令\n"
     "  dimmwand-emu --line-rate -- dimmwand read {port} 5      //按真实 115200 波特线路的速率回答\n"
-    "  dimmwand-emu --silent -- dimmwand ReadByte {port} 3 0   //模拟编程器无响应";
+    "  dimmwand-emu --silent -- dimmwand ReadByte {port} 3 0   //模拟编程器无响应\n"
+    "  dimmwand-emu --only 4 -- dimmwand read {port} 3         //只插一条 DDR4，却按 DDR3 读取";
 
 // "spd3" as the help names it: "DDR3 SPD".
 std::string area_words(std::string_view name) {
@@ -52,7 +53,21 @@ void describe(CLI::App& app, Options& o) {
   app.add_flag("--save", o.save, "退出时把从文件载入的数据区写回这些文件");
   app.add_option("--log", o.log_path, "写帧日志：每帧一行，秒数、字节、做了什么")->type_name("FILE");
   app.add_option("--export", o.export_dir, "把四个缺省映像写到 DIR 后退出")->type_name("DIR");
-  app.add_option("--min-write-gap", o.min_write_gap_ms, "写周期，毫秒；更快到达的字节写入会丢失（缺省 5）")
+  app.add_option_function<double>(
+         "--write-cycle",
+         [&o](double ms) {
+           if (!(ms >= 0)) throw CLI::ValidationError("--write-cycle", "须为不小于 0 的毫秒数");
+           o.write_cycle_ms = ms;
+         },
+         "EEPROM 的写周期，毫秒：字节写入在它结束之后才回答（缺省 5）")
+      ->type_name("MS");
+  app.add_option_function<double>(
+         "--min-write-gap",
+         [&o](double ms) {
+           if (!(ms >= 0)) throw CLI::ValidationError("--min-write-gap", "须为不小于 0 的毫秒数");
+           o.min_write_gap_ms = ms;
+         },
+         "与上一次字节写入相隔不到这么多毫秒的字节写入丢失，结束时报告其数目（缺省不作此判断）")
       ->type_name("MS");
   auto* faults = app.add_option_group("线路故障");
   faults->add_flag("--silent", o.silent, "从不回答");
@@ -74,6 +89,16 @@ void describe(CLI::App& app, Options& o) {
   faults->add_option("--protect-answer", o.style.protect_answer, "写保护码以十六进制发送的文本（缺省 OK）")
       ->type_name("TEXT");
   auto* module = app.add_option_group("内存条与线路");
+  module
+      ->add_option_function<std::string>(
+          "--only",
+          [&o](const std::string& g) {
+            if (g != "3" && g != "4" && g != "5") throw CLI::ValidationError("--only", "须为 3、4 或 5");
+            o.only = static_cast<DeviceType>(g[0] - '0');
+          },
+          "插槽里只有这一代的一条内存条：指明其他代数的帧按那一代的地址读写它，如同在实物上选错了代数"
+          "（缺省每代各一条）")
+      ->type_name("3|4|5");
   module->add_option_function<std::string>(
             "--protect-range",
             [&o](const std::string& t) {

@@ -24,10 +24,12 @@ struct Options {
   std::size_t hangup_after = 0;
   std::string babble;
   bool hangup_mid_answer = false;
-  double min_write_gap_ms = 5.0;
+  double write_cycle_ms = 5.0;             // a byte write is answered once it is over
+  std::optional<double> min_write_gap_ms;  // none: byte writes are never judged too fast
   std::string export_dir;
   AnswerStyle style;
   Faults faults;
+  std::optional<DeviceType> only;   // one module of this generation in the slot
   std::string protect_blocks;       // DDR5 blocks to protect in MR12/MR13, e.g. "0-7,12"
   bool line_rate = false;
   double read_time_ms = 0;

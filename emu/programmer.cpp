@@ -25,13 +25,15 @@ const char* command_name(std::uint8_t code) {
 
 }  // namespace
 
-Programmer::Programmer(Areas areas, AnswerStyle style, std::chrono::microseconds min_write_gap, Faults faults)
+Programmer::Programmer(Areas areas, AnswerStyle style, std::optional<std::chrono::microseconds> min_write_gap,
+                       Faults faults, std::optional<DeviceType> only)
     : areas_(std::move(areas)),
       style_(std::move(style)),
       min_write_gap_(min_write_gap),
       started_(std::chrono::steady_clock::now()),
       faults_(std::move(faults)),
-      random_(faults_.seed) {}
+      random_(faults_.seed),
+      only_(only) {}
 
 std::vector<FrameEvent> Programmer::feed(std::span<const std::uint8_t> bytes, std::chrono::steady_clock::time_point now) {
   pending_.insert(pending_.end(), bytes.begin(), bytes.end());
@@ -61,18 +63,25 @@ std::vector<FrameEvent> Programmer::feed(std::span<const std::uint8_t> bytes, st
   }
 }
 
-std::vector<std::uint8_t>* Programmer::spd_area(std::uint8_t device) {
-  switch (device) {
-    case 3: return &areas_.spd3;
-    case 4: return &areas_.spd4;
-    case 5: return &areas_.spd5;
-    default: return nullptr;
-  }
+std::optional<Programmer::Reach> Programmer::reach(std::uint8_t code, std::uint8_t device) {
+  if (device < 3 || device > 5) return std::nullopt;
+  const auto named = static_cast<DeviceType>(device);
+  const bool reg = code == static_cast<std::uint8_t>(CommandCode::ReadReg) ||
+                   code == static_cast<std::uint8_t>(CommandCode::WriteRegByte);
+  if (reg && named != DeviceType::DDR5) return std::nullopt;  // only DDR5 has a REG area
+  const DeviceType module = only_.value_or(named);
+  std::vector<std::uint8_t>* spd = module == DeviceType::DDR3   ? &areas_.spd3
+                                   : module == DeviceType::DDR4 ? &areas_.spd4
+                                                                : &areas_.spd5;
+  if (!reg) return Reach{spd, spd_size(named), module, false};
+  // The hub's registers are where a DDR3 or DDR4 EEPROM keeps its first bytes.
+  if (module == DeviceType::DDR5) return Reach{&areas_.reg5, kRegAreaSize, module, true};
+  return Reach{spd, kRegAreaSize, module, false};
 }
 
-bool Programmer::write_protected(std::uint8_t code, std::uint8_t device, std::uint16_t address) const {
-  if (code != static_cast<std::uint8_t>(CommandCode::WriteByte)) return false;
-  if (device == 5) {
+bool Programmer::write_protected(const Reach& r, std::uint16_t address) const {
+  if (r.hub_registers) return false;
+  if (r.module == DeviceType::DDR5) {
     // The hub's MR12 and MR13, one bit per 64-byte block, as they stand in the REG area now.
     const auto block = static_cast<unsigned>(address / hub::kBlockSize);
     if (block >= hub::kBlockCount) return false;
@@ -102,27 +111,25 @@ FrameEvent Programmer::handle(const EncodedFrame& frame, std::chrono::steady_clo
   const auto value = static_cast<std::uint16_t>(frame[6] << 8 | frame[7]);
   FrameEvent event{now - started_, {frame.begin(), frame.end()},
                    fmt::format("{} d{} a{:04X} v{:04X}", command_name(code), device, address, value), std::nullopt, true};
-  std::vector<std::uint8_t>* area = nullptr;
-  const bool reg = code == static_cast<std::uint8_t>(CommandCode::ReadReg) ||
-                   code == static_cast<std::uint8_t>(CommandCode::WriteRegByte);
-  area = reg ? (device == 5 ? &areas_.reg5 : nullptr) : spd_area(device);
-  if (area == nullptr && code != static_cast<std::uint8_t>(CommandCode::WriteProtect)) {
+  const auto r = reach(code, device);
+  if (!r && code != static_cast<std::uint8_t>(CommandCode::WriteProtect)) {
     event.note += " (no such area, no answer)";
     return event;
   }
+  // A byte the frame's area names but the module lacks: nothing answers, the bus reads 0xFF.
+  const auto byte_at = [&r](std::size_t at) { return at < r->bytes->size() ? (*r->bytes)[at] : kUnwrittenByte; };
   switch (static_cast<CommandCode>(code)) {
     case CommandCode::ReadSpd:
     case CommandCode::ReadReg: {
-      const std::size_t n = area->size() - std::min(style_.short_by, area->size());
-      const auto bytes = area_answer(std::span(*area).first(n));
-      if (bytes != std::vector<std::uint8_t>(area->begin(), area->begin() + static_cast<std::ptrdiff_t>(n))) {
-        event.note += " (flaky: one bit flipped)";
-      }
+      std::vector<std::uint8_t> area(r->span - std::min(style_.short_by, r->span));
+      for (std::size_t i = 0; i < area.size(); ++i) area[i] = byte_at(i);
+      const auto bytes = area_answer(area);
+      if (bytes != area) event.note += " (flaky: one bit flipped)";
       event.answer = hex_answer(bytes);
       break;
     }
     case CommandCode::ReadByte: {
-      const std::uint8_t b = address < area->size() ? (*area)[address] : kUnwrittenByte;
+      const std::uint8_t b = address < r->span ? byte_at(address) : kUnwrittenByte;
       event.answer = hex_answer(std::span(&b, 1));
       break;
     }
@@ -136,17 +143,20 @@ FrameEvent Programmer::handle(const EncodedFrame& frame, std::chrono::steady_clo
       // are stamped when this process reads them, so one late stamp shortens the next gap by as
       // much as it lengthened the one before: a write counts as too fast only when the span over
       // the last two gaps is short too.
-      const bool too_fast = last_write_ && now - *last_write_ < min_write_gap_ &&
-                            (!write_before_last_ || now - *write_before_last_ < 2 * min_write_gap_);
+      const bool too_fast = min_write_gap_ && last_write_ && now - *last_write_ < *min_write_gap_ &&
+                            (!write_before_last_ || now - *write_before_last_ < 2 * *min_write_gap_);
       if (too_fast) {
         ++too_fast_;
         event.note += fmt::format(" TOO FAST ({:.3f} ms after the previous write), lost",
                                   std::chrono::duration<double, std::milli>(now - *last_write_).count());
-      } else if (write_protected(code, device, address)) {
+      } else if (r->hub_registers && address <= hub::kDeviceTypeLow) {
+        // The hub's device type is read-only: the hub takes the byte and keeps its own.
+        event.note += " (read-only register, ignored)";
+      } else if (write_protected(*r, address)) {
         event.note += " (write-protected, ignored)";
         event.answer = text_answer("0");
-      } else if (address < area->size()) {
-        (*area)[address] = static_cast<std::uint8_t>(value & 0xFF);
+      } else if (address < r->span && address < r->bytes->size()) {
+        (*r->bytes)[address] = static_cast<std::uint8_t>(value & 0xFF);
       } else {
         event.note += " (outside the area, ignored)";
       }

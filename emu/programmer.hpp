@@ -48,26 +48,42 @@ struct FrameEvent {
 
 class Programmer {
  public:
-  Programmer(Areas areas, AnswerStyle style, std::chrono::microseconds min_write_gap, Faults faults = {});
+  // With `min_write_gap`, a byte write that comes sooner after the one before is lost (and
+  // counted), as on a module still busy with that write. Without it no write is judged: frames are stamped when the serving loop reads them, and a
+  // busy machine delays those reads enough to make a well-paced write look too fast.
+  //
+  // With `only`, one module of that generation is in the slot and a frame naming any generation
+  // reaches its bytes, through the addresses of the area the frame names: a DDR3 read of a DDR4
+  // module gives its first 256 bytes, a DDR5 read its 512 and then 512 of 0xFF, where nothing
+  // answers. Without it each generation's frames reach that generation's own areas.
+  Programmer(Areas areas, AnswerStyle style, std::optional<std::chrono::microseconds> min_write_gap,
+             Faults faults = {}, std::optional<DeviceType> only = std::nullopt);
 
   // Takes bytes from the line; returns one event per frame completed (and per run of stray bytes).
   std::vector<FrameEvent> feed(std::span<const std::uint8_t> bytes, std::chrono::steady_clock::time_point now);
 
   const Areas& areas() const { return areas_; }
-  std::chrono::microseconds write_cycle() const { return min_write_gap_; }
   std::size_t frames_too_fast() const { return too_fast_; }
 
  private:
+  // What a frame reaches: the bytes of one of the module's areas, through the addresses of the
+  // area the frame names.
+  struct Reach {
+    std::vector<std::uint8_t>* bytes = nullptr;
+    std::size_t span = 0;                  // addresses in the area the frame names
+    DeviceType module = DeviceType::DDR5;  // the generation of the module the bytes are on
+    bool hub_registers = false;            // the SPD hub's MR0-MR127, not an EEPROM
+  };
+  std::optional<Reach> reach(std::uint8_t code, std::uint8_t device);
   FrameEvent handle(const EncodedFrame& frame, std::chrono::steady_clock::time_point now);
   std::string hex_answer(std::span<const std::uint8_t> bytes) const;
   std::string text_answer(const std::string& text) const;
-  std::vector<std::uint8_t>* spd_area(std::uint8_t device);
-  bool write_protected(std::uint8_t code, std::uint8_t device, std::uint16_t address) const;
+  bool write_protected(const Reach& reach, std::uint16_t address) const;
   std::vector<std::uint8_t> area_answer(std::span<const std::uint8_t> bytes);
 
   Areas areas_;
   AnswerStyle style_;
-  std::chrono::microseconds min_write_gap_;
+  std::optional<std::chrono::microseconds> min_write_gap_;
   std::chrono::steady_clock::time_point started_;
   std::optional<std::chrono::steady_clock::time_point> last_write_;
   std::optional<std::chrono::steady_clock::time_point> write_before_last_;
@@ -76,6 +92,7 @@ class Programmer {
   Faults faults_;
   std::size_t block_reads_ = 0;
   std::mt19937 random_;
+  std::optional<DeviceType> only_;
 };
 
 // One line of the frame log: time in seconds, the bytes, and the note.

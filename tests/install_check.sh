@@ -21,7 +21,8 @@ for f in bin/dimmwand bin/dimmwand-emu bin/dimmwand-spd share/man/man1/dimmwand.
   share/fish/vendor_completions.d/dimmwand.fish share/bash-completion/completions/dimmwand-spd \
   share/zsh/site-functions/_dimmwand-spd share/fish/vendor_completions.d/dimmwand-spd.fish share/doc/dimmwand/README.md share/doc/dimmwand/README.en.md \
   share/doc/dimmwand/samples/spd4.bin share/man/zh_CN/man1/dimmwand.1 share/man/zh_CN/man1/dimmwand-spd.1 \
-  share/man/zh_CN/man1/dimmwand-emu.1; do
+  share/man/zh_CN/man1/dimmwand-emu.1 share/bash-completion/completions/dimmwand-emu \
+  share/zsh/site-functions/_dimmwand-emu share/fish/vendor_completions.d/dimmwand-emu.fish share/dimmwand/dimmwand-emu.ps1; do
   [ -e "$work/prefix/$f" ] && ok || bad "not installed: $f"
 done
 expect "installed binary runs" "dimmwand 0.1.0" "$("$work/prefix/bin/dimmwand" --version | cut -d' ' -f1,2)"
@@ -38,6 +39,15 @@ for page in dimmwand dimmwand-emu dimmwand-spd; do
   [[ $text == *名称*概要*描述* ]] && ok || bad "zh_CN/$page.1 does not render"
 done
 [[ $(man -l "$work/prefix/share/man/zh_CN/man1/dimmwand.1") == *"退出状态"*"130"*"无响应"* ]] && ok || bad "zh_CN/dimmwand.1 sections"
+# Chinese text has no spaces between its characters: a space between two of them, outside the
+# synopsis (whose words are the arguments), is a join of two source lines that groff filled with
+# a space, as in "无流控 发送".
+for page in dimmwand dimmwand-emu dimmwand-spd; do
+  stray=$(MANWIDTH=80 man -l "$work/prefix/share/man/zh_CN/man1/$page.1" 2>/dev/null | perl -CS -ne '
+    $synopsis = /^\x{6982}\x{8981}/ if /^\S/;  # 概要
+    print if !$synopsis && /[\x{3000}-\x{303F}\x{4E00}-\x{9FFF}\x{FF00}-\x{FFEF}] [\x{3000}-\x{303F}\x{4E00}-\x{9FFF}\x{FF00}-\x{FFEF}]/')
+  expect "zh_CN/$page.1: no space between Chinese characters" "" "$stray"
+done
 
 # The other shells' completions: each parsed by its shell, fish's also asked; PowerShell is not in
 # Debian, so its script gets a check of its brackets and quotes.
@@ -81,15 +91,17 @@ expect "ports after the subcommand" "$ports" "$(complete_words "$dw" ReadByte ""
 spd="$work/prefix/bin/dimmwand-spd"
 spd_commands=$("$spd" --help | sed -n '/^Commands:/,/^$/p' | awk 'NR > 1 && NF && $1 != "help" { print $1 }' | sort | tr '\n' ' ')
 mkdir -p "$work/files/folder" && touch "$work/files/image-a.bin" "$work/files/image-b.txt"
-bash_spd() {  # WORDS...: what bash offers for the last word
-  (cd "$work/files" && XDG_DATA_DIRS="$work/prefix/share" bash --norc --noprofile -i -c '
+bash_complete() {  # PROGRAM WORDS...: what bash offers for the last word
+  (cd "$work/files" && XDG_DATA_DIRS="$work/prefix/share" PATH="$work/prefix/bin:$PATH" bash --norc --noprofile -i -c '
     source /usr/share/bash-completion/bash_completion
-    __load_completion dimmwand-spd || exit 1
+    program=$1; shift
+    __load_completion "$program" || exit 1
     COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}
-    function=$(complete -p dimmwand-spd | sed -E "s/.* -F ([^ ]+) .*/\1/")
-    "$function" dimmwand-spd "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+    function=$(complete -p "$program" | sed -E "s/.* -F ([^ ]+) .*/\1/")
+    "$function" "$program" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
     printf "%s\n" "${COMPREPLY[@]}"' _ "$@" 2>/dev/null | sort | tr '\n' ' ')
 }
+bash_spd() { bash_complete dimmwand-spd "$@"; }
 cat >"$work/capture.zsh" <<'ZSH'
 # capture.zsh FPATH LINE: the candidates an interactive zsh offers for LINE's last word on a tab.
 zmodload zsh/zpty
@@ -107,7 +119,7 @@ ZSH
 zsh_spd() {  # LINE
   (cd "$work/files" && zsh -f "$work/capture.zsh" "$work/prefix/share/zsh/site-functions" "$1" | sort -u | tr '\n' ' ')
 }
-fish_spd() {  # LINE; fish loads the completion of a command it finds on the PATH
+fish_spd() {  # LINE; fish loads the completion of a command it finds on the PATH (any of ours)
   (cd "$work/files" && HOME="$work/home" PATH="$work/prefix/bin:$PATH" XDG_DATA_DIRS="$work/prefix/share" \
     fish -c "complete -C '$1'" | cut -f1 | sort | tr '\n' ' ')
 }
@@ -134,6 +146,50 @@ expect "bash: set's fields" "part_number= " "$(bash_spd "$spd" set "$sample" par
 expect "zsh: set's fields" "part_number= " "$(zsh_spd "$spd set $sample part")"
 expect "fish: set's fields" "part_number= " "$(fish_spd "dimmwand-spd set $sample part")"
 expect "bash: promote options" "--accept-voltage " "$(bash_spd dimmwand-spd promote x.bin --acc)"
+# ... also when the image's name is quoted or escaped, as a name with spaces must be.
+cp "$sample" "$work/files/my module.bin"
+expect "bash: set's fields, the name quoted" "part_number= " "$(bash_spd dimmwand-spd set '"my module.bin"' part)"
+expect "bash: set's fields, the name escaped" "part_number= " "$(bash_spd dimmwand-spd set -o out.bin 'my\ module.bin' part)"
+expect "zsh: set's fields, the name quoted" "part_number= " "$(zsh_spd "$spd set 'my module.bin' part")"
+expect "zsh: set's fields, the name escaped" "part_number= " "$(zsh_spd "$spd set -o out.bin my\\ module.bin part")"
+expect "fish: set's fields, the name quoted" "part_number= " "$(fish_spd 'dimmwand-spd set "my module.bin" part')"
+expect "fish: set's fields, the name escaped" "part_number= " "$(fish_spd 'dimmwand-spd set -o out.bin my\\ module.bin part')"
+# promote offers the profiles the image has, no others: one XMP profile in the DDR5 sample, two
+# XMP and two EXPO profiles in a real module's dump.
+cp "$work/prefix/share/doc/dimmwand/samples/spd5.bin" "$work/files/one xmp.bin"
+cp "$(dirname "$0")/data/spd-dumps/ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eef6.bin" "$work/files/team group.bin"
+expect "bash: the image's one profile" "xmp1 " "$(bash_spd dimmwand-spd promote 'one\ xmp.bin' --profile "")"
+expect "bash: the image's four profiles" "expo1 expo2 xmp1 xmp2 " "$(bash_spd dimmwand-spd promote '"team group.bin"' --profile "")"
+expect "zsh: the image's one profile" "xmp1 " "$(zsh_spd "$spd promote 'one xmp.bin' --profile ")"
+expect "zsh: the image's four profiles" "expo1 expo2 xmp1 xmp2 " "$(zsh_spd "$spd promote -o x.bin team\\ group.bin --profile ")"
+expect "fish: the image's one profile" "xmp1 " "$(fish_spd 'dimmwand-spd promote "one xmp.bin" --profile ')"
+expect "fish: the image's four profiles" "expo1 expo2 xmp1 xmp2 " "$(fish_spd 'dimmwand-spd promote -o x.bin team\\ group.bin --profile ')"
+
+# dimmwand-emu's completions offer every option its help lists (so that a new option without
+# completions fails here), the values of --only, files and folders where they go, and after --
+# the command it runs, completed as that command's own.
+emu_options=$("$work/prefix/bin/dimmwand-emu" --help | grep -oE '^ +(-[a-zA-Z],)?--[a-z0-9-]+' |
+  sed -E 's/^ +//; s/,/ /' | tr ' ' '\n' | sort | tr '\n' ' ')
+expect "bash: dimmwand-emu's options" "-- $emu_options" "$(bash_complete dimmwand-emu dimmwand-emu -)"
+expect "zsh: dimmwand-emu's options" "$emu_options" "$(zsh_spd 'dimmwand-emu -' | tr ' ' '\n' | grep -vx -- '-*' | sort | tr '\n' ' ')"
+expect "fish: dimmwand-emu's options" "$emu_options" "$(fish_spd 'dimmwand-emu -')"
+expect "bash: --only values" "3 4 5 " "$(bash_complete dimmwand-emu dimmwand-emu --only "")"
+expect "zsh: --only values" "3 4 5 " "$(zsh_spd 'dimmwand-emu --only ')"
+expect "fish: --only values" "3 4 5 " "$(fish_spd 'dimmwand-emu --only ')"
+expect "bash: files after --spd4" "image-a.bin " "$(bash_complete dimmwand-emu dimmwand-emu --spd4 image-a)"
+expect "zsh: files after --reg5" "image-a.bin " "$(zsh_spd 'dimmwand-emu --reg5 image-a')"
+expect "fish: folders after --export" "folder/ " "$(fish_spd 'dimmwand-emu --export fo')"
+expect "bash: the command after --" "dimmwand-spd " "$(bash_complete dimmwand-emu dimmwand-emu --only 4 -- dimmwand-s)"
+expect "bash: the command's own words after --" "ReadByte " "$(bash_complete dimmwand-emu dimmwand-emu -- dimmwand Rea)"
+expect "zsh: the command's own words after --" "ReadByte " "$(PATH="$work/prefix/bin:$PATH" zsh_spd 'dimmwand-emu -- dimmwand Rea')"
+expect "fish: the command's own words after --" "ReadByte " "$(fish_spd 'dimmwand-emu --only 4 -- dimmwand Rea')"
+ps1_balance=$(sed -e "s/'[^']*'//g" -e 's/"[^"]*"//g' -e 's/#.*//' "$(dirname "$0")/../completion/dimmwand-emu.ps1" |
+  awk '{ for (i = 1; i <= length($0); i++) { c = substr($0, i, 1); if (c ~ /[{(\[]/) d++; if (c ~ /[})\]]/) d-- ; if (d < 0) bad = 1 } }
+       END { print (d == 0 && !bad) ? "balanced" : "unbalanced" }')
+expect "PowerShell dimmwand-emu completion brackets" "balanced" "$ps1_balance"
+expect "PowerShell: dimmwand-emu's options" "$emu_options" \
+  "$(grep -oE "'-[a-zA-Z0-9-]+'" "$(dirname "$0")/../completion/dimmwand-emu.ps1" | tr -d "'" | grep -vx -- -- | sort | tr '\n' ' ')"
+
 # PowerShell is not in Debian: its script must at least name every subcommand and balance.
 ps1="$(dirname "$0")/../completion/dimmwand-spd.ps1"
 expect "PowerShell: dimmwand-spd's subcommands" "${spd_commands}" \

@@ -20,12 +20,12 @@ extern char** environ;
 namespace dimmwand::testing {
 namespace {
 
-// The emulator judges a byte write too fast by when it reads the frame, which a loaded machine
-// delays; the tests leave that judgement out unless they ask for it. The pacing itself is tested
-// with a fake clock, where no load can blur it.
+// The emulator answers a byte write once its write cycle is over, as a programmer does; on a
+// loaded machine that answer can come late enough to join the answer to the next request. The
+// tests have it answer at once unless they ask for a write cycle.
 std::vector<std::string> with_defaults(std::vector<std::string> options) {
-  if (std::find(options.begin(), options.end(), "--min-write-gap") == options.end()) {
-    options.insert(options.begin(), {"--min-write-gap", "0"});
+  if (std::find(options.begin(), options.end(), "--write-cycle") == options.end()) {
+    options.insert(options.begin(), {"--write-cycle", "0"});
   }
   return options;
 }

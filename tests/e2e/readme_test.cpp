@@ -124,7 +124,7 @@ void run_examples(const std::string& readme_name) {
     if (std::smatch m; std::regex_search(command, m, kDeviceCommand)) {
       port = m[2];
       command.replace(static_cast<std::size_t>(m.position(2)), port.size(), "{port}");
-      argv = {testing::emulator_path(), "--min-write-gap", "0"};  // as the other end-to-end tests, see emulator.cpp
+      argv = {testing::emulator_path(), "--write-cycle", "0"};  // as the other end-to-end tests, see emulator.cpp
       if (const auto s = settings().find({ex.command, turn}); s != settings().end()) {
         argv.insert(argv.end(), s->second.begin(), s->second.end());
       }
