@@ -53,13 +53,14 @@ std::vector<FrameEvent> Programmer::feed(std::span<const std::uint8_t> bytes, st
     if (pending_.size() < kFrameSize) return events;
     EncodedFrame frame{};
     std::copy_n(pending_.begin(), kFrameSize, frame.begin());
-    if (frame_checksum(std::span<const std::uint8_t, 6>(frame.data() + 2, 6)) != frame[8]) {
+    const auto request = decode_frame(frame);
+    if (!request) {
       events.push_back({now - started_, {frame.begin(), frame.end()}, "bad checksum, ignored", std::nullopt, false});
       pending_.erase(pending_.begin());  // the header may have been noise; look again after it
       continue;
     }
     pending_.erase(pending_.begin(), pending_.begin() + kFrameSize);
-    events.push_back(handle(frame, now));
+    events.push_back(handle(frame, *request, now));
   }
 }
 
@@ -104,11 +105,12 @@ std::vector<std::uint8_t> Programmer::area_answer(std::span<const std::uint8_t> 
   return out;
 }
 
-FrameEvent Programmer::handle(const EncodedFrame& frame, std::chrono::steady_clock::time_point now) {
-  const std::uint8_t code = frame[2];
-  const std::uint8_t device = frame[3];
-  const auto address = static_cast<std::uint16_t>(frame[4] << 8 | frame[5]);
-  const auto value = static_cast<std::uint16_t>(frame[6] << 8 | frame[7]);
+FrameEvent Programmer::handle(const EncodedFrame& frame, const RequestFrame& request,
+                              std::chrono::steady_clock::time_point now) {
+  const auto code = static_cast<std::uint8_t>(request.command);
+  const std::uint8_t device = request.device;
+  const std::uint16_t address = request.address;
+  const std::uint16_t value = request.value;
   FrameEvent event{now - started_, {frame.begin(), frame.end()},
                    fmt::format("{} d{} a{:04X} v{:04X}", command_name(code), device, address, value), std::nullopt, true};
   const auto r = reach(code, device);

@@ -75,7 +75,7 @@ class Programmer {
     bool hub_registers = false;            // the SPD hub's MR0-MR127, not an EEPROM
   };
   std::optional<Reach> reach(std::uint8_t code, std::uint8_t device);
-  FrameEvent handle(const EncodedFrame& frame, std::chrono::steady_clock::time_point now);
+  FrameEvent handle(const EncodedFrame& frame, const RequestFrame& request, std::chrono::steady_clock::time_point now);
   std::string hex_answer(std::span<const std::uint8_t> bytes) const;
   std::string text_answer(const std::string& text) const;
   bool write_protected(const Reach& reach, std::uint16_t address) const;
