@@ -84,7 +84,7 @@ Result<> run_check(const ImageArgs& args) {
   return {};
 }
 
-Result<> run_fix(const ImageArgs& args, const std::string& out) {
+Result<> run_fix(const ImageArgs& args, const std::string& out, bool force) {
   auto image = load_image(args.file);
   if (!image) return std::unexpected(std::move(image.error()));
   const auto reg = is_register_image(args, image->size());
@@ -96,12 +96,11 @@ Result<> run_fix(const ImageArgs& args, const std::string& out) {
   if (std::filesystem::equivalent(file_path(args.file), file_path(out), ignored)) {
     return std::unexpected(DeviceError::other("输出文件不能是输入文件：fix 从不改写原映像"));
   }
+  // As the edits do: a file that stands at -o (often a backup) is only replaced on request.
   const auto changed = fix_checksums(*image, *g);
+  if (auto saved = save_output(out, *image, force); !saved) return saved;
   for (const auto& c : changed) fmt::print("已修正 {}: 0x{:04X} → 0x{:04X}\n", c.name, c.stored, c.computed);
   if (changed.empty()) fmt::print("校验和均正确，未作修改\n");
-  if (auto saved = save_image(out, *image); !saved) {
-    return std::unexpected(DeviceError::file(FileFailure::Action::Write, out, saved.error()));
-  }
   fmt::print("已保存 {} 字节: {}\n", image->size(), out);
   return {};
 }

@@ -23,7 +23,8 @@ struct ImageArgs {
 };
 
 Result<> run_check(const ImageArgs& image);
-Result<> run_fix(const ImageArgs& image, const std::string& out);
+// A copy with every checksum right, as a new file (or over one with `force`).
+Result<> run_fix(const ImageArgs& image, const std::string& out, bool force = false);
 Result<> run_info(const ImageArgs& image);
 Result<bool> run_diff(const std::string& a, const std::string& b, bool json = false);  // true: they differ
 

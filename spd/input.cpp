@@ -35,6 +35,18 @@ Result<std::vector<std::uint8_t>> load_image(const std::string& path) {
   return std::move(*data);
 }
 
+Result<> save_output(const std::string& path, std::span<const std::uint8_t> image, bool force) {
+  const auto exists = [&] {
+    return DeviceError::other(fmt::format("{} 已存在；要替换它请加 --force；未写入文件", path));
+  };
+  if (!force && path_exists(path)) return std::unexpected(exists());
+  if (auto saved = force ? save_image(path, image) : save_new_image(path, image); !saved) {
+    if (!force && path_exists(path)) return std::unexpected(exists());  // it came between the look and the save
+    return std::unexpected(DeviceError::file(FileFailure::Action::Write, path, saved.error()));
+  }
+  return {};
+}
+
 Result<> stdout_takes_image() {
   if (!stdout_is_terminal()) return {};
   return std::unexpected(DeviceError::other("不把二进制映像打印到终端：用 -o 文件，或把标准输出重定向到文件或管道"));

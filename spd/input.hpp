@@ -16,6 +16,10 @@ namespace dimmwand::spd {
 // a dump but does not parse whole is an error naming its line.
 Result<std::vector<std::uint8_t>> load_image(const std::string& path);
 
+// `image` as the new file `path`; an existing one is only replaced with `force`, and then whole
+// or not at all.
+Result<> save_output(const std::string& path, std::span<const std::uint8_t> image, bool force);
+
 // Refuses standard output when it is a terminal, where a binary image would only garble the
 // screen; asked before anything is read, and again by write_image_to_stdout.
 Result<> stdout_takes_image();

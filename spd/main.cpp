@@ -119,9 +119,10 @@ const std::array<SpdSubcommand, 11> kSubcommands{{
     {"fix", {}, "重算所有校验和，另存为新文件",
      [](CLI::App& sub) {
        image(sub, "SPD 映像文件");
-       output(sub, "输出文件");
+       output(sub, "输出文件（已存在时须加 --force；从不改写输入文件）");
+       sub.add_flag("--force")->description("替换已存在的输出文件");
      },
-     [](const CLI::App& sub) { return finish(spd::run_fix(image_of(sub), text(sub, "-o"))); }},
+     [](const CLI::App& sub) { return finish(spd::run_fix(image_of(sub), text(sub, "-o"), flag(sub, "--force"))); }},
     {"info", {}, "解读映像：类型、容量、速率、时序、制造商等；REG 区: 集线器寄存器",
      [](CLI::App& sub) {
        image(sub, "SPD 或 REG 区映像文件");
