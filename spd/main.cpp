@@ -147,8 +147,9 @@ const std::array<SpdSubcommand, 11> kSubcommands{{
      [](CLI::App& sub) {
        file(sub, "file", "FILE", "文本转储或映像文件（- 为标准输入）");
        output(sub, "输出文件，不覆盖已有文件（- 为标准输出）");
+       sub.add_flag("--any-size")->description("读出的字节数不是任何数据区的大小（128、256、512、1024）时也保存");
      },
-     [](const CLI::App& sub) { return finish(spd::run_convert(text(sub, "file"), text(sub, "-o"))); }},
+     [](const CLI::App& sub) { return finish(spd::run_convert(text(sub, "file"), text(sub, "-o"), flag(sub, "--any-size"))); }},
     {"host", {}, "列出本机已安装的内存条（Linux，经内核的 SPD 驱动读取），可逐条保存",
      [](CLI::App& sub) {
        sub.add_option("--sysfs")->description("sysfs 的位置（缺省 /sys）")->type_name("ROOT")->check(cli::path_value("--sysfs <ROOT>", kUsage));

@@ -225,7 +225,7 @@ TEST(SpdTool, UsageErrorsAreChineseWithStatus2) {
            {{"check", "a.bin", "6"}, "<DEVICE> 的值“6”无效\n  [可选值: 3, 4, 5]", "dimmwand-spd check [OPTIONS] <FILE> [DEVICE]"},
            {{"fix", "a.bin", "-o", "-t"}, "-o <OUT> 缺少值（文件名确实是“-t”时，写成 ./-t）", "dimmwand-spd fix [OPTIONS] -o <OUT> <FILE> [DEVICE]"},
            {{"info", "a.bin", "--bogus"}, "未知选项: --bogus", "dimmwand-spd info [OPTIONS] <FILE> [DEVICE]"},
-           {{"convert", "a.txt", "-o", "-t"}, "-o <OUT> 缺少值（文件名确实是“-t”时，写成 ./-t）", "dimmwand-spd convert -o <OUT> <FILE>"},
+           {{"convert", "a.txt", "-o", "-t"}, "-o <OUT> 缺少值（文件名确实是“-t”时，写成 ./-t）", "dimmwand-spd convert [OPTIONS] -o <OUT> <FILE>"},
            {{"kit", "a.bin"}, "<FILE> 至少要给出 2 个", "dimmwand-spd kit <FILE>..."},
        }) {
     const auto r = run_spd(c.args);

@@ -136,6 +136,23 @@ TEST(TextDumps, TitlesPromptsAndCollapsedSpacesAreSeenThrough) {
   }
 }
 
+TEST(TextDumps, ConvertSavesOnlyTheSizeOfAnAreaUnlessTold) {
+  TempDir dir;
+  const std::string image = read_file(testing::sample_path("spd4"));
+  std::string short_dump = dimmwand_dump(image);
+  short_dump.erase(short_dump.rfind("0001F0"));  // the last line lost
+  write_file(dir.file("short.txt"), short_dump);
+  const auto refused = run_spd({"convert", "short.txt", "-o", "out.bin"}, dir.path());
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "提示: short.txt 是文本（dimmwand read 打印的十六进制转储），读出 496 字节\n"
+                         "错误: 读出 496 字节，不是任何数据区的大小（128、256、512、1024 字节）；未写入文件\n"
+                         "提示: 确实只要这些字节时加 --any-size\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out.bin")));
+  const auto any = run_spd({"convert", "short.txt", "-o", "out.bin", "--any-size"}, dir.path());
+  EXPECT_EQ(any.status, 0) << any.err;
+  EXPECT_EQ(read_file(dir.file("out.bin")), image.substr(0, 496));
+}
+
 // A text that shows no dump is never taken for an image's raw bytes.
 TEST(TextDumps, ATextThatShowsNoDumpIsNoImage) {
   TempDir dir;
