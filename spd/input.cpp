@@ -26,7 +26,7 @@ Result<std::vector<std::uint8_t>> load_image(const std::string& path) {
   const std::string is = static_cast<unsigned char>(name.back()) < 0x80 ? " 是" : "是";  // a space after a Latin name only
   // A text is never taken for the raw bytes of an image: it is a dump, or it is refused.
   if (!data->empty() && image::as_text(*data)) {
-    const auto text = image::read_text_dump(*data);
+    auto text = image::read_text_dump(*data);
     if (!text) {
       return std::unexpected(DeviceError::other(fmt::format("{}文本，认不出其中的十六进制转储（认得 dimmwand read、i2cdump、"
                                                             "hexdump -C、xxd 的输出和十六进制字节），不是映像",
