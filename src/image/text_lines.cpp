@@ -51,8 +51,10 @@ std::vector<Line> lines_of(std::string_view text) {
     std::string_view line = rest.substr(0, end);
     rest.remove_prefix(std::min(end + 1, rest.size()));
     ++number;
+    // A dump posted as an indented block keeps its indentation when copied from the source.
     while (!line.empty() && is_line_space(line.back())) line.remove_suffix(1);
-    if (std::all_of(line.begin(), line.end(), is_line_space)) continue;
+    while (!line.empty() && is_line_space(line.front())) line.remove_prefix(1);
+    if (line.empty()) continue;
     lines.push_back({number, line});
   }
   return lines;

@@ -32,7 +32,7 @@ struct Line {
   std::string_view text;
 };
 
-// The lines that are not blank, without their trailing white space.
+// The lines that are not blank, without the white space at either end.
 std::vector<Line> lines_of(std::string_view text);
 
 // The form most lines show, and how many show it; an addressed form before plain bytes when as

@@ -108,6 +108,8 @@ TEST(TextDump, LinesAroundTheDumpAreSkippedAndNamed) {
            // Two spaces after the offset collapsed into one, or a tab.
            {"000000 92 13\n000002\t0B\n", TextForm::Dimmwand, {0x92, 0x13, 0x0B}, {}},
            {"00000000 41 42 |AB|\n00000002\n", TextForm::HexdumpC, {0x41, 0x42}, {}},
+           // Indented, as a block of a forum post is in its source.
+           {"    000000  92 13\n    000002  0B\n", TextForm::Dimmwand, {0x92, 0x13, 0x0B}, {}},
            // A title whose first word happens to be hex, before plain bytes.
            {"ABBA 备份\n92 13 0B\n", TextForm::PlainHex, {0x92, 0x13, 0x0B}, {1}},
            {"WARNING! This program can confuse your I2C bus\nContinue? [Y/n] Y\n"
