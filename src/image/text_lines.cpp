@@ -61,18 +61,18 @@ std::vector<Line> lines_of(std::string_view text) {
 }
 
 std::optional<std::pair<TextForm, std::size_t>> dump_form(const std::vector<Line>& lines) {
-  std::vector<std::pair<TextForm, std::size_t>> counts;  // in the order the forms first appear
+  std::vector<TextForm> forms;  // in the order they first appear
   for (const auto& l : lines) {
     const auto form = form_of(l.text);
-    if (!form) continue;
-    const auto known = std::find_if(counts.begin(), counts.end(), [&](const auto& c) { return c.first == *form; });
-    if (known == counts.end()) counts.emplace_back(*form, 1);
-    else ++known->second;
+    if (form && std::find(forms.begin(), forms.end(), *form) == forms.end()) forms.push_back(*form);
   }
   std::optional<std::pair<TextForm, std::size_t>> best;
-  for (const auto& c : counts) {
-    const bool addressed = c.first != TextForm::PlainHex;
-    if (!best || c.second > best->second || (c.second == best->second && addressed && best->first == TextForm::PlainHex)) best = c;
+  for (const TextForm form : forms) {
+    // A "*" and hexdump -C's closing length count for the form they belong to.
+    const auto n = static_cast<std::size_t>(
+        std::count_if(lines.begin(), lines.end(), [&](const Line& l) { return belongs(l.text, form); }));
+    const bool over_plain = form != TextForm::PlainHex && best && best->first == TextForm::PlainHex;
+    if (!best || n > best->second || (n == best->second && over_plain)) best = {form, n};
   }
   return best;
 }

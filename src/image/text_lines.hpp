@@ -35,7 +35,7 @@ struct Line {
 // The lines that are not blank, without the white space at either end.
 std::vector<Line> lines_of(std::string_view text);
 
-// The form most lines show, and how many show it; an addressed form before plain bytes when as
+// The form most lines belong to, and how many; an addressed form before plain bytes when as
 // many lines show each, since its addresses check every line.
 std::optional<std::pair<TextForm, std::size_t>> dump_form(const std::vector<Line>& lines);
 

@@ -108,6 +108,9 @@ TEST(TextDump, LinesAroundTheDumpAreSkippedAndNamed) {
            // Two spaces after the offset collapsed into one, or a tab.
            {"000000 92 13\n000002\t0B\n", TextForm::Dimmwand, {0x92, 0x13, 0x0B}, {}},
            {"00000000 41 42 |AB|\n00000002\n", TextForm::HexdumpC, {0x41, 0x42}, {}},
+           // A title that begins with a number, over a dump hexdump -C shortened with "*".
+           {"2024 备份\n00000000  ff ff ff ff ff ff ff ff  ff ff ff ff ff ff ff ff  |................|\n*\n00000020\n",
+            TextForm::HexdumpC, Bytes(32, 0xFF), {1}},
            // Indented, as a block of a forum post is in its source.
            {"    000000  92 13\n    000002  0B\n", TextForm::Dimmwand, {0x92, 0x13, 0x0B}, {}},
            // A title whose first word happens to be hex, before plain bytes.
