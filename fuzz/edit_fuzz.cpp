@@ -1,6 +1,7 @@
-// The editor on images of any content: every field set to the value it reads is either refused
-// or changes no byte; any value for any field is either refused, leaving the image as it was, or
-// changes only that field's bytes and the checksums over them, which then hold.
+// The editor on images of any content, one edit an input: a field set to the value it reads is
+// either refused or changes no byte; any value for a field is either refused, leaving the image
+// as it was, or changes only that field's bytes and the checksums over them, which then hold.
+// (Every field of every real module's image is set to its own value in the unit tests.)
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -29,24 +30,25 @@ void only_meant(const std::vector<std::uint8_t>& before, const spd::Edited& e) {
 
 }  // namespace
 
-// Input: a generation, a field number, the length of a value, the value, then the image's bytes.
+// Input: the generation (bit 7: every checksum made right first), a field number, the length of
+// a value (0: the value the field reads), the value, then the image's bytes.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;
-  const DeviceType g = kGenerations[data[0] % 3];
+  const DeviceType g = kGenerations[(data[0] & 0x7F) % 3];
   const std::size_t length = std::min<std::size_t>(data[2], size - 3);
-  const std::string value(reinterpret_cast<const char*>(data + 3), length);
   std::vector<std::uint8_t> image(data + 3 + length, data + size);
   image.resize(spd_size(g), 0);
   image[kKeyByte] = key_byte(g);
-  if (data[1] & 0x80) spd::fix_checksums(image, g);  // half the inputs with every checksum right
+  if (data[0] & 0x80) spd::fix_checksums(image, g);
   const auto fields = spd::settables(image, g);
   if (fields.empty()) return 0;
-  for (const auto& f : fields) {
+  const auto& f = fields[data[1] % fields.size()];
+  if (length == 0) {
     const auto same = spd::edit_set(image, g, {f.key + "=" + spd::read_value(image, f)});
     if (same && same->image != image) std::abort();
+    return 0;
   }
-  const auto& f = fields[data[1] % fields.size()];
-  const auto e = spd::edit_set(image, g, {f.key + "=" + value});
+  const auto e = spd::edit_set(image, g, {f.key + "=" + std::string(reinterpret_cast<const char*>(data + 3), length)});
   if (e) only_meant(image, *e);
   return 0;
 }

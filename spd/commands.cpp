@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 
 #include "platform/image_file.hpp"
@@ -19,6 +20,9 @@ namespace dimmwand::spd {
 namespace {
 
 constexpr std::size_t kBytesShown = 32;  // of one run of differences
+// What a data area can hold: the DDR5 REG area, the DDR3 SPD, the DDR4 SPD or a DDR5 half, the DDR5 SPD.
+constexpr std::array<std::size_t, 4> kAreaSizes{kRegAreaSize, spd_size(DeviceType::DDR3), spd_size(DeviceType::DDR4),
+                                                 spd_size(DeviceType::DDR5)};
 
 // A REG-area image: so said with -t reg (then it must be one), or a 128-byte file of which
 // nothing else was said.
@@ -84,7 +88,7 @@ Result<> run_check(const ImageArgs& args) {
   return {};
 }
 
-Result<> run_fix(const ImageArgs& args, const std::string& out) {
+Result<> run_fix(const ImageArgs& args, const std::string& out, bool force) {
   auto image = load_image(args.file);
   if (!image) return std::unexpected(std::move(image.error()));
   const auto reg = is_register_image(args, image->size());
@@ -96,12 +100,11 @@ Result<> run_fix(const ImageArgs& args, const std::string& out) {
   if (std::filesystem::equivalent(file_path(args.file), file_path(out), ignored)) {
     return std::unexpected(DeviceError::other("输出文件不能是输入文件：fix 从不改写原映像"));
   }
+  // As the edits do: a file that stands at -o (often a backup) is only replaced on request.
   const auto changed = fix_checksums(*image, *g);
+  if (auto saved = save_output(out, *image, force); !saved) return saved;
   for (const auto& c : changed) fmt::print("已修正 {}: 0x{:04X} → 0x{:04X}\n", c.name, c.stored, c.computed);
   if (changed.empty()) fmt::print("校验和均正确，未作修改\n");
-  if (auto saved = save_image(out, *image); !saved) {
-    return std::unexpected(DeviceError::file(FileFailure::Action::Write, out, saved.error()));
-  }
   fmt::print("已保存 {} 字节: {}\n", image->size(), out);
   return {};
 }
@@ -186,7 +189,7 @@ Result<bool> run_diff(const std::string& a_path, const std::string& b_path, bool
   return true;
 }
 
-Result<> run_convert(const std::string& in, const std::string& out) {
+Result<> run_convert(const std::string& in, const std::string& out, bool any_size) {
   const bool to_stdout = out == "-";
   // Refused before anything is read: the file that stands there stays as it is.
   if (!to_stdout && path_exists(out)) return std::unexpected(DeviceError::other(fmt::format("输出文件已存在: {}（convert 从不覆盖文件）", out)));
@@ -196,6 +199,13 @@ Result<> run_convert(const std::string& in, const std::string& out) {
   auto image = load_image(in);
   if (!image) return std::unexpected(std::move(image.error()));
   if (image->empty()) return std::unexpected(DeviceError::other("文件为空"));
+  // A dump that lost or gained lines comes out at a size no module has: caught here, before it
+  // is saved as an image that looks like any other.
+  if (!any_size && std::find(kAreaSizes.begin(), kAreaSizes.end(), image->size()) == kAreaSizes.end()) {
+    return std::unexpected(DeviceError::other(fmt::format("读出 {} 字节，不是任何数据区的大小（{} 字节）；未写入文件", image->size(),
+                                                          fmt::join(kAreaSizes, "、")))
+                               .note("提示: 确实只要这些字节时加 --any-size"));
+  }
   if (to_stdout) return write_image_to_stdout(*image);
   if (auto saved = save_new_image(out, *image); !saved) {
     if (path_exists(out)) return std::unexpected(DeviceError::other(fmt::format("输出文件已存在: {}（convert 从不覆盖文件）", out)));

@@ -23,12 +23,14 @@ struct ImageArgs {
 };
 
 Result<> run_check(const ImageArgs& image);
-Result<> run_fix(const ImageArgs& image, const std::string& out);
+// A copy with every checksum right, as a new file (or over one with `force`).
+Result<> run_fix(const ImageArgs& image, const std::string& out, bool force = false);
 Result<> run_info(const ImageArgs& image);
 Result<bool> run_diff(const std::string& a, const std::string& b, bool json = false);  // true: they differ
 
-// The raw bytes of an image (a text dump, usually) as a new file, or on standard output for "-".
-Result<> run_convert(const std::string& in, const std::string& out);
+// The raw bytes of an image (a text dump, usually) as a new file, or on standard output for "-";
+// only of a data area's size unless `any_size`.
+Result<> run_convert(const std::string& in, const std::string& out, bool any_size = false);
 
 // The modules installed in this computer, as the kernel's drivers under `sysfs` show them.
 struct HostArgs {

@@ -26,6 +26,7 @@ struct Module {
   std::vector<std::string> wrong_checksums;
   std::optional<std::string> saved;  // where --save put it
   bool saved_before = false;         // the same bytes were there already
+  std::vector<std::string> passed_over;  // the better names, taken by other bytes
 };
 
 std::string place(const InstalledEeprom& e) { return fmt::format("总线 {} 地址 0x{:02X}（{}）", e.bus, e.address, e.driver); }
@@ -56,10 +57,25 @@ std::string file_part(std::string_view text) {
   return out;
 }
 
-std::string file_name(const Facts& f) {
+// A serial number of zeros or of erased bytes is no serial at all.
+bool blank_serial(std::string_view serial) {
+  return serial.find_first_not_of('0') == std::string_view::npos || serial.find_first_not_of('F') == std::string_view::npos;
+}
+
+// The names to try for a module's image, best first: part number and serial; with the slot's
+// bus and address (as the kernel names the device, "0-0052") when those are blank or the name
+// holds other bytes already; then numbered, so that every module finds a name.
+std::vector<std::string> file_names(const Facts& f, const InstalledEeprom& e) {
+  constexpr unsigned kNumbered = 9;  // further names in the same slot: as many backups of it
   const std::string part = file_part(f.part_number);
   const std::string serial = file_part(f.serial_number);
-  return fmt::format("{}{}{}.bin", part.empty() ? "spd" : part, serial.empty() ? "" : "_", serial);
+  const std::string base = fmt::format("{}{}{}", part.empty() ? "spd" : part, serial.empty() ? "" : "_", serial);
+  const std::string slot = fmt::format("{}_{}-{:04x}", base, e.bus, e.address);
+  std::vector<std::string> names;
+  if (!part.empty() && !blank_serial(f.serial_number)) names.push_back(base + ".bin");
+  names.push_back(slot + ".bin");
+  for (unsigned n = 2; n <= kNumbered + 1; ++n) names.push_back(fmt::format("{}_{}.bin", slot, n));
+  return names;
 }
 
 std::string line_of(const Module& m) {
@@ -104,7 +120,7 @@ std::string document(const HostArgs& args, const InstalledEeproms& found, const 
 }
 
 // Saves each SPD as a new file in `folder`. A file already there is never replaced: the same
-// bytes are taken as saved before, other bytes are an error.
+// bytes are taken as saved before, other bytes send the image to the module's next name.
 std::vector<std::string> save_all(const std::string& folder, std::vector<Module>& modules) {
   std::vector<std::string> refused;
   bool made = false;
@@ -117,20 +133,27 @@ std::vector<std::string> save_all(const std::string& folder, std::vector<Module>
       made = true;
     }
     const auto& bytes = *m.eeprom->bytes;
-    const std::u8string joined = (file_path(folder) / file_name(m.decoded->facts)).u8string();
-    const std::string path(joined.begin(), joined.end());
-    const auto saved = save_new_image(path, bytes);
-    if (saved || path_exists(path)) {
-      const auto before = saved ? std::nullopt : std::optional(read_image(path, kLargestEeprom + 1));
-      if (saved || (*before && **before == bytes)) {
+    std::optional<std::string> failed;
+    for (const auto& name : file_names(m.decoded->facts, *m.eeprom)) {
+      const std::u8string joined = (file_path(folder) / name).u8string();
+      const std::string path(joined.begin(), joined.end());
+      const auto saved = save_new_image(path, bytes);
+      if (saved) {
         m.saved = path;
-        m.saved_before = !saved;
-      } else {
-        refused.push_back(fmt::format("{} 已存在，内容与{}不同，未覆盖", path, place(*m.eeprom)));
+        break;
       }
-    } else {
-      refused.push_back(fmt::format("写入 {} 失败: {}", path, saved.error()));
+      if (!path_exists(path)) {
+        failed = fmt::format("写入 {} 失败: {}", path, saved.error());
+        break;
+      }
+      if (const auto before = read_image(path, kLargestEeprom + 1); before && *before == bytes) {
+        m.saved = path;
+        m.saved_before = true;
+        break;
+      }
+      m.passed_over.push_back(name);
     }
+    if (!m.saved) refused.push_back(failed.value_or(fmt::format("{}的映像没有保存：以它命名的文件都已存在，内容不同", place(*m.eeprom))));
   }
   return refused;
 }
@@ -159,7 +182,7 @@ Result<> run_host(const HostArgs& args) {
 
   std::vector<Module> modules;
   for (const auto& e : found->eeproms) {
-    Module m{&e, std::nullopt, {}, {}, std::nullopt};
+    Module m{&e, std::nullopt, {}, {}, std::nullopt, false, {}};
     if (e.bytes) {
       const std::uint8_t key = e.bytes->size() > kKeyByte ? (*e.bytes)[kKeyByte] : 0;
       if (auto g = identify(*e.bytes, std::nullopt); !g) {
@@ -182,7 +205,10 @@ Result<> run_host(const HostArgs& args) {
   } else {
     for (const auto& m : modules) {
       fmt::print("{}\n", line_of(m));
-      if (m.saved) fmt::print("  {}: {}\n", m.saved_before ? "已有同样的映像" : "已保存", *m.saved);
+      if (m.saved) {
+        fmt::print("  {}: {}{}\n", m.saved_before ? "已有同样的映像" : "已保存", *m.saved,
+                   m.passed_over.empty() ? "" : fmt::format("（{} 已存在，内容不同）", fmt::join(m.passed_over, "、")));
+      }
     }
   }
   const auto unreadable = static_cast<std::size_t>(

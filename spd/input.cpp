@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "image/text_chars.hpp"
 #include "image/text_dump.hpp"
 #include "platform/image_file.hpp"
 #include "platform/standard_streams.hpp"
@@ -23,9 +24,17 @@ Result<std::vector<std::uint8_t>> load_image(const std::string& path) {
   auto data = from_stdin ? read_standard_input(kLargestText + 1) : read_image(path, kLargestText + 1);
   if (!data) return std::unexpected(DeviceError::file(FileFailure::Action::Read, name, data.error()));
   const std::string is = static_cast<unsigned char>(name.back()) < 0x80 ? " 是" : "是";  // a space after a Latin name only
-  if (auto text = image::read_text_dump(*data)) {
+  // A text is never taken for the raw bytes of an image: it is a dump, or it is refused.
+  if (!data->empty() && image::as_text(*data)) {
+    auto text = image::read_text_dump(*data);
+    if (!text) {
+      return std::unexpected(DeviceError::other(fmt::format("{}文本，认不出其中的十六进制转储（认得 dimmwand read、i2cdump、"
+                                                            "hexdump -C、xxd 的输出和十六进制字节），不是映像",
+                                                            name + is)));
+    }
     if (!*text) return std::unexpected(DeviceError::other(fmt::format("{}文本，{}", name + is, image::unparsed_text(text->error()))));
     fmt::print(stderr, "提示: {}文本（{}），读出 {} 字节\n", name + is, image::form_name((*text)->form), (*text)->bytes.size());
+    if (!(*text)->skipped.empty()) fmt::print(stderr, "提示: 跳过了转储前后的其他文字（{}）\n", image::line_list((*text)->skipped));
     std::fflush(stderr);
     return std::move((*text)->bytes);
   }
@@ -33,6 +42,18 @@ Result<std::vector<std::uint8_t>> load_image(const std::string& path) {
     return std::unexpected(DeviceError::other(fmt::format("{}{}大于 64 KiB，不是 SPD 映像", name, from_stdin ? "" : " ")));
   }
   return std::move(*data);
+}
+
+Result<> save_output(const std::string& path, std::span<const std::uint8_t> image, bool force) {
+  const auto exists = [&] {
+    return DeviceError::other(fmt::format("{} 已存在；要替换它请加 --force；未写入文件", path));
+  };
+  if (!force && path_exists(path)) return std::unexpected(exists());
+  if (auto saved = force ? save_image(path, image) : save_new_image(path, image); !saved) {
+    if (!force && path_exists(path)) return std::unexpected(exists());  // it came between the look and the save
+    return std::unexpected(DeviceError::file(FileFailure::Action::Write, path, saved.error()));
+  }
+  return {};
 }
 
 Result<> stdout_takes_image() {

@@ -134,9 +134,10 @@ const std::array<SpdSubcommand, 11> kSubcommands{{
     {"fix", {}, "重算所有校验和，另存为新文件",
      [](CLI::App& sub) {
        image(sub, "SPD 映像文件");
-       output(sub, "输出文件");
+       output(sub, "输出文件（已存在时须加 --force；从不改写输入文件）");
+       sub.add_flag("--force")->description("替换已存在的输出文件");
      },
-     [](const CLI::App& sub) { return finish(spd::run_fix(image_of(sub), text(sub, "-o"))); }},
+     [](const CLI::App& sub) { return finish(spd::run_fix(image_of(sub), text(sub, "-o"), flag(sub, "--force"))); }},
     {"info", {}, "解读映像：类型、容量、速率、时序、制造商等；REG 区: 集线器寄存器",
      [](CLI::App& sub) {
        image(sub, "SPD 或 REG 区映像文件");
@@ -161,8 +162,9 @@ const std::array<SpdSubcommand, 11> kSubcommands{{
      [](CLI::App& sub) {
        file(sub, "file", "FILE", "文本转储或映像文件（- 为标准输入）");
        output(sub, "输出文件，不覆盖已有文件（- 为标准输出）");
+       sub.add_flag("--any-size")->description("读出的字节数不是任何数据区的大小（128、256、512、1024）时也保存");
      },
-     [](const CLI::App& sub) { return finish(spd::run_convert(text(sub, "file"), text(sub, "-o"))); }},
+     [](const CLI::App& sub) { return finish(spd::run_convert(text(sub, "file"), text(sub, "-o"), flag(sub, "--any-size"))); }},
     {"host", {}, "列出本机已安装的内存条（Linux，经内核的 SPD 驱动读取），可逐条保存",
      [](CLI::App& sub) {
        sub.add_option("--sysfs")->description("sysfs 的位置（缺省 /sys）")->type_name("ROOT")->check(cli::path_value("--sysfs <ROOT>", kUsage));

@@ -2,23 +2,63 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+
+#include "image/text_chars.hpp"
 #include "image/text_dump.hpp"
 #include "model/hub.hpp"
 #include "model/spd_image.hpp"
 
 namespace dimmwand {
 
+namespace {
+
+constexpr std::size_t kOpeningShown = 40;  // bytes of a text's first line quoted in the refusal
+
+// The first line of a text that holds something, cut to a few words (at a character's start).
+std::string opening_line(std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    auto line = text.substr(at, end - at);
+    at = end + 1;
+    while (!line.empty() && image::is_line_space(line.back())) line.remove_suffix(1);
+    while (!line.empty() && image::is_line_space(line.front())) line.remove_prefix(1);
+    if (line.empty()) continue;
+    if (line.size() <= kOpeningShown) return std::string(line);
+    std::size_t cut = kOpeningShown;
+    while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+    return std::string(line.substr(0, cut)) + "…";
+  }
+  return {};
+}
+
+}  // namespace
+
 Result<> refuse_text_dump(std::span<const std::uint8_t> file, const WriteArgs& args) {
+  // Every text is refused, not only a dump that parses: a title line, a prompt or a note above
+  // a dump once made it pass for binary, and its characters went onto the module.
+  const auto text = image::as_text(file);
+  if (!text) return {};
   const auto dump = image::read_text_dump(file);
-  if (!dump) return {};
-  const std::string what = *dump ? fmt::format("{} 是文本（{}，{} 字节），不是原始映像", args.input,
-                                               image::form_name((*dump)->form), (*dump)->bytes.size())
-                                 : fmt::format("{} 是文本，{}，不是原始映像", args.input, image::unparsed_text(dump->error()));
+  std::string what;
+  if (!dump) {
+    const std::string line = opening_line(*text);
+    what = fmt::format("{} 是文本（认不出其中的十六进制转储{}），不是原始映像", args.input,
+                       line.empty() ? "" : fmt::format("；第一行为“{}”", line));
+  } else if (!*dump) {
+    what = fmt::format("{} 是文本，{}，不是原始映像", args.input, image::unparsed_text(dump->error()));
+  } else {
+    const auto& d = **dump;
+    what = fmt::format("{} 是文本（{}，{} 字节{}），不是原始映像", args.input, image::form_name(d.form), d.bytes.size(),
+                       d.skipped.empty() ? "" : fmt::format("；另有不属于转储的文字: {}", image::line_list(d.skipped)));
+  }
   // Only a raw image can be written; the text's characters would land on the module instead.
-  return std::unexpected(DeviceError::other(what + "，未写入任何字节")
-                             .note(fmt::format("提示: 文本转储不能直接写入；先用 dimmwand-spd convert {} -o 映像.bin 转成二进制映像，"
-                                               "写入时用 -i 给出它",
-                                               args.input)));
+  const std::string hint = dump ? fmt::format("提示: 文本转储不能直接写入；先用 dimmwand-spd convert {} -o 映像.bin 转成二进制映像，"
+                                              "写入时用 -i 给出它",
+                                              args.input)
+                                : "提示: 只能写入二进制映像（如 dimmwand read -o 保存的文件）；十六进制转储可先用 "
+                                  "dimmwand-spd convert 转成二进制映像";
+  return std::unexpected(DeviceError::other(what + "，未写入任何字节").note(hint));
 }
 
 std::expected<void, std::string> check_spd_image(std::span<const std::uint8_t> image, DeviceType device) {

@@ -11,9 +11,9 @@
 
 namespace dimmwand {
 
-// A file that is a text dump (dimmwand's own, i2cdump, hexdump -C, xxd, plain hex) is refused:
-// written as data it would put its characters onto the module. The error says what the file is
-// and how to get a raw image. Binary files pass.
+// A file that is text (see image::as_text), a dump or not, is refused: written as data it would
+// put its characters onto the module. The error says what the text looks like and how to get a
+// raw image. Binary files pass: every SPD and REG image holds 0x00 bytes.
 Result<> refuse_text_dump(std::span<const std::uint8_t> file, const WriteArgs& args);
 
 // --check of an SPD image: the area's size, the key byte of the generation on the command line,

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "image/text_chars.hpp"
+#include "image/text_lines.hpp"
 
 namespace dimmwand::image {
 namespace {
@@ -14,34 +15,6 @@ constexpr std::size_t kI2cdumpRow = 16;          // i2cdump prints whole rows of
 constexpr std::size_t kI2cdumpPage = 256;        // and one table per 256-byte page, rows 00 to f0
 
 using Failure = std::unexpected<std::string>;
-
-// The note i2cdump prints before its table when no mode was given.
-bool is_i2cdump_note(std::string_view line) { return line.starts_with("No size specified"); }
-
-bool is_i2cdump_header(std::string_view line) {
-  const auto words = split(line, " \t");
-  if (words.size() != 16 && words.size() != 17) return false;
-  for (std::size_t i = 0; i < 16; ++i) {
-    if (words[i].size() != 1 || hex_value(words[i][0]) != static_cast<int>(i)) return false;
-  }
-  return words.size() == 16 || words[16] == "0123456789abcdef";
-}
-
-std::optional<TextForm> form_of(std::string_view line) {
-  const std::size_t n = hex_run(line);
-  if (n > 0 && n < line.size()) {
-    if (line[n] == ':') return n <= 2 ? TextForm::I2cdump : TextForm::Xxd;
-    if (line.substr(n).starts_with("  ")) {
-      return n == 8 || line.find('|') != std::string_view::npos ? TextForm::HexdumpC : TextForm::Dimmwand;
-    }
-  }
-  const auto words = split(line, " \t,");
-  if (words.empty()) return std::nullopt;
-  const auto first = words.front();
-  const auto digits = first.starts_with("0x") || first.starts_with("0X") ? first.substr(2) : first;
-  if (!digits.empty() && hex_run(digits) == digits.size()) return TextForm::PlainHex;
-  return std::nullopt;
-}
 
 // The lines of an addressed dump, one at a time, into the bytes they show.
 class AddressedReader {
@@ -73,9 +46,14 @@ class AddressedReader {
       ended_ = true;
       return at(address);
     }
-    const std::string_view separator = form_ == TextForm::I2cdump || form_ == TextForm::Xxd ? ": " : "  ";
-    if (!rest.starts_with(separator)) return Failure(fmt::format("地址后应为“{}”", separator));
-    rest.remove_prefix(separator.size());
+    if (form_ == TextForm::I2cdump || form_ == TextForm::Xxd) {
+      if (!rest.starts_with(": ")) return Failure("地址后应为“: ”");
+      rest.remove_prefix(2);
+    } else {
+      // Any run of spaces or tabs: the two that dimmwand and hexdump -C print are often collapsed.
+      if (rest.empty() || !is_blank(rest.front())) return Failure("地址后应为空格");
+      while (!rest.empty() && is_blank(rest.front())) rest.remove_prefix(1);
+    }
     if (auto placed = at(address); !placed) return placed;
     std::vector<std::uint8_t> row;
     if (auto parsed = bytes_of(rest, row); !parsed) return parsed;
@@ -137,7 +115,7 @@ class AddressedReader {
         if (bar != std::string_view::npos && (rest.size() < bar + 2 || rest.back() != '|')) {
           return Failure("ASCII 栏没有以“|”结束");
         }
-        for (const auto cell : split(rest.substr(0, bar), " ")) {
+        for (const auto cell : split(rest.substr(0, bar), " \t")) {
           if (cell.size() != 2) return Failure(fmt::format("“{}”不是十六进制字节", cell));
           if (auto ok = append_hex(cell, row); !ok) return ok;
         }
@@ -147,7 +125,7 @@ class AddressedReader {
       case TextForm::PlainHex:
         break;
     }
-    for (const auto cell : split(rest, " ")) {
+    for (const auto cell : split(rest, " \t")) {
       if (cell.size() != 2) return Failure(fmt::format("“{}”不是十六进制字节", cell));
       if (auto ok = append_hex(cell, row); !ok) return ok;
     }
@@ -214,55 +192,71 @@ std::string unparsed_text(const TextDumpError& e) {
                      e.line, e.why);
 }
 
+std::string line_list(std::span<const std::size_t> lines) {
+  std::vector<std::string> runs;
+  for (std::size_t i = 0; i < lines.size();) {
+    std::size_t j = i;
+    while (j + 1 < lines.size() && lines[j + 1] == lines[j] + 1) ++j;
+    runs.push_back(i == j ? fmt::format("第 {} 行", lines[i]) : fmt::format("第 {}-{} 行", lines[i], lines[j]));
+    i = j + 1;
+  }
+  return fmt::format("{}", fmt::join(runs, "、"));
+}
+
 std::optional<std::expected<TextDump, TextDumpError>> read_text_dump(std::span<const std::uint8_t> file) {
   const auto text = as_text(file);
   if (!text) return std::nullopt;
-  std::optional<TextForm> form;
+  const auto lines = lines_of(*text);
+  const auto chosen = dump_form(lines);
+  if (!chosen) return std::nullopt;
+  const auto [form, lines_of_form] = *chosen;
   std::optional<AddressedReader> reader;
+  if (form != TextForm::PlainHex) reader.emplace(form);
   PlainReader plain;
-  std::size_t good_lines = 0;  // of an addressed dump, the header included
-  // A form is only claimed once the text has shown it: a short file of printable bytes that
-  // fails on its first line is no dump, and may well be a tiny binary image.
-  const auto shown = [&] { return reader ? good_lines > 0 : plain.recognised(); };
-  std::size_t number = 0;
-  for (std::string_view rest = *text; !rest.empty();) {
-    const std::size_t end = std::min(rest.find('\n'), rest.size());
-    std::string_view line = rest.substr(0, end);
-    rest.remove_prefix(std::min(end + 1, rest.size()));
-    ++number;
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
-    if (line.find_first_not_of(" \t") == std::string_view::npos) continue;
-    if (form == TextForm::I2cdump && (is_i2cdump_note(line) || is_i2cdump_header(line))) {
-      if (auto page = is_i2cdump_note(line) ? std::expected<void, std::string>() : reader->i2cdump_header(); !page) {
-        return std::unexpected(TextDumpError{*form, number, std::move(page.error())});
-      }
+  std::size_t good_lines = 0;  // of the dump, an i2cdump header included
+  // A form is only claimed once the text has shown it: a line or two of printable characters
+  // that fail as the only line of their form are no dump.
+  const auto shown = [&] { return reader ? good_lines > 0 || lines_of_form > 1 : plain.recognised(); };
+  const auto fail = [&](std::size_t line, std::string why) {
+    return std::unexpected(TextDumpError{form, line, std::move(why)});
+  };
+  std::vector<std::size_t> skipped;
+  std::vector<std::size_t> after;  // lines of something else since the last line of the dump
+  std::size_t last = 0;            // the last line of the dump
+  for (const auto& [number, line] : lines) {
+    if (!belongs(line, form)) {
+      (good_lines == 0 ? skipped : after).push_back(number);
       continue;
     }
-    if (!form) {
+    if (!after.empty()) return fail(after.front(), "这一行不是转储的一部分，却夹在转储中间");
+    last = number;
+    if (form == TextForm::I2cdump && (is_i2cdump_note(line) || is_i2cdump_header(line))) {
       if (is_i2cdump_note(line)) continue;
-      if (is_i2cdump_header(line)) {
-        form = TextForm::I2cdump;
-        reader.emplace(*form);
-        ++good_lines;
-        continue;
-      }
-      form = form_of(line);
-      if (!form) return std::nullopt;
-      if (*form != TextForm::PlainHex) reader.emplace(*form);
+      if (auto page = reader->i2cdump_header(); !page) return fail(number, std::move(page.error()));
+      ++good_lines;
+      continue;
     }
     auto parsed = reader ? reader->line(line) : plain.line(line);
     if (!parsed) {
+      // Plain bytes have no address to begin with: a title whose first word happens to be hex
+      // ("ABBA 备份") is told from them only by not parsing.
+      if (!reader && good_lines == 0) {
+        skipped.push_back(number);
+        plain = PlainReader{};
+        continue;
+      }
       if (!shown()) return std::nullopt;
-      return std::unexpected(TextDumpError{*form, number, std::move(parsed.error())});
+      return fail(number, std::move(parsed.error()));
     }
     ++good_lines;
   }
-  if (!form || !shown()) return std::nullopt;
+  if (good_lines == 0 || !shown()) return std::nullopt;
   auto finished = reader ? reader->finish() : std::move(plain.bytes);
-  if (!finished) return std::unexpected(TextDumpError{*form, number, std::move(finished.error())});
+  if (!finished) return fail(last, std::move(finished.error()));
   auto& bytes = *finished;
-  if (bytes.empty()) return std::unexpected(TextDumpError{*form, number, "没有数据"});
-  return TextDump{*form, std::move(bytes)};
+  if (bytes.empty()) return fail(last, "没有数据");
+  skipped.insert(skipped.end(), after.begin(), after.end());
+  return TextDump{form, std::move(bytes), std::move(skipped)};
 }
 
 }  // namespace dimmwand::image

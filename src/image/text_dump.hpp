@@ -22,7 +22,11 @@ std::string_view form_name(TextForm form);
 struct TextDump {
   TextForm form;
   std::vector<std::uint8_t> bytes;
+  std::vector<std::size_t> skipped;  // 1-based: the lines before and after the dump that are not part of it
 };
+
+// Line numbers as people read them: "第 1 行、第 34-35 行".
+std::string line_list(std::span<const std::size_t> lines);
 
 struct TextDumpError {
   TextForm form;    // what the text was taken for
@@ -34,11 +38,11 @@ struct TextDumpError {
 // "像是 xxd 的输出，但第 7 行无法解析（地址跳跃: 0x70，应为 0x60）".
 std::string unparsed_text(const TextDumpError& e);
 
-// The bytes a text dump shows. Not text at all (anything but printable ASCII and line white
-// space, after an optional UTF-8 or UTF-16LE byte-order mark), or text that never shows one of
-// the forms (a short file of printable bytes may well be a tiny binary image): nullopt, so that
-// no image is ever taken for text. Text of a form that does not parse whole, or whose addresses
-// jump or repeat, is an error naming its line.
+// The bytes a text dump shows. Not text at all (see as_text), or text that never shows one of the
+// forms: nullopt. The form is the one most lines show; lines of no form or another one before and
+// after the dump (a title, a prompt, a note, in any language) are skipped and listed. A line of
+// the form that does not parse, a line of anything else between two of the dump's, and addresses
+// that jump or repeat are an error naming the line.
 std::optional<std::expected<TextDump, TextDumpError>> read_text_dump(std::span<const std::uint8_t> file);
 
 }  // namespace dimmwand::image

@@ -189,7 +189,7 @@ TEST(Write, TheAreaHoldsTheImageAfterwards) {
 TEST(Write, ChecksComeBeforeThePortInOrder) {
   TempDir dir;
   write_file(dir.file("empty.bin"), "");
-  write_file(dir.file("one.bin"), "x");
+  write_file(dir.file("one.bin"), "\x01");  // a binary byte: any text is refused
   struct Case {
     std::vector<std::string> args;
     std::string out;

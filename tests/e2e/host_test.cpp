@@ -58,9 +58,12 @@ TEST(Host, ListsEachModuleAndSavesItsImageWithoutReplacingAnything) {
   fs::create_directories(dir.file("backup"));
   fs::copy_file(dir.file("mine.bin"), dir.file("backup/M378B5173DB0-CK0_15EBF5E9.bin"));  // another image under that name
   const auto saved = host(dir.path(), {"--save", "backup"});
-  EXPECT_EQ(saved.status, 1);
-  EXPECT_EQ(saved.err, "错误: backup/M378B5173DB0-CK0_15EBF5E9.bin 已存在，内容与总线 0 地址 0x52（at24）不同，未覆盖\n");
+  EXPECT_EQ(saved.status, 0) << saved.err;
+  EXPECT_NE(saved.out.find("  已保存: backup/M378B5173DB0-CK0_15EBF5E9_0-0052.bin（M378B5173DB0-CK0_15EBF5E9.bin 已存在，内容不同）\n"),
+            std::string::npos)
+      << saved.out;
   EXPECT_EQ(read_file(dir.file("backup/M378B5173DB0-CK0_15EBF5E9.bin")), "mine");
+  EXPECT_EQ(read_file(dir.file("backup/M378B5173DB0-CK0_15EBF5E9_0-0052.bin")), dump(kDdr3));
   EXPECT_EQ(read_file(dir.file("backup/KF3600C18D4-16GX_5D5AC798.bin")), dump(kDdr4));
   EXPECT_EQ(read_file(dir.file("backup/MTC40F2046S1RC48BA1_3BF239F8.bin")), dump(kDdr5));
 
@@ -76,6 +79,40 @@ TEST(Host, ListsEachModuleAndSavesItsImageWithoutReplacingAnything) {
   EXPECT_NE(json.out.find(R"("bus":0,"address":80,"driver":"ee1004",)"), std::string::npos) << json.out;
   EXPECT_NE(json.out.find(R"("part_number":"KF3600C18D4/16GX","serial_number":"5D5AC798","checksums_ok":true)"), std::string::npos);
   EXPECT_NE(json.out.find(R"("readable":true,"spd":false,"error":"256 字节)"), std::string::npos);
+}
+
+// Modules without a part number or serial (cheap ones, or erased) are told apart by their slot,
+// and every one of them is saved, each time under the name it had.
+TEST(Host, ModulesWithoutPartOrSerialAreSavedByTheirSlot) {
+  TempDir dir;
+  std::string blank = dump(kDdr4);
+  blank.replace(325, 4, std::string(4, '\0'));  // serial 00000000
+  blank.replace(329, 20, std::string(20, ' '));  // no part number
+  std::string other = blank;
+  other[384] = static_cast<char>(other[384] ^ 0x01);  // the same but for one byte, outside the checksums
+  eeprom(dir, "ee1004", "0-0050", blank);
+  eeprom(dir, "ee1004", "0-0057", other);  // the last slot of the bus
+  eeprom(dir, "ee1004", "0-0058", blank);  // no memory slot answers there
+  for (int run = 0; run < 2; ++run) {
+    const auto r = host(dir.path(), {"--save", "backup"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string done = run == 0 ? "已保存" : "已有同样的映像";
+    EXPECT_EQ(r.out, "总线 0 地址 0x50（ee1004）: DDR4 UDIMM，16 GB，DDR4-2400，Kingston，型号未记录，序列号 00000000，校验和正确\n"
+                     "  " + done + ": backup/spd_00000000_0-0050.bin\n"
+                     "总线 0 地址 0x57（ee1004）: DDR4 UDIMM，16 GB，DDR4-2400，Kingston，型号未记录，序列号 00000000，校验和正确\n"
+                     "  " + done + ": backup/spd_00000000_0-0057.bin\n");
+  }
+  EXPECT_EQ(read_file(dir.file("backup/spd_00000000_0-0050.bin")), blank);
+  EXPECT_EQ(read_file(dir.file("backup/spd_00000000_0-0057.bin")), other);
+
+  // The module in a slot changed since its backup (written, or swapped): the backup stays.
+  write_file(dir.file("sys/bus/i2c/drivers/ee1004/0-0050/eeprom"), other);
+  const auto changed = host(dir.path(), {"--save", "backup"});
+  EXPECT_EQ(changed.status, 0) << changed.err;
+  EXPECT_NE(changed.out.find("  已保存: backup/spd_00000000_0-0050_2.bin（spd_00000000_0-0050.bin 已存在，内容不同）\n"), std::string::npos)
+      << changed.out;
+  EXPECT_EQ(read_file(dir.file("backup/spd_00000000_0-0050.bin")), blank);
+  EXPECT_EQ(read_file(dir.file("backup/spd_00000000_0-0050_2.bin")), other);
 }
 
 TEST(Host, AMachineWithoutTheDriversIsToldWhatToLoad) {

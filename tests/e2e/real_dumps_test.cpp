@@ -36,7 +36,7 @@ TEST(RealDumps, CheckCleanAndFixChangesNothing) {
     const auto check = run_spd({"check", path});
     EXPECT_EQ(check.status, 0) << path << "\n" << check.out << check.err;
     EXPECT_EQ(check.out.find("错误"), std::string::npos) << check.out;
-    const auto fix = run_spd({"fix", path, "-o", dir.file("fixed.bin")});
+    const auto fix = run_spd({"fix", path, "-o", dir.file("fixed.bin"), "--force"});
     EXPECT_EQ(fix.status, 0) << fix.err;
     EXPECT_TRUE(fix.out.starts_with("校验和均正确，未作修改\n")) << fix.out;
     EXPECT_EQ(read_file(dir.file("fixed.bin")), read_file(path)) << path;

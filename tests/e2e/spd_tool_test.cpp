@@ -75,6 +75,16 @@ TEST(SpdTool, FixNeverRewritesItsInput) {
     EXPECT_EQ(r.err, "错误: 输出文件不能是输入文件：fix 从不改写原映像\n");
   }
   EXPECT_EQ(read_file(dir.file("a.bin")), image);
+  // Nor another file that stands at -o, often a backup, unless told.
+  write_file(dir.file("backup.bin"), "precious");
+  const auto kept = run_spd({"fix", dir.file("a.bin"), "-o", dir.file("backup.bin")});
+  EXPECT_EQ(kept.status, 1);
+  EXPECT_EQ(kept.out, "");
+  EXPECT_EQ(kept.err, "错误: " + dir.file("backup.bin") + " 已存在；要替换它请加 --force；未写入文件\n");
+  EXPECT_EQ(read_file(dir.file("backup.bin")), "precious");
+  const auto forced = run_spd({"fix", dir.file("a.bin"), "-o", dir.file("backup.bin"), "--force"});
+  EXPECT_EQ(forced.status, 0) << forced.err;
+  EXPECT_EQ(read_file(dir.file("backup.bin")), image);
   const auto r = run_spd({"fix", dir.file("a.bin"), "-o", "/nonexistent-dir/out.bin"});
   EXPECT_EQ(r.err, "错误: 写入 /nonexistent-dir/out.bin 失败: No such file or directory\n");
 }
@@ -220,7 +230,7 @@ TEST(SpdTool, UsageErrorsAreChineseWithStatus2) {
            {{"check", "a.bin", "6"}, "<DEVICE> 的值“6”无效\n  [可选值: 3, 4, 5]", "dimmwand-spd check [OPTIONS] <FILE> [DEVICE]"},
            {{"fix", "a.bin", "-o", "-t"}, "-o <OUT> 缺少值（文件名确实是“-t”时，写成 ./-t）", "dimmwand-spd fix [OPTIONS] -o <OUT> <FILE> [DEVICE]"},
            {{"info", "a.bin", "--bogus"}, "未知选项: --bogus", "dimmwand-spd info [OPTIONS] <FILE> [DEVICE]"},
-           {{"convert", "a.txt", "-o", "-t"}, "-o <OUT> 缺少值（文件名确实是“-t”时，写成 ./-t）", "dimmwand-spd convert -o <OUT> <FILE>"},
+           {{"convert", "a.txt", "-o", "-t"}, "-o <OUT> 缺少值（文件名确实是“-t”时，写成 ./-t）", "dimmwand-spd convert [OPTIONS] -o <OUT> <FILE>"},
            {{"kit", "a.bin"}, "<FILE> 至少要给出 2 个", "dimmwand-spd kit <FILE>..."},
        }) {
     const auto r = run_spd(c.args);

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "commands/hex_dump.hpp"
 #include "emulator.hpp"
+#include "image/text_chars.hpp"
 #include "process.hpp"
 
 namespace dimmwand {
@@ -87,21 +89,103 @@ TEST(TextDumps, EveryFormOfEveryRealDumpConvertsToItsImage) {
   }
 }
 
+std::string dimmwand_dump(const std::string& image) {
+  return format_hex_dump({reinterpret_cast<const std::uint8_t*>(image.data()), image.size()});
+}
+
+TEST(TextDumps, NoRealImageIsText) {
+  auto images = dumps();
+  for (const char* area : {"spd3", "spd4", "spd5", "reg5"}) images.push_back(testing::sample_path(area));
+  for (const auto& path : images) {
+    const std::string image = read_file(path);
+    EXPECT_FALSE(image::as_text({reinterpret_cast<const std::uint8_t*>(image.data()), image.size()})) << path;
+  }
+}
+
+// Copied by hand: a title, the prompt, a note after it, in any language; spaces collapsed by a
+// chat, or turned into a tab. Every real module's dump still converts to exactly its image, and
+// the lines left out are named.
+TEST(TextDumps, TitlesPromptsAndCollapsedSpacesAreSeenThrough) {
+  TempDir dir;
+  for (const auto& path : dumps()) {
+    const std::string image = read_file(path);
+    const std::string dump = dimmwand_dump(image);
+    std::string collapsed = dump;
+    for (std::size_t at; (at = collapsed.find("  ")) != std::string::npos;) collapsed.erase(at, 1);
+    std::string tabbed = dump;
+    for (std::size_t at; (at = tabbed.find("  ")) != std::string::npos;) tabbed.replace(at, 2, "\t");
+    const std::size_t last = image.size() / 16 + 1;
+    struct Form {
+      std::string text;
+      std::string skipped;
+    };
+    for (const auto& form : std::vector<Form>{
+             {"Kingston FURY backup\n" + collapsed, "第 1 行"},
+             {"金士顿 FURY 备份\n" + tabbed + "\n（完）\n", fmt::format("第 1 行、第 {} 行", last + 2)},
+             {"$ dimmwand read COM3 4\n" + dump + "$ \n", fmt::format("第 1 行、第 {} 行", last + 1)},
+         }) {
+      write_file(dir.file("dump.txt"), form.text);
+      std::filesystem::remove(dir.file("out.bin"));
+      const auto r = run_spd({"convert", "dump.txt", "-o", "out.bin"}, dir.path());
+      EXPECT_EQ(r.status, 0) << path << "\n" << r.err;
+      EXPECT_EQ(r.err, fmt::format("提示: dump.txt 是文本（dimmwand read 打印的十六进制转储），读出 {} 字节\n"
+                                   "提示: 跳过了转储前后的其他文字（{}）\n",
+                                   image.size(), form.skipped));
+      EXPECT_TRUE(read_file(dir.file("out.bin")) == image) << path << "\n" << form.text.substr(0, 80);
+    }
+  }
+}
+
+TEST(TextDumps, ConvertSavesOnlyTheSizeOfAnAreaUnlessTold) {
+  TempDir dir;
+  const std::string image = read_file(testing::sample_path("spd4"));
+  std::string short_dump = dimmwand_dump(image);
+  short_dump.erase(short_dump.rfind("0001F0"));  // the last line lost
+  write_file(dir.file("short.txt"), short_dump);
+  const auto refused = run_spd({"convert", "short.txt", "-o", "out.bin"}, dir.path());
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "提示: short.txt 是文本（dimmwand read 打印的十六进制转储），读出 496 字节\n"
+                         "错误: 读出 496 字节，不是任何数据区的大小（128、256、512、1024 字节）；未写入文件\n"
+                         "提示: 确实只要这些字节时加 --any-size\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out.bin")));
+  const auto any = run_spd({"convert", "short.txt", "-o", "out.bin", "--any-size"}, dir.path());
+  EXPECT_EQ(any.status, 0) << any.err;
+  EXPECT_EQ(read_file(dir.file("out.bin")), image.substr(0, 496));
+}
+
+// A text that shows no dump is never taken for an image's raw bytes.
+TEST(TextDumps, ATextThatShowsNoDumpIsNoImage) {
+  TempDir dir;
+  write_file(dir.file("notes.txt"), "换了 XMP 之后不开机，备份在 U 盘里\n");
+  for (const auto& args : std::vector<std::vector<std::string>>{{"convert", "notes.txt", "-o", "n.bin"}, {"check", "notes.txt"}, {"info", "notes.txt"}}) {
+    const auto r = run_spd(args, dir.path());
+    EXPECT_EQ(r.status, 1) << args.front();
+    EXPECT_EQ(r.err, "错误: notes.txt 是文本，认不出其中的十六进制转储（认得 dimmwand read、i2cdump、hexdump -C、xxd 的输出和十六进制字节），"
+                     "不是映像\n") << args.front();
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.file("n.bin")));
+}
+
 TEST(TextDumps, CommandsReadATextAsTheImageItShows) {
   TempDir dir;
   const std::string raw = std::string(DIMMWAND_SAMPLES) + "/spd5.bin";
   write_file(dir.file("spd5.txt"), run_program({"/usr/bin/xxd", raw}).out);
-  const std::string note = "提示: spd5.txt 是文本（xxd 的输出），读出 1024 字节\n";
-  for (const auto& command : std::vector<std::vector<std::string>>{{"check"}, {"info"}, {"info", "--all"}}) {
-    auto as_text = command;
-    as_text.push_back("spd5.txt");
-    auto as_image = command;
-    as_image.push_back(raw);
-    const auto t = run_spd(as_text, dir.path());
-    const auto i = run_spd(as_image, dir.path());
-    EXPECT_EQ(t.out, i.out) << command.front();
-    EXPECT_EQ(t.err, note);
-    EXPECT_EQ(i.err, "");  // a raw image is read without a word
+  write_file(dir.file("titled.txt"), "# DDR5 样品\n" + run_program({"/usr/bin/xxd", raw}).out + "# 完\n");
+  for (const auto& [text, note] : std::vector<std::pair<std::string, std::string>>{
+           {"spd5.txt", "提示: spd5.txt 是文本（xxd 的输出），读出 1024 字节\n"},
+           {"titled.txt", "提示: titled.txt 是文本（xxd 的输出），读出 1024 字节\n提示: 跳过了转储前后的其他文字（第 1 行、第 66 行）\n"}}) {
+    for (const auto& command : std::vector<std::vector<std::string>>{{"check"}, {"info"}, {"info", "--all"}, {"check", "--strict"}}) {
+      auto as_text = command;
+      as_text.push_back(text);
+      auto as_image = command;
+      as_image.push_back(raw);
+      const auto t = run_spd(as_text, dir.path());
+      const auto i = run_spd(as_image, dir.path());
+      EXPECT_EQ(t.out, i.out) << command.front();
+      EXPECT_EQ(t.status, i.status) << command.front();
+      EXPECT_EQ(t.err, note);
+      EXPECT_EQ(i.err, "");  // a raw image is read without a word
+    }
   }
   const auto same = run_spd({"diff", raw, "spd5.txt"}, dir.path());
   EXPECT_EQ(same.out, "两个映像相同\n");

@@ -1,4 +1,4 @@
-// What the write refuses before its first frame (text dumps; with --check, images that do not fit
+// What the write refuses before its first frame (any text; with --check, images that do not fit
 // the module), and what it says when it fails after frames went out.
 #include <gtest/gtest.h>
 
@@ -36,6 +36,18 @@ TEST(WriteSafety, RefusedImagesSendNoWriteAndLeaveTheModule) {
   std::string torn = as_text(read_file(sample_path("spd4")));
   torn.replace(torn.find("000060"), 6, "000070");  // a line lost in copying
   write_file(dir.file("torn.txt"), torn);
+  // What a new user writes: a dump under a title, a note or the prompt it was copied with; a
+  // chat's collapsed spaces; any text at all; PowerShell's UTF-16.
+  const std::string dump4 = as_text(read_file(sample_path("spd4")));
+  write_file(dir.file("hdr.txt"), "Kingston FURY backup\n" + dump4);
+  write_file(dir.file("note.txt"), "金士顿 FURY 备份\n" + dump4 + "\n备份于 2026 年\n");
+  std::string collapsed = "$ dimmwand read COM3 4\n" + dump4;
+  for (std::size_t at; (at = collapsed.find("  ")) != std::string::npos;) collapsed.erase(at, 1);
+  write_file(dir.file("chat.txt"), collapsed);
+  write_file(dir.file("notes.txt"), "换了 XMP 之后不开机\n");
+  std::string wide = "\xFF\xFE";
+  for (const char c : dump4) wide += std::string{c, '\0'};
+  write_file(dir.file("ps.txt"), wide);
   std::string crc = read_file(sample_path("spd5"));
   crc[0x1FE] = '\x11';
   write_file(dir.file("crc5.bin"), crc);
@@ -59,6 +71,19 @@ TEST(WriteSafety, RefusedImagesSendNoWriteAndLeaveTheModule) {
            {{"4", "-i", "torn.txt"},
             "错误: torn.txt 是文本，像是 dimmwand read 打印的十六进制转储，但第 7 行无法解析（地址跳跃: 0x70，应为 0x60），"
             "不是原始映像，未写入任何字节\n" + hint("torn.txt"), 0},
+           {{"4", "-i", "hdr.txt"},
+            "错误: hdr.txt 是文本（dimmwand read 打印的十六进制转储，512 字节；另有不属于转储的文字: 第 1 行），不是原始映像，"
+            "未写入任何字节\n" + hint("hdr.txt"), 0},
+           {{"4", "-i", "note.txt", "--check"},
+            "错误: note.txt 是文本（dimmwand read 打印的十六进制转储，512 字节；另有不属于转储的文字: 第 1 行、第 35 行），"
+            "不是原始映像，未写入任何字节\n" + hint("note.txt"), 0},
+           {{"4", "-i", "chat.txt"},
+            "错误: chat.txt 是文本（dimmwand read 打印的十六进制转储，512 字节；另有不属于转储的文字: 第 1 行），不是原始映像，"
+            "未写入任何字节\n" + hint("chat.txt"), 0},
+           {{"4", "-i", "ps.txt"}, "错误: ps.txt 是文本（dimmwand read 打印的十六进制转储，512 字节），不是原始映像，未写入任何字节\n" + hint("ps.txt"), 0},
+           {{"4", "-i", "notes.txt", "--backup", "b.bin"},
+            "错误: notes.txt 是文本（认不出其中的十六进制转储；第一行为“换了 XMP 之后不开机”），不是原始映像，未写入任何字节\n"
+            "提示: 只能写入二进制映像（如 dimmwand read -o 保存的文件）；十六进制转储可先用 dimmwand-spd convert 转成二进制映像\n", 0},
            {{"5", "-i", "spd4.bin", "--check"}, "错误: 映像检查未通过: 字节 2（内存类型）为 0x0C，是 DDR4 映像，不是 DDR5\n", 0},
            {{"5", "-i", "reg5.bin", "--check", "--backup", "b.bin"},
             "错误: 映像检查未通过: 文件 128 字节，DDR5 SPD 区为 1024 字节；128 字节的像是 REG 区映像，写 REG 区要加 -t reg\n", 0},
@@ -99,7 +124,7 @@ TEST(WriteSafety, RefusedImagesSendNoWriteAndLeaveTheModule) {
 
 TEST(WriteSafety, AFailureAfterFramesSaysHowFarAndHowToUndo) {
   TempDir dir;
-  write_file(dir.file("image.bin"), std::string(256, '\x44'));
+  write_file(dir.file("image.bin"), std::string(256, '\x04'));
   // The backup's reads are frames 1 and 2; the line drops with frame 6, the fourth byte write.
   const auto r = run_with_emulator({"--hangup-after", "6"},
                                    {"write", "{port}", "3", "-i", "image.bin", "--backup", "b.bin", "--verify"}, dir.path());

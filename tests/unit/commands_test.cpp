@@ -130,7 +130,7 @@ TEST(Read, TwoAnswersThatDifferAreAnErrorAndNothingIsPrinted) {
 // A programmer that never answers: every command that waits for an answer gives up after the
 // deadline (on the fake clock: no test waits it out) and says so; nothing is printed or saved.
 TEST(Silence, EveryWaitEndsInNoResponse) {
-  const Bytes image(256, 0x44);
+  const Bytes image(256, 0x04);  // not text: a text file is never written
   TempFile input("silent-image.bin", image);
   TempFile out("silent-out.bin", Bytes{1, 2, 3});
   struct Case {
