@@ -45,10 +45,10 @@ _dimmwand_spd() {
   # The options of each subcommand (-h and --help are everyone's).
   local -A options=(
     [check]="-t --strict --json"
-    [fix]="-t -o"
+    [fix]="-t -o --force"
     [info]="-t --all --json"
     [diff]="--json"
-    [convert]="-o"
+    [convert]="-o --any-size"
     [host]="--sysfs --save --json"
     [kit]=""
     [fields]="--json"

@@ -94,7 +94,8 @@ complete -c dimmwand-spd -n "__dimmwand_spd_at 1 check fix info" -f -a '3 4 5' -
 complete -c dimmwand-spd -n "__dimmwand_spd_at 2 check fix info diff; or __dimmwand_spd_at 1 convert fields rebin promote; or __fish_seen_subcommand_from host" -f
 complete -c dimmwand-spd -n "__fish_seen_subcommand_from set; and test (__dimmwand_spd_positionals) -ge 1" -f -a '(__dimmwand_spd_fields)'
 complete -c dimmwand-spd -n "__fish_seen_subcommand_from check" -l strict -d '再检查各项是否自洽'
-complete -c dimmwand-spd -n "__fish_seen_subcommand_from set rebin promote" -l force -d '替换已存在的输出文件'
+complete -c dimmwand-spd -n "__fish_seen_subcommand_from fix set rebin promote" -l force -d '替换已存在的输出文件'
+complete -c dimmwand-spd -n "__fish_seen_subcommand_from convert" -l any-size -d '不合任何数据区大小时也保存'
 complete -c dimmwand-spd -n "__fish_seen_subcommand_from rebin" -l speed -x -a '800 1066 1333 1600 1866 2133 2400 2666 2933 3200 3600 4000 4400 4800 5200 5600 6000 6400' -d '新的最高速率'
 complete -c dimmwand-spd -n "__fish_seen_subcommand_from promote" -l profile -x -a '(__dimmwand_spd_profiles)' -d '配置'
 complete -c dimmwand-spd -n "__fish_seen_subcommand_from promote" -l accept-voltage -d '高于 JEDEC 电压时仍然提升'

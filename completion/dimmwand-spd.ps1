@@ -11,10 +11,10 @@ Register-ArgumentCompleter -Native -CommandName 'dimmwand-spd', 'dimmwand-spd.ex
     # ('file', 'device'; 'files' and 'fields' repeat).
     $commands = [ordered]@{
         'check' = @('检查 JEDEC、XMP 3.0 与 EXPO 校验和', @('-t', '--strict', '--json'), @('file', 'device'))
-        'fix' = @('重算所有校验和，另存为新文件', @('-t', '-o'), @('file', 'device'))
+        'fix' = @('重算所有校验和，另存为新文件', @('-t', '-o', '--force'), @('file', 'device'))
         'info' = @('解读映像：类型、容量、速率、时序、制造商等', @('-t', '--all', '--json'), @('file', 'device'))
         'diff' = @('比较两个映像，按字段列出不同的字节', @('--json'), @('file', 'file'))
-        'convert' = @('把文本转储转成原始映像', @('-o'), @('file'))
+        'convert' = @('把文本转储转成原始映像', @('-o', '--any-size'), @('file'))
         'host' = @('列出本机已安装的内存条，可逐条保存', @('--sysfs', '--save', '--json'), @())
         'kit' = @('几条内存条能否一起使用，共同的速率与时序', @(), @('files'))
         'fields' = @('列出可修改的字段与当前值', @('--json'), @('file'))

@@ -140,6 +140,11 @@ expect "fish: DEVICE after the image" "3 4 5 " "$(fish_spd 'dimmwand-spd check i
 expect "fish: files for diff" "folder/ image-a.bin image-b.txt " "$(fish_spd 'dimmwand-spd diff image-a.bin ')"
 expect "fish: no files for host" "" "$(fish_spd 'dimmwand-spd host ')"
 expect "fish: kit options" "--help -h " "$(fish_spd 'dimmwand-spd kit -')"
+# Each subcommand's completion offers the long options its help lists, no fewer and no more.
+for sub in $spd_commands; do
+  want=$("$spd" "$sub" --help | grep -oE '^ +(-[a-zA-Z], )?--[a-z0-9-]+' | grep -oE -- '--[a-z0-9-]+' | sort -u | tr '\n' ' ')
+  expect "bash: $sub's options" "$want" "$(bash_spd dimmwand-spd "$sub" -- | tr ' ' '\n' | grep -- '^--' | sort -u | tr '\n' ' ')"
+done
 # set completes the field names of the image it was given, from the program itself.
 sample="$work/prefix/share/doc/dimmwand/samples/spd4.bin"
 expect "bash: set's fields" "part_number= " "$(bash_spd "$spd" set "$sample" part)"
