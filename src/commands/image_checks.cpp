@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "image/text_chars.hpp"
+#include "commands/write_report.hpp"
 #include "image/text_dump.hpp"
 #include "model/hub.hpp"
 #include "model/spd_image.hpp"
@@ -55,7 +56,7 @@ Result<> refuse_text_dump(std::span<const std::uint8_t> file, const WriteArgs& a
   // Only a raw image can be written; the text's characters would land on the module instead.
   const std::string hint = dump ? fmt::format("提示: 文本转储不能直接写入；先用 dimmwand-spd convert {} -o 映像.bin 转成二进制映像，"
                                               "写入时用 -i 给出它",
-                                              args.input)
+                                              typed(args.input))
                                 : "提示: 只能写入二进制映像（如 dimmwand read -o 保存的文件）；十六进制转储可先用 "
                                   "dimmwand-spd convert 转成二进制映像";
   return std::unexpected(DeviceError::other(what + "，未写入任何字节").note(hint));

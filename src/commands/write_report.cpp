@@ -7,14 +7,6 @@
 namespace dimmwand {
 namespace {
 
-// A word of a command line as the user would type it again: quoted when it holds anything but
-// the plain characters of port names and paths.
-std::string typed(const std::string& word) {
-  const bool plain = !word.empty() && word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                                                             "0123456789._-/\\:") == std::string::npos;
-  return plain ? word : fmt::format("\"{}\"", word);
-}
-
 // "fb.bin" → "fb-2.bin", or the first of "fb-3.bin", "fb-4.bin", … that does not exist yet.
 std::string free_name(const std::string& path) {
   const std::size_t name = path.find_last_of("/\\") == std::string::npos ? 0 : path.find_last_of("/\\") + 1;
@@ -29,6 +21,12 @@ std::string free_name(const std::string& path) {
 }
 
 }  // namespace
+
+std::string typed(const std::string& word) {
+  const bool plain = !word.empty() && word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                             "0123456789._-/\\:") == std::string::npos;
+  return plain ? word : fmt::format("\"{}\"", word);
+}
 
 bool careful(const WriteArgs& args) { return args.verify || args.changed || args.backup || args.check; }
 

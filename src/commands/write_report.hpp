@@ -13,6 +13,10 @@ namespace dimmwand {
 // --changed, --backup).
 bool careful(const WriteArgs& args);
 
+// A word of a command line as the user would type it again: quoted when it holds anything but
+// the plain characters of port names and paths ("my module.bin" with its quotes).
+std::string typed(const std::string& word);
+
 // "COM3 5 -t reg": the port and area as the user would type them again.
 std::string area_words(const WriteArgs& args);
 

@@ -31,6 +31,7 @@ TEST(WriteSafety, RefusedImagesSendNoWriteAndLeaveTheModule) {
   TempDir dir;
   write_file(dir.file("spd4.bin"), read_file(sample_path("spd4")));
   write_file(dir.file("spd4.txt"), as_text(read_file(sample_path("spd4"))));
+  write_file(dir.file("my spd4.txt"), as_text(read_file(sample_path("spd4"))));
   write_file(dir.file("spd4.hex"), run_program({"/usr/bin/hexdump", "-C", dir.file("spd4.bin")}).out);
   write_file(dir.file("spd4.xxd"), run_program({"/usr/bin/xxd", dir.file("spd4.bin")}).out);
   std::string torn = as_text(read_file(sample_path("spd4")));
@@ -66,6 +67,8 @@ TEST(WriteSafety, RefusedImagesSendNoWriteAndLeaveTheModule) {
   };
   for (const auto& c : std::vector<Case>{
            {{"4", "-i", "spd4.txt"}, "错误: spd4.txt 是文本（dimmwand read 打印的十六进制转储，512 字节），不是原始映像，未写入任何字节\n" + hint("spd4.txt"), 0},
+           // A name with a space is quoted in the command the hint gives, so it can be run as shown.
+           {{"4", "-i", "my spd4.txt"}, "错误: my spd4.txt 是文本（dimmwand read 打印的十六进制转储，512 字节），不是原始映像，未写入任何字节\n" + hint("\"my spd4.txt\""), 0},
            {{"4", "-i", "spd4.hex", "--verify"}, "错误: spd4.hex 是文本（hexdump -C 的输出，512 字节），不是原始映像，未写入任何字节\n" + hint("spd4.hex"), 0},
            {{"4", "-i", "spd4.xxd", "--changed"}, "错误: spd4.xxd 是文本（xxd 的输出，512 字节），不是原始映像，未写入任何字节\n" + hint("spd4.xxd"), 0},
            {{"4", "-i", "torn.txt"},
