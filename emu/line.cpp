@@ -20,7 +20,7 @@
 namespace dimmwand::emu {
 namespace {
 
-constexpr std::chrono::milliseconds kStaleDelay{10};  // from an answer to the stale line after it
+constexpr std::chrono::milliseconds kStaleDelay{50};  // from an answer to the stale line after it
 // One byte on a 115200-baud line: a start bit, eight data bits and a stop bit.
 constexpr std::chrono::nanoseconds kByteTime{10 * 1'000'000'000LL / 115200};
 constexpr std::size_t kPacedBurst = 8;  // bytes handed to the pseudo-terminal per wake-up in line-rate mode
@@ -54,7 +54,7 @@ Server::~Server() {
 
 int Server::run(std::optional<pid_t> child) {
   child_ = child;
-  if (!o_.stale.empty()) send_all(pty_.master, o_.stale);
+  send_stale();
   for (;;) {
     const short babbling = babbling_ ? POLLOUT : 0;
     pollfd fds[2] = {{self_pipe[0], POLLIN, 0}, {pty_.master, static_cast<short>(POLLIN | babbling), 0}};
@@ -135,7 +135,7 @@ void Server::take_input() {
     if (!o_.stale.empty()) {
       // Late enough not to join the answer in one read, early enough to wait for the next frame.
       std::this_thread::sleep_for(kStaleDelay);
-      send_all(pty_.master, o_.stale);
+      send_stale();
     }
   }
   flush_log();
@@ -172,6 +172,14 @@ void Server::answer(std::string_view text) {
 
 void Server::log_text(const std::string& line) {
   if (log_ != nullptr) std::fputs(line.c_str(), log_);
+}
+
+// The stale text, and a note in the log once it is on the line, for whoever waits for it there.
+void Server::send_stale() {
+  if (o_.stale.empty()) return;
+  send_all(pty_.master, o_.stale);
+  log_note("stale text sent");
+  flush_log();
 }
 
 void Server::flush_log() {

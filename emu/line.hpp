@@ -37,6 +37,7 @@ class Server {
   void log_note(std::string_view note);
   void log_text(const std::string& line);
   void flush_log();
+  void send_stale();
 
   Options o_;
   Pty pty_;

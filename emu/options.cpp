@@ -77,7 +77,7 @@ void describe(CLI::App& app, Options& o) {
   faults->add_option("--short", o.style.short_by, "整区回答少发最后 N 个字节")->type_name("N");
   faults->add_flag("--separators", o.style.separators, "回答的字节之间加空格");
   faults->add_flag("--lower", o.style.lower_case, "使用小写十六进制数字");
-  faults->add_option("--stale", o.stale, "启动时和每次回答 10 ms 之后发送 TEXT（转义: \\n \\r \\xHH）")
+  faults->add_option("--stale", o.stale, "启动时和每次回答 50 ms 之后发送 TEXT（转义: \\n \\r \\xHH）")
       ->type_name("TEXT");
   faults->add_option("--hangup-after", o.hangup_after, "第 N 帧到达时断线")->type_name("N");
   faults->add_option("--babble", o.babble, "收到一帧之后不停地发送 TEXT，从不发换行")->type_name("TEXT");

@@ -88,6 +88,19 @@ bool Emulator::wait_for_frames(std::size_t n) {
   return true;
 }
 
+bool Emulator::wait_for_notes(const std::string& note, std::size_t n) {
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const std::string line = "# " + note + "\n";
+  for (;;) {
+    const std::string log = read_file(log_path_);
+    std::size_t count = 0;
+    for (std::size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++count;
+    if (count >= n) return true;
+    if (std::chrono::steady_clock::now() > give_up) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
 EmulatedRun run_with_emulator(const std::vector<std::string>& emulator_options,
                               const std::vector<std::string>& tool_args, const std::string& cwd) {
   const std::string log_path = unique_log_path();

@@ -22,6 +22,8 @@ class Emulator {
   // Waits (up to 10 s) until the emulator has answered `n` frames since it started: then no
   // answer to them can still reach the next command.
   bool wait_for_frames(std::size_t n);
+  // Waits (up to 10 s) until the log holds `n` notes "# NOTE" in all.
+  bool wait_for_notes(const std::string& note, std::size_t n);
 
  private:
   pid_t pid_ = -1;

@@ -66,13 +66,12 @@ TEST(Link, AnswerInPiecesIsJoined) {
 
 TEST(Link, StaleInputIsDiscardedBeforeTheFrame) {
   Emulator emu({"--stale", "DEAD\\n"});
-  std::this_thread::sleep_for(50ms);  // let the stale line reach the port
   auto link = must_open(emu.port());
-  std::this_thread::sleep_for(50ms);
-  for (int i = 0; i < 3; ++i) {
+  for (std::size_t i = 0; i < 3; ++i) {
+    // The stale line is on the port before the frame goes out: at the start, then after each answer.
+    ASSERT_TRUE(emu.wait_for_notes("stale text sent", i + 1));
     ASSERT_TRUE(send_request(link, {CommandCode::ReadByte, 3, 0x0002, 0}));
     EXPECT_EQ(*receive_bytes(link), std::vector<std::uint8_t>{0x0B}) << i;
-    std::this_thread::sleep_for(50ms);  // the stale line after the answer arrives too
   }
 }
 
