@@ -143,7 +143,13 @@ TEST(Silence, EveryWaitEndsInNoResponse) {
            {"WriteByte", [](const Context& ctx) { return run_write_byte({"P", DeviceType::DDR5, 3, 7, false}, ctx); }, "无响应"},
            {"write-protect", [](const Context& ctx) { return run_write_protect({"P", DeviceType::DDR5, 0x2255}, ctx); },
             "无响应"},
-           {"read -o", [&](const Context& ctx) { return run_read({{"P", DeviceType::DDR3, std::nullopt}, out.path, false}, ctx); },
+           {"read -o",
+            [&](const Context& ctx) {
+              ReadArgs args;
+              args.common = {"P", DeviceType::DDR3, std::nullopt};
+              args.out = out.path;
+              return run_read(args, ctx);
+            },
             "无响应"},
            {"write --verify",
             [&](const Context& ctx) {
