@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 
+#include "spd/codec.hpp"
 #include "spd/classic.hpp"
 #include "spd/ddr3_layout.hpp"
 #include "spd/detail_common.hpp"
@@ -58,14 +59,7 @@ Timebases timebases(Image s) {
           get(s, kFtbDividend) / static_cast<double>(get(s, kFtbDivisor))};
 }
 
-std::vector<unsigned> cas_latencies(Image s) {
-  const unsigned supported = get(s, kCasLatencies);
-  std::vector<unsigned> cas;
-  for (unsigned i = 0; i < 15; ++i) {
-    if ((supported >> i & 1u) != 0) cas.push_back(i + 4);
-  }
-  return cas;
-}
+std::vector<unsigned> cas_latencies(Image s) { return spd::cas_latencies(s, kCasLatencies, kCasDdr3); }
 
 Facts facts_of(Image s, const Timebases& tb) {
   Facts f;

@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 
+#include "spd/codec.hpp"
 #include "spd/classic.hpp"
 #include "spd/ddr4_layout.hpp"
 #include "spd/detail_common.hpp"
@@ -76,15 +77,7 @@ Facts facts_of(Image s) {
   return f;
 }
 
-std::vector<unsigned> cas_latencies(Image s) {
-  const std::uint32_t supported = get(s, kCasLatencies);
-  const unsigned base = (supported >> 31) != 0 ? 23 : 7;  // byte 23 bit 7: the high CL range
-  std::vector<unsigned> cas;
-  for (unsigned i = 0; i < 30; ++i) {
-    if ((supported >> i & 1u) != 0) cas.push_back(base + i);
-  }
-  return cas;
-}
+std::vector<unsigned> cas_latencies(Image s) { return spd::cas_latencies(s, kCasLatencies, kCasDdr4); }
 
 }  // namespace
 

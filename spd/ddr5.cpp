@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 
+#include "spd/codec.hpp"
 #include "spd/ddr5_layout.hpp"
 #include "spd/ddr5_parts.hpp"
 #include "spd/detail_common.hpp"
@@ -42,15 +43,7 @@ std::string voltage(unsigned b, const char* nominal) {
                      b >> 2 & 3, b & 3);
 }
 
-std::vector<unsigned> cas_latencies(Image s) {
-  // Five bytes: the first four, then bit 32 on from byte 28.
-  const std::uint64_t mask = std::uint64_t{s[kCasLatencies.offset + 4]} << 32 | get(s, kCasLatencies);
-  std::vector<unsigned> cas;
-  for (unsigned i = 0; i < 40; ++i) {
-    if ((mask >> i & 1u) != 0) cas.push_back(20 + 2 * i);
-  }
-  return cas;
-}
+std::vector<unsigned> cas_latencies(Image s) { return spd::cas_latencies(s, kCasLatencies, kCasDdr5); }
 
 // One SDRAM type of the module (bytes 4-7, or 8-11 for the odd ranks of an asymmetric module).
 struct Sdram {

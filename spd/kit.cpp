@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <map>
 
+#include "spd/codec.hpp"
 #include "spd/commands.hpp"
 #include "spd/ddr3_layout.hpp"
 #include "spd/ddr4_layout.hpp"
@@ -25,33 +26,14 @@ struct Member {
   std::vector<unsigned> millivolts;  // the supply voltages it runs at, highest first
 };
 
-// The CAS latencies of the image's bit map: DDR3 bit n is CL 4 + n; DDR4 bit n is CL 7 + n, or
-// 23 + n when bit 31 selects the high range; DDR5 bit n (five bytes) is CL 20 + 2n.
+// The CAS latencies of the image's base section.
 std::vector<unsigned> cas_latencies(Image s, DeviceType g) {
-  std::vector<unsigned> cas;
   switch (g) {
-    case DeviceType::DDR3:
-      for (unsigned n = 0; n < 15; ++n) {
-        if ((get(s, ddr3::kCasLatencies) >> n & 1u) != 0) cas.push_back(4 + n);
-      }
-      break;
-    case DeviceType::DDR4: {
-      const std::uint32_t map = get(s, ddr4::kCasLatencies);
-      for (unsigned n = 0; n < 30; ++n) {
-        if ((map >> n & 1u) != 0) cas.push_back(((map >> 31) != 0 ? 23 : 7) + n);
-      }
-      break;
-    }
-    case DeviceType::DDR5: {
-      const std::size_t at = ddr5::kCasLatencies.offset + 4;
-      const std::uint64_t map = std::uint64_t{at < s.size() ? s[at] : std::uint8_t{0}} << 32 | get(s, ddr5::kCasLatencies);
-      for (unsigned n = 0; n < 40; ++n) {
-        if ((map >> n & 1u) != 0) cas.push_back(20 + 2 * n);
-      }
-      break;
-    }
+    case DeviceType::DDR3: return spd::cas_latencies(s, ddr3::kCasLatencies, kCasDdr3);
+    case DeviceType::DDR4: return spd::cas_latencies(s, ddr4::kCasLatencies, kCasDdr4);
+    case DeviceType::DDR5: return spd::cas_latencies(s, ddr5::kCasLatencies, kCasDdr5);
   }
-  return cas;
+  return {};
 }
 
 // The supply voltages a module runs at. DDR3 byte 6: bit 0 set means not 1.5 V, bit 1 1.35 V,

@@ -51,6 +51,16 @@ constexpr std::uint32_t get(Image s, const Field& f) {
   return (v & f.mask) >> std::countr_zero(f.mask);
 }
 
+// The field's bytes (up to eight), least significant first, its mask not applied. Bytes past the
+// image's end read as 0.
+constexpr std::uint64_t get64(Image s, const Field& f) {
+  std::uint64_t v = 0;
+  for (std::size_t i = 0; i < f.length && i < 8; ++i) {
+    if (f.offset + i < s.size()) v |= std::uint64_t{s[f.offset + i]} << (8 * i);
+  }
+  return v;
+}
+
 // A signed one-byte value (the fine corrections).
 constexpr int get_signed(Image s, const Field& f) { return static_cast<std::int8_t>(get(s, f)); }
 

@@ -226,20 +226,9 @@ std::expected<void, std::string> code_value(Bytes& s, const Settable& f, std::st
         cls.push_back(cl);
         at = end + 1;
       }
-      // DDR4 lists either CL 7-36, or with bit 31 set CL 23-52.
-      const bool high = f.generation == DeviceType::DDR4 && f.cl_first == 7 && std::any_of(cls.begin(), cls.end(), [](unsigned c) { return c > 36; });
-      const unsigned first = high ? 23 : f.cl_first;
-      std::uint64_t bits = 0;
-      for (const unsigned cl : cls) {
-        if (cl < first || (cl - first) % f.cl_step != 0 || (cl - first) / f.cl_step >= f.cl_bits) {
-          return refuse(f, value, fmt::format("CL{} 不能存储（{}）", cl, range_of(f)));
-        }
-        bits |= 1ull << ((cl - first) / f.cl_step);
-      }
-      const std::uint64_t used = (1ull << f.cl_bits) - 1;
-      std::uint64_t all = (get64(s, f.field) & ~used) | bits;
-      if (f.generation == DeviceType::DDR4 && f.cl_first == 7) all = (all & ~(1ull << 31)) | (high ? 1ull << 31 : 0);
-      for (std::size_t i = 0; i < f.field.length; ++i) s[f.field.offset + i] = static_cast<std::uint8_t>(all >> (8 * i));
+      const auto all = cas_encode(get64(s, f.field), cls, f.cas);
+      if (!all) return refuse(f, value, fmt::format("CL{} 不能存储（{}）", all.error(), range_of(f)));
+      for (std::size_t i = 0; i < f.field.length; ++i) s[f.field.offset + i] = static_cast<std::uint8_t>(*all >> (8 * i));
       return {};
     }
     case Coding::Enable: {

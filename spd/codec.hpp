@@ -1,0 +1,56 @@
+// The storage formats that more than one field shares, each decoded here and nowhere else: the
+// CAS-latency bit maps and the profile voltage codes. The decoders, kit, check --strict and the
+// editor all read these fields through them.
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <vector>
+
+#include "spd/layout.hpp"
+
+namespace dimmwand::spd {
+
+// A CAS-latency bit map: bit n set means CL first + step × n is supported.
+struct CasMap {
+  unsigned first;           // the CL of bit 0
+  unsigned step;            // between neighbouring bits
+  unsigned bits;            // how many bits hold latencies
+  unsigned high_first = 0;  // DDR4: the CL of bit 0 when bit 31 selects the high range; 0 where none
+  constexpr unsigned last() const { return first + step * (bits - 1); }
+};
+
+// DDR3 (JESD21-C Annex K bytes 14-15; XMP 1.x the same): bit n is CL 4 + n.
+inline constexpr CasMap kCasDdr3{4, 1, 15};
+// DDR4 (JESD21-C Annex L bytes 20-23; XMP 2.0 the same): bit n is CL 7 + n, or CL 23 + n where
+// bit 31 (byte 23 bit 7) selects the high range.
+inline constexpr CasMap kCasDdr4{7, 1, 30, 23};
+// DDR5 (JESD400-5 bytes 24-28; XMP 3.0 the same): bit n is CL 20 + 2n, even latencies only.
+inline constexpr CasMap kCasDdr5{20, 2, 40};
+
+inline constexpr std::uint64_t kCasHighRange = 1ull << 31;
+
+// The bit map of a generation's base section and profiles.
+constexpr const CasMap& cas_map(DeviceType g) {
+  return g == DeviceType::DDR3 ? kCasDdr3 : g == DeviceType::DDR4 ? kCasDdr4 : kCasDdr5;
+}
+
+// The latencies a stored bit map lists, ascending.
+std::vector<unsigned> cas_decode(std::uint64_t stored, const CasMap& m);
+
+// The latencies of the map stored in field `f`.
+std::vector<unsigned> cas_latencies(Image s, const Field& f, const CasMap& m);
+
+// `stored` with its latency bits (and DDR4's range bit) replaced by those of `cls`, every other
+// bit kept; or the first latency the map cannot hold. DDR4 takes the high range where a latency
+// lies above the low range's last.
+std::expected<std::uint64_t, unsigned> cas_encode(std::uint64_t stored, const std::vector<unsigned>& cls, const CasMap& m);
+
+// The voltage byte of XMP 1.x, XMP 3.0 and EXPO profiles: bits 6-5 whole volts, bits 4-0
+// twentieths (bit 7 reserved).
+inline double volts20(unsigned b) { return ((b >> 5) & 0x03) + (b & 0x1F) * 0.05; }
+
+// The voltage byte of XMP 2.0 profiles (DDR4): bit 7 one volt, bits 6-0 hundredths.
+inline double volts100(unsigned b) { return (b >> 7) + (b & 0x7F) / 100.0; }
+
+}  // namespace dimmwand::spd
