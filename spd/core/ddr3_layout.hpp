@@ -84,4 +84,6 @@ inline constexpr std::array kLayout{
     kModuleRevision, kDramMaker, kMakerSpecific, kXmp,
 };
 
+static_assert(sorted_without_overlaps(kLayout), "fields out of offset order, or sharing a bit");
+
 }  // namespace dimmwand::spd::ddr3

@@ -98,4 +98,6 @@ inline constexpr std::array kLayout{
     kXmp,
 };
 
+static_assert(sorted_without_overlaps(kLayout), "fields out of offset order, or sharing a bit");
+
 }  // namespace dimmwand::spd::ddr4

@@ -110,4 +110,6 @@ inline constexpr std::array kLayout{
     kModuleMaker, kLocation, kDate, kSerial, kPart, kModuleRevisionCode, kDramMaker, kDramStepping, kMakerSpecific,
 };
 
+static_assert(sorted_without_overlaps(kLayout), "fields out of offset order, or sharing a bit");
+
 }  // namespace dimmwand::spd::ddr5

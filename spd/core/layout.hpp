@@ -79,4 +79,26 @@ inline Image bytes_of(Image s, const Field& f) { return s.subspan(f.offset, f.le
 // A layout: every field, in offset order, for naming the bytes an edit or a diff touches.
 using Layout = std::span<const Field>;
 
+// The bits of byte `at` that field `f` holds.
+constexpr unsigned bits_at(const Field& f, std::size_t at) {
+  if (at < f.offset || at >= f.offset + f.length) return 0;
+  if (f.mask == 0) return 0xFF;
+  const std::size_t shift = 8 * (at - f.offset);
+  return shift < 32 ? (f.mask >> shift) & 0xFFu : 0;
+}
+
+// Whether fields come in offset order and no bit belongs to two of them: what each layout table
+// promises its readers (checked at compile time beside each table).
+constexpr bool sorted_without_overlaps(Layout fields) {
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (i > 0 && fields[i].offset < fields[i - 1].offset) return false;
+    for (std::size_t j = i + 1; j < fields.size() && fields[j].offset < fields[i].offset + fields[i].length; ++j) {
+      for (std::size_t at = fields[j].offset; at < fields[i].offset + fields[i].length; ++at) {
+        if ((bits_at(fields[i], at) & bits_at(fields[j], at)) != 0) return false;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace dimmwand::spd

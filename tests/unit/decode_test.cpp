@@ -1,11 +1,16 @@
-// The decode of hand-made images: clock counts and rate names, the summary's values, and the
-// fields a diff names.
+// The decode of hand-made images: clock counts and rate names, the summary's values, the fields a
+// diff names, and every time of each layout read, shown and settable.
 #include <gtest/gtest.h>
 
+#include <fmt/format.h>
+
+#include <bit>
 #include <string_view>
 
+#include "images.hpp"
 #include "spd/decode.hpp"
 #include "spd/fields.hpp"
+#include "spd/settable.hpp"
 #include "spd/timing.hpp"
 #include "spd_images.hpp"
 
@@ -109,6 +114,47 @@ TEST(Fields, NamesTheFieldsWhoseValueChanged) {
     Bytes b = c.image;
     for (const auto at : c.changed) b[at] ^= 0x01;
     EXPECT_EQ(field_names(c.image, b, c.g, c.changed.front(), c.changed.back()), c.names) << c.changed.front();
+  }
+}
+
+// Every time field of each layout is decoded into the full listing, read by the editor, and
+// settable: one more coarse unit stored in it changes both.
+TEST(Layouts, EveryTimeIsDecodedShownAndSettable) {
+  // The high bits of a 12-bit time belong to that time; a change of them is the time's.
+  const auto is_time = [](const Field& f) {
+    return (f.unit == Unit::Mtb || f.unit == Unit::Ps || f.unit == Unit::Ns) && !f.key.ends_with("_high");
+  };
+  const emu::Areas areas = emu::default_areas();
+  for (const auto& [g, image] : {std::pair{DeviceType::DDR3, areas.spd3}, std::pair{DeviceType::DDR4, areas.spd4},
+                                 std::pair{DeviceType::DDR5, areas.spd5}}) {
+    const auto all = settables(image, g);
+    std::string listing;
+    for (const auto& section : decode(image, g).sections) {
+      for (const auto& [label, value] : section.lines) listing += label + "=" + value + "\n";
+    }
+    for (const Field& f : layout_of(g)) {
+      if (!is_time(f)) continue;
+      const std::string what = fmt::format("DDR{} {}", generation(g), f.key);
+      const Settable* s = find_settable(all, f.key);
+      if (s == nullptr) {
+        ADD_FAILURE() << what << " is not settable";
+        continue;
+      }
+      Bytes changed = image;
+      const std::uint32_t top = f.mask == 0 ? (f.length >= 4 ? ~0u : (1u << (8 * f.length)) - 1) : f.mask >> std::countr_zero(f.mask);
+      const std::uint32_t v = (get(image, f) + 1) & top;
+      for (std::size_t i = 0; i < f.length; ++i) {
+        const unsigned bits = bits_at(f, f.offset + i);
+        const unsigned shifted = (f.mask == 0 ? v : v << std::countr_zero(f.mask)) >> (8 * i);
+        changed[f.offset + i] = static_cast<std::uint8_t>((changed[f.offset + i] & ~bits) | (shifted & bits));
+      }
+      EXPECT_NE(read_value(changed, *s), read_value(image, *s)) << what << " is not read by the editor";
+      std::string after;
+      for (const auto& section : decode(changed, g).sections) {
+        for (const auto& [label, value] : section.lines) after += label + "=" + value + "\n";
+      }
+      EXPECT_NE(after, listing) << what << " is not shown";
+    }
   }
 }
 
