@@ -90,15 +90,6 @@ InfoSection standard_speeds(const Facts& f, const std::vector<unsigned>& cas, st
 
 namespace {
 
-// A time of a DDR3 XMP 1.x profile: coarse units of the profile's medium timebase (with a high
-// nibble where the time has 12 bits) and, from XMP 1.3, a signed correction in the fine timebase
-// of byte 184 (dropped where that timebase has no divisor).
-struct Ddr3Time {
-  const Field* coarse;
-  const Field* high = nullptr;
-  const Field* fine = nullptr;
-};
-
 Profile ddr3_profile(Image s, unsigned n) {
   using namespace xmp::ddr3;
   const std::size_t b = kProfile + kProfileSize * (n - 1);
@@ -108,14 +99,15 @@ Profile ddr3_profile(Image s, unsigned n) {
   if (divisor == 0) return p;  // no timebase: no times
   const double mtb_ps = 1000.0 * dividend / divisor;
   const double ftb_ps = get(s, kFtbDivisor) != 0 ? static_cast<double>(get(s, kFtbDividend)) / get(s, kFtbDivisor) : 0;
-  const auto ps = [&](const Ddr3Time& t) {
-    std::uint32_t units = get(s, at(b, *t.coarse));
-    if (t.high != nullptr) units |= get(s, at(b, *t.high)) << 8;
-    const double v = units * mtb_ps + (t.fine != nullptr ? get_signed(s, at(b, *t.fine)) * ftb_ps : 0);
+  // A time: coarse units of the profile's medium timebase (with a high nibble where the time has
+  // 12 bits) and, from XMP 1.3, a signed correction in the fine timebase of byte 184 (dropped
+  // where that timebase has no divisor).
+  const auto ps = [&](const MtbTime& t) {
+    const double v = mtb_time_ps(s, t, mtb_ps, ftb_ps, b);
     return v > 0 ? v : 0.0;
   };
   p.tck_ps = ps({&kTck, nullptr, &kTckFine});
-  const std::array<std::pair<const Field*, Ddr3Time>, 12> times{{
+  const std::array<std::pair<const Field*, MtbTime>, 12> times{{
       {&kTaa, {&kTaa, nullptr, &kTaaFine}},       {&kTrcd, {&kTrcd, nullptr, &kTrcdFine}},
       {&kTrp, {&kTrp, nullptr, &kTrpFine}},       {&kTras, {&kTras, &kTrasHigh}},
       {&kTrc, {&kTrc, &kTrcHigh, &kTrcFine}},     {&kTwr, {&kTwr}},
@@ -136,10 +128,8 @@ Profile ddr4_profile(Image s, unsigned n) {
   const std::size_t b = kProfile + kProfileSize * (n - 1);
   Profile p{model::ProfileKind::Xmp, n, {}, 0, 0, 0, 0, 0, 0, 0, {}, {}, {}, {}, 0};
   const auto ps = [&](const Field& coarse, const Field* high, const Field* fine) {
-    std::uint32_t units = get(s, at(b, coarse));
-    if (high != nullptr) units |= get(s, at(b, *high)) << 8;
-    const long v = static_cast<long>(units) * 125 + (fine != nullptr ? get_signed(s, at(b, *fine)) : 0);
-    return v > 0 ? static_cast<double>(v) : 0.0;
+    const double v = mtb_time_ps(s, {&coarse, high, fine}, 125, 1, b);
+    return v > 0 ? v : 0.0;
   };
   p.tck_ps = ps(kTck, nullptr, &kTckFine);
   const auto add = [&](const Field& coarse, const Field* high, const Field* fine) {

@@ -15,6 +15,13 @@ std::vector<unsigned> cas_decode(std::uint64_t stored, const CasMap& m) {
 
 std::vector<unsigned> cas_latencies(Image s, const Field& f, const CasMap& m) { return cas_decode(get64(s, f), m); }
 
+double mtb_time_ps(Image s, const MtbTime& t, double mtb_ps, double ftb_ps, std::size_t base) {
+  std::uint32_t units = get(s, at(base, *t.coarse));
+  if (t.high != nullptr) units |= get(s, at(base, *t.high)) << 8;
+  const int fine = t.fine != nullptr ? get_signed(s, at(base, *t.fine)) : 0;
+  return units * mtb_ps + fine * ftb_ps;
+}
+
 std::expected<std::uint64_t, unsigned> cas_encode(std::uint64_t stored, const std::vector<unsigned>& cls, const CasMap& m) {
   const bool high = m.high_first != 0 && std::any_of(cls.begin(), cls.end(), [&](unsigned c) { return c > m.last(); });
   const unsigned first = high ? m.high_first : m.first;

@@ -46,6 +46,19 @@ std::vector<unsigned> cas_latencies(Image s, const Field& f, const CasMap& m);
 // lies above the low range's last.
 std::expected<std::uint64_t, unsigned> cas_encode(std::uint64_t stored, const std::vector<unsigned>& cls, const CasMap& m);
 
+// A DDR3 or DDR4 time (JESD21-C Annex K and L; XMP 1.x and 2.0 the same): a count of medium
+// timebase units, its bits 11-8 in a second field where it has twelve, and a signed correction
+// in fine timebase units. DDR4's timebases are 125 ps and 1 ps; DDR3's the image's bytes 9-11.
+struct MtbTime {
+  const Field* coarse;
+  const Field* high = nullptr;
+  const Field* fine = nullptr;
+};
+
+// The time in ps, placed at `base` (a profile's fields); negative where the correction is
+// larger than the count.
+double mtb_time_ps(Image s, const MtbTime& t, double mtb_ps, double ftb_ps, std::size_t base = 0);
+
 // The voltage byte of XMP 1.x, XMP 3.0 and EXPO profiles: bits 6-5 whole volts, bits 4-0
 // twentieths (bit 7 reserved).
 inline double volts20(unsigned b) { return ((b >> 5) & 0x03) + (b & 0x1F) * 0.05; }

@@ -49,7 +49,7 @@ struct Timebases {
   double mtb_ns = 0, ftb_ps = 0;
   bool known() const { return mtb_ns > 0; }
   double ns(Image s, const Field& coarse, const Field& fine) const {
-    return get(s, coarse) * mtb_ns + get_signed(s, fine) * ftb_ps / 1000;
+    return mtb_time_ps(s, {&coarse, nullptr, &fine}, mtb_ns * 1000, ftb_ps) / 1000;
   }
 };
 
@@ -217,7 +217,7 @@ Decode decode_ddr3(Image s) {
       {"最小行激活到行激活延迟 (tRRD)", mtb(kTrrd)},
       {"最小行预充电延迟 (tRP)", ns3(f.trp_ps / 1000)},
       {"最小激活到预充电延迟 (tRAS)", ns3(f.tras_ps / 1000)},
-      {"最小激活到自动刷新延迟 (tRC)", ns3(get_signed(s, kTrcFine) * tb.ftb_ps / 1000 + get12(s, kTrcHigh, kTrc) * tb.mtb_ns)},
+      {"最小激活到自动刷新延迟 (tRC)", ns3(mtb_time_ps(s, {&kTrc, &kTrcHigh, &kTrcFine}, tb.mtb_ns * 1000, tb.ftb_ps) / 1000)},
       {"最小刷新恢复延迟 (tRFC)", mtb(kTrfc)},
       {"最小写到读命令延迟 (tWTR)", mtb(kTwtr)},
       {"最小读到预充电命令延迟 (tRTP)", mtb(kTrtp)},

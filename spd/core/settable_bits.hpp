@@ -37,11 +37,7 @@ inline unsigned coarse_bits(const Settable& f) { return bits_of(f.field) + (f.hi
 
 // A DDR3 or DDR4 time: the coarse count in medium timebase units and the fine correction.
 inline double mtb_ps(Image s, const Settable& f) {
-  std::uint64_t coarse = get64(s, f.field);
-  if (f.field.mask != 0) coarse = (coarse & f.field.mask) >> std::countr_zero(f.field.mask);
-  if (f.high) coarse |= std::uint64_t{get(s, *f.high)} << 8;
-  const int fine = f.fine ? get_signed(s, *f.fine) : 0;
-  return static_cast<double>(coarse) * f.mtb_ps + fine * f.ftb_ps;
+  return mtb_time_ps(s, {&f.field, f.high ? &*f.high : nullptr, f.fine ? &*f.fine : nullptr}, f.mtb_ps, f.ftb_ps);
 }
 
 // The largest time the field can hold.
