@@ -22,6 +22,12 @@ double mtb_time_ps(Image s, const MtbTime& t, double mtb_ps, double ftb_ps, std:
   return units * mtb_ps + fine * ftb_ps;
 }
 
+TimeNck time_nck(Image s, const Field& f) {
+  const std::uint32_t v = get(s, f);
+  const double ps = f.unit == Unit::Ns ? (v & 0xFFFF) * 1000.0 : (v & 0xFFFF);
+  return {ps, f.length == 3 ? v >> 16 : 0};
+}
+
 std::expected<std::uint64_t, unsigned> cas_encode(std::uint64_t stored, const std::vector<unsigned>& cls, const CasMap& m) {
   const bool high = m.high_first != 0 && std::any_of(cls.begin(), cls.end(), [&](unsigned c) { return c > m.last(); });
   const unsigned first = high ? m.high_first : m.first;

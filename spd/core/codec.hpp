@@ -59,6 +59,18 @@ struct MtbTime {
 // larger than the count.
 double mtb_time_ps(Image s, const MtbTime& t, double mtb_ps, double ftb_ps, std::size_t base = 0);
 
+// A DDR5 time (JESD400-5; XMP 3.0 and EXPO the same): two bytes low first, in ps (the refresh
+// times in ns, Unit::Ns), and where the field has a third byte, a lower limit in clocks.
+struct TimeNck {
+  double ps;
+  unsigned min_nck;  // 0 where none is stored
+};
+TimeNck time_nck(Image s, const Field& f);
+
+// The two parts of such a field, as the editor sets them.
+constexpr Field time_part(const Field& f) { return {f.offset, 2, 0, f.unit, f.key, f.name}; }
+constexpr Field nck_part(const Field& f) { return {f.offset + 2, 1, 0, Unit::Nck, {}, {}}; }
+
 // The voltage byte of XMP 1.x, XMP 3.0 and EXPO profiles: bits 6-5 whole volts, bits 4-0
 // twentieths (bit 7 reserved).
 inline double volts20(unsigned b) { return ((b >> 5) & 0x03) + (b & 0x1F) * 0.05; }

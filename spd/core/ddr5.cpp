@@ -26,7 +26,8 @@ constexpr std::array<unsigned, 9> kDensityGb{0, 4, 8, 12, 16, 24, 32, 48, 64};
 
 // A time in ps with its lower limit in clocks (three bytes: LSB, MSB, nCK).
 std::string ps_nck(Image s, const Field& f) {
-  return fmt::format("{}，至少 {} nCK", ps3(get(s, f) & 0xFFFF), get(s, f) >> 16);
+  const TimeNck t = time_nck(s, f);
+  return fmt::format("{}，至少 {} nCK", ps3(static_cast<unsigned>(t.ps)), t.min_nck);
 }
 
 std::string sdram(Image s, std::size_t base) {

@@ -43,11 +43,8 @@ Profile read_profile(Image s, model::ProfileKind kind, unsigned n, std::size_t b
   p.number = n;
   p.tck_ps = get(s, at(base, tck));
   for (const auto& f : times) {
-    const std::uint32_t v = get(s, at(base, f));
-    ProfileTime t{f.key, f.name, 0, 0, 0};
-    t.ps = f.unit == Unit::Ns ? (v & 0xFFFF) * 1000.0 : (v & 0xFFFF);
-    if (f.length == 3) t.min_nck = v >> 16;
-    p.times.push_back(t);
+    const TimeNck v = time_nck(s, at(base, f));
+    p.times.push_back({f.key, f.name, v.ps, v.min_nck, 0});
   }
   for (const auto& f : voltages) p.voltages.push_back({f.key, f.name, volts20(get(s, at(base, f)))});
   if (cas != nullptr) p.cas = cas_latencies(s, at(base, *cas), kCasDdr5);

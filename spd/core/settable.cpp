@@ -51,10 +51,8 @@ struct Table {
   }
   // A DDR5 time: ps (or ns) in two bytes, and a lower limit in clocks in a third.
   void ps_time(const Field& f) {
-    add(f.unit == Unit::Ns ? Coding::Ns16 : Coding::Ps16, Field{f.offset, 2, 0, f.unit, f.key, f.name});
-    if (f.length == 3) {
-      add(Coding::Count, Field{f.offset + 2, 1, 0, Unit::Nck, {}, {}}, std::string(f.key) + "_nck", std::string(f.name) + " 下限 (nCK)").max = 255;
-    }
+    add(f.unit == Unit::Ns ? Coding::Ns16 : Coding::Ps16, time_part(f));
+    if (f.length == 3) add(Coding::Count, nck_part(f), std::string(f.key) + "_nck", std::string(f.name) + " 下限 (nCK)").max = 255;
   }
   // The data rate, stored as the cycle time just added.
   void rate() {
