@@ -30,16 +30,7 @@ std::string read_value(Image s, const Settable& f) {
     case Coding::Rate: return fmt::format("{}", rate_of(s, f));
     case Coding::Volts20: return fmt::format("{:.2f}", volts20(get(s, f.field)));
     case Coding::Volts100: return fmt::format("{:.2f}", volts100(get(s, f.field)));
-    case Coding::Text: {
-      std::string t;
-      for (std::size_t i = 0; i < f.field.length; ++i) {
-        const auto c = s[f.field.offset + i];
-        if (c < 0x20 || c >= 0x7F) break;
-        t += static_cast<char>(c);
-      }
-      while (!t.empty() && t.back() == ' ') t.pop_back();
-      return t;
-    }
+    case Coding::Text: return detail_format::part_text(bytes_of(s, f.field));
     case Coding::Serial:
     case Coding::Hex: {
       std::string t = f.coding == Coding::Hex ? "0x" : "";
