@@ -116,7 +116,7 @@ Profile ddr3_profile(Image s, unsigned n) {
       {&kTfaw, {&kTfaw, &kTfawHigh}},             {&kTcwl, {&kTcwl}},
   }};
   for (const auto& [field, t] : times) p.times.push_back({field->key, field->name, ps(t), 0, 0});
-  p.voltages.push_back({kVdd.key, "VDD", volts20(get(s, at(b, kVdd)))});
+  p.voltages.push_back({kVdd.key, "VDD", volts(s, at(b, kVdd))});
   p.cas = cas_latencies(s, at(b, kCasLatencies), kCasDdr3);
   return p;
 }
@@ -146,7 +146,7 @@ Profile ddr4_profile(Image s, unsigned n) {
   add(kTrrdS, nullptr, &kTrrdSFine);
   add(kTrrdL, nullptr, &kTrrdLFine);
   add(kTfaw, &kTfawHigh, nullptr);
-  p.voltages.push_back({kVdd.key, "VDD", volts100(get(s, at(b, kVdd)))});
+  p.voltages.push_back({kVdd.key, "VDD", volts(s, at(b, kVdd))});
   p.cas = cas_latencies(s, at(b, kCasLatencies), kCasDdr4);
   return p;
 }

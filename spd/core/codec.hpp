@@ -78,4 +78,7 @@ inline double volts20(unsigned b) { return ((b >> 5) & 0x03) + (b & 0x1F) * 0.05
 // The voltage byte of XMP 2.0 profiles (DDR4): bit 7 one volt, bits 6-0 hundredths.
 inline double volts100(unsigned b) { return (b >> 7) + (b & 0x7F) / 100.0; }
 
+// The volts of a voltage field, by the coding its row names (Unit::Volts20 or Unit::Volts100).
+inline double volts(Image s, const Field& f) { return f.unit == Unit::Volts100 ? volts100(get(s, f)) : volts20(get(s, f)); }
+
 }  // namespace dimmwand::spd

@@ -46,7 +46,7 @@ Profile read_profile(Image s, model::ProfileKind kind, unsigned n, std::size_t b
     const TimeNck v = time_nck(s, at(base, f));
     p.times.push_back({f.key, f.name, v.ps, v.min_nck, 0});
   }
-  for (const auto& f : voltages) p.voltages.push_back({f.key, f.name, volts20(get(s, at(base, f)))});
+  for (const auto& f : voltages) p.voltages.push_back({f.key, f.name, volts(s, at(base, f))});
   if (cas != nullptr) p.cas = cas_latencies(s, at(base, *cas), kCasDdr5);
   p.taa_ps = p.times[0].ps;
   p.trcd_ps = p.times[1].ps;

@@ -1,5 +1,6 @@
-// One field of an SPD layout: where it is stored, how many bits of which bytes, in what unit,
-// and what it is. Each generation's layout is one table of these (ddr3_layout.hpp,
+// One field of an SPD layout: where it is stored, how many bits of which bytes, its storage
+// format (the unit, which names the codec that reads formats shared by several fields), and
+// what it is. Each generation's layout is one table of these (ddr3_layout.hpp,
 // ddr4_layout.hpp, ddr5_layout.hpp); the decoders read every stored value through it, diff names
 // changed bytes by it, and an editor writes through it.
 #pragma once
@@ -29,7 +30,9 @@ enum class Unit {
   Jep106,   // a maker: continuation count and code, each with its odd-parity bit
   Bytes,    // bytes shown as they are (serial numbers, CRCs)
   Millivolts,
-  Volts,    // a profile's voltage byte, coded as its generation's XMP or EXPO codes it
+  Volts20,   // a profile's voltage byte in twentieths (XMP 1.x, XMP 3.0, EXPO): codec.hpp
+  Volts100,  // a profile's voltage byte in hundredths (XMP 2.0): codec.hpp
+  CasMap,    // a CAS-latency bit map, as its generation maps bits to latencies: codec.hpp
 };
 
 struct Field {

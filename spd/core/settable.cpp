@@ -49,6 +49,8 @@ struct Table {
     s.mtb_ps = mtb_ps;
     s.ftb_ps = ftb_ps;
   }
+  // A profile's voltage, coded as its row says.
+  void voltage(const Field& f) { add(f.unit == Unit::Volts100 ? Coding::Volts100 : Coding::Volts20, f); }
   // A DDR5 time: ps (or ns) in two bytes, and a lower limit in clocks in a third.
   void ps_time(const Field& f) {
     add(f.unit == Unit::Ns ? Coding::Ns16 : Coding::Ps16, time_part(f));
@@ -121,7 +123,7 @@ void ddr3_xmp(Table& t, Image s) {
     const unsigned divisor = s[kTimebase + 1 + 2 * (n - 1)];
     t.mtb_ps = divisor != 0 ? 1000.0 * s[kTimebase + 2 * (n - 1)] / divisor : 0;
     t.enable({{kHeader + xmp::kEnabled, static_cast<std::uint8_t>(1u << (n - 1))}});
-    t.add(Coding::Volts20, kVdd);
+    t.voltage(kVdd);
     t.classic_times({kTck, kTckFine, nullptr, nullptr, kCasLatencies, kCasDdr3, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,
                       kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
     for (const Field& f : {kTwr, kTrfc, kTrtp, kTrrd}) t.time(f);
@@ -156,7 +158,7 @@ void ddr4_xmp(Table& t, Image s) {
     t.profile(model::ProfileKind::Xmp, n, kProfile + kProfileSize * (n - 1));
     t.mtb_ps = s[kHeader + 4 + (n - 1)] == 0 ? 125 : 0;  // the profile's timebase byte, as JEDEC byte 17
     t.enable({{kHeader + xmp::kEnabled, static_cast<std::uint8_t>(1u << (n - 1))}});
-    t.add(Coding::Volts100, kVdd);
+    t.voltage(kVdd);
     t.classic_times({kTck, kTckFine, nullptr, nullptr, kCasLatencies, kCasDdr4, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,
                       kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
     for (const Field& f : {kTrfc1, kTrfc2, kTrfc4}) t.time(f);
@@ -193,7 +195,7 @@ void ddr5_table(Table& t, Image s) {
         const std::size_t name = kXmp3Header + kNames + kNameSize * (n - 1);
         t.add(Coding::Text, Field{name - t.base, kNameSize, 0, Unit::Text, {}, {}}, "name", "名称").max = kNameSize;
       }
-      for (const Field& v : kVoltages) t.add(Coding::Volts20, v);
+      for (const Field& v : kVoltages) t.voltage(v);
       t.add(Coding::Ps16, xmp::ddr5::kTck);
       t.rate();
       t.cl_list(xmp::ddr5::kCasLatencies, kCasDdr5);
@@ -209,7 +211,7 @@ void ddr5_table(Table& t, Image s) {
       const auto shift = static_cast<unsigned>(4 * (n - 1));
       t.enable({{expo::kExpo + expo::kEnabled, static_cast<std::uint8_t>(0x03u << shift)},
                 {expo::kExpo + expo::kEnabled + 1, static_cast<std::uint8_t>(0x01u << shift)}});
-      for (const Field& v : expo::kVoltages) t.add(Coding::Volts20, v);
+      for (const Field& v : expo::kVoltages) t.voltage(v);
       t.add(Coding::Ps16, expo::kTck);
       t.rate();
       for (const Field& f : expo::kTimes) t.ps_time(f);

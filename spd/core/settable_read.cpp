@@ -28,8 +28,8 @@ std::string read_value(Image s, const Settable& f) {
     case Coding::Count: return fmt::format("{}", get(s, f.field));
     case Coding::Mtb: return ns_text(mtb_ps(s, f));
     case Coding::Rate: return fmt::format("{}", rate_of(s, f));
-    case Coding::Volts20: return fmt::format("{:.2f}", volts20(get(s, f.field)));
-    case Coding::Volts100: return fmt::format("{:.2f}", volts100(get(s, f.field)));
+    case Coding::Volts20:
+    case Coding::Volts100: return fmt::format("{:.2f}", volts(s, f.field));
     case Coding::Text: return detail_format::part_text(bytes_of(s, f.field));
     case Coding::Serial:
     case Coding::Hex: {
