@@ -11,10 +11,9 @@
 
 namespace dimmwand::spd {
 
-using namespace settable_bits;
 
 std::string ns_text(double ps) {
-  if (std::abs(ps - std::round(ps)) < kSamePs) return fmt::format("{:.3f}", ps / 1000);
+  if (std::abs(ps - std::round(ps)) < settable_bits::kSamePs) return fmt::format("{:.3f}", ps / 1000);
   // A time base that is no whole picosecond (DDR3 lets the image choose one): every digit it has.
   std::string t = fmt::format("{:.6f}", ps / 1000);
   while (t.back() == '0') t.pop_back();
@@ -26,7 +25,7 @@ std::string read_value(Image s, const Settable& f) {
     case Coding::Ps16: return ns_text(get(s, f.field));
     case Coding::Ns16: return fmt::format("{}", get(s, f.field));
     case Coding::Count: return fmt::format("{}", get(s, f.field));
-    case Coding::Mtb: return ns_text(mtb_ps(s, f));
+    case Coding::Mtb: return ns_text(settable_bits::mtb_ps(s, f));
     case Coding::Rate: return fmt::format("{}", rate_of(s, f));
     case Coding::Volts20:
     case Coding::Volts100: return fmt::format("{:.2f}", volts(s, f.field));
@@ -66,7 +65,7 @@ std::optional<double> time_ps(Image s, const Settable& f) {
   switch (f.coding) {
     case Coding::Ps16: return get(s, f.field);
     case Coding::Ns16: return get(s, f.field) * 1000.0;
-    case Coding::Mtb: return mtb_ps(s, f);
+    case Coding::Mtb: return settable_bits::mtb_ps(s, f);
     default: return std::nullopt;
   }
 }
@@ -77,12 +76,12 @@ std::vector<unsigned> latencies(Image s, const Settable& f) {
 
 unsigned rate_of(Image s, const Settable& f) {
   if (f.coding != Coding::Rate) return 0;
-  return data_rate(f.mtb_ps > 0 ? mtb_ps(s, f) : get(s, f.field), f.generation);
+  return data_rate(f.mtb_ps > 0 ? settable_bits::mtb_ps(s, f) : get(s, f.field), f.generation);
 }
 
 bool zero_time(Image s, const Settable& f) {
   const auto t = time_ps(s, f);
-  return t && std::abs(*t) < kSamePs;
+  return t && std::abs(*t) < settable_bits::kSamePs;
 }
 
 bool enabled(Image s, const Settable& f) {
@@ -117,7 +116,7 @@ std::string range_of(const Settable& f) {
     case Coding::Ns16: return "0-65535 ns，整数";
     case Coding::Count: return fmt::format("0-{}", f.max);
     case Coding::Mtb:
-      return fmt::format("0.000-{} ns，单位 {} ns{}", ns_text(largest_mtb(f)), ns_text(f.mtb_ps),
+      return fmt::format("0.000-{} ns，单位 {} ns{}", ns_text(settable_bits::largest_mtb(f)), ns_text(f.mtb_ps),
                          f.fine ? fmt::format("，微调 {} ps", f.ftb_ps) : std::string());
     case Coding::Rate: return "以 MT/s 计的速率，按本代的周期存储";
     case Coding::Volts20: return "0.00-3.55 V，步长 0.05 V";
