@@ -18,14 +18,14 @@ namespace {
 
 using namespace detail_format;
 
-std::size_t xmp_profile_at(unsigned n) { return xmp::ddr5::kXmp3Profile + xmp::ddr5::kXmp3Size * (n - 1); }
+std::size_t xmp_profile_at(unsigned n) { return model::xmp3_profile(n).from; }
 std::size_t expo_profile_at(unsigned n) { return expo::kExpo + expo::kProfile + expo::kProfileSize * (n - 1); }
 
 // The XMP profiles the image identifies: their checksums are among model::checksums'.
 std::vector<unsigned> identified_xmp(Image s) {
   const auto sums = model::checksums(s, DeviceType::DDR5);
   std::vector<unsigned> out;
-  for (unsigned n = 1; n <= 5; ++n) {
+  for (unsigned n = 1; n <= model::kXmp3Profiles; ++n) {
     if (model::find_checksum(sums, model::xmp3_profile(n).id) != nullptr) out.push_back(n);
   }
   return out;

@@ -184,7 +184,7 @@ void ddr5_table(Table& t, Image s) {
   if (model::has_xmp3(s)) {
     using namespace xmp::ddr5;
     const auto sums = model::checksums(s, DeviceType::DDR5);
-    for (unsigned n = 1; n <= 5; ++n) {
+    for (unsigned n = 1; n <= model::kXmp3Profiles; ++n) {
       if (expo && model::under_expo(n)) continue;  // EXPO's bytes
       const model::Block& block = model::xmp3_profile(n);
       // a user profile is one only where its checksum holds
