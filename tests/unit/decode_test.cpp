@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "images.hpp"
+#include "spd/codec.hpp"
 #include "spd/decode.hpp"
 #include "spd/fields.hpp"
 #include "spd/settable.hpp"
@@ -115,6 +116,33 @@ TEST(Fields, NamesTheFieldsWhoseValueChanged) {
     for (const auto at : c.changed) b[at] ^= 0x01;
     EXPECT_EQ(field_names(c.image, b, c.g, c.changed.front(), c.changed.back()), c.names) << c.changed.front();
   }
+}
+
+// The CAS bit maps, read and written: DDR3 from CL 4, DDR4 from CL 7 or, with bit 31, from CL 23,
+// DDR5 even latencies from CL 20. Writing keeps the bits the map does not use.
+TEST(Codecs, CasMapsReadAndWrite) {
+  struct Case {
+    const CasMap& map;
+    std::uint64_t stored;
+    std::vector<unsigned> cls;
+  };
+  for (const auto& c : std::vector<Case>{
+           {kCasDdr3, 0x01FE, {5, 6, 7, 8, 9, 10, 11, 12}},
+           {kCasDdr3, 0x8001, {4}},  // bit 15 is no latency, and stays
+           {kCasDdr4, 0x0002BFF8, {10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 22, 24}},
+           {kCasDdr4, 0x80100001, {23, 43}},  // the high range
+           {kCasDdr5, 0x15, {20, 24, 28}},
+           {kCasDdr5, 1ull << 39, {98}},
+       }) {
+    EXPECT_EQ(cas_decode(c.stored, c.map), c.cls) << c.stored;
+    const auto again = cas_encode(c.stored, c.cls, c.map);
+    ASSERT_TRUE(again) << c.stored;
+    EXPECT_EQ(*again, c.stored);
+  }
+  EXPECT_EQ(cas_encode(0, {7, 40}, kCasDdr4).error(), 7u);  // CL 40 is the high range's, which has no CL 7
+  EXPECT_EQ(*cas_encode(0, {23, 24}, kCasDdr4), 0x30000u);    // both ranges hold them: the low one
+  EXPECT_EQ(cas_encode(0, {21}, kCasDdr5).error(), 21u);
+  EXPECT_EQ(cas_encode(0, {19}, kCasDdr3).error(), 19u);
 }
 
 // Every time field of each layout is decoded into the full listing, read by the editor, and
