@@ -11,6 +11,7 @@
 #include "spd/codec.hpp"
 #include "spd/decode.hpp"
 #include "spd/fields.hpp"
+#include "spd/profile_layout.hpp"
 #include "spd/settable.hpp"
 #include "spd/timing.hpp"
 #include "spd_images.hpp"
@@ -152,36 +153,48 @@ TEST(Layouts, EveryTimeIsDecodedShownAndSettable) {
   const auto is_time = [](const Field& f) {
     return (f.unit == Unit::Mtb || f.unit == Unit::Ps || f.unit == Unit::Ns) && !f.key.ends_with("_high");
   };
-  const emu::Areas areas = emu::default_areas();
-  for (const auto& [g, image] : {std::pair{DeviceType::DDR3, areas.spd3}, std::pair{DeviceType::DDR4, areas.spd4},
-                                 std::pair{DeviceType::DDR5, areas.spd5}}) {
-    const auto all = settables(image, g);
-    std::string listing;
+  const auto listing = [](Image image, DeviceType g) {
+    std::string out;
     for (const auto& section : decode(image, g).sections) {
-      for (const auto& [label, value] : section.lines) listing += label + "=" + value + "\n";
+      for (const auto& [label, value] : section.lines) out += label + "=" + value + "\n";
     }
-    for (const Field& f : layout_of(g)) {
-      if (!is_time(f)) continue;
-      const std::string what = fmt::format("DDR{} {}", generation(g), f.key);
-      const Settable* s = find_settable(all, f.key);
+    return out;
+  };
+  const emu::Areas areas = emu::default_areas();
+  std::vector<Field> xmp3{xmp::ddr5::kTck};
+  xmp3.insert(xmp3.end(), xmp::ddr5::kTimes.begin(), xmp::ddr5::kTimes.end());
+  struct Table {
+    DeviceType g;
+    const Bytes& image;
+    Layout fields;
+    std::size_t base;    // where a profile's fields count from
+    std::string prefix;  // its settable keys'
+  };
+  for (const auto& t : {Table{DeviceType::DDR3, areas.spd3, layout_of(DeviceType::DDR3), 0, ""},
+                        Table{DeviceType::DDR4, areas.spd4, layout_of(DeviceType::DDR4), 0, ""},
+                        Table{DeviceType::DDR5, areas.spd5, layout_of(DeviceType::DDR5), 0, ""},
+                        Table{DeviceType::DDR5, areas.spd5, xmp3, model::xmp3_profile(1).from, "xmp1."}}) {
+    const auto all = settables(t.image, t.g);
+    const std::string shown = listing(t.image, t.g);
+    for (const Field& row : t.fields) {
+      if (!is_time(row)) continue;
+      const Field f = at(t.base, row);
+      const std::string what = fmt::format("DDR{} {}{}", generation(t.g), t.prefix, f.key);
+      const Settable* s = find_settable(all, t.prefix + std::string(f.key));
       if (s == nullptr) {
         ADD_FAILURE() << what << " is not settable";
         continue;
       }
-      Bytes changed = image;
+      Bytes changed = t.image;
       const std::uint32_t top = f.mask == 0 ? (f.length >= 4 ? ~0u : (1u << (8 * f.length)) - 1) : f.mask >> std::countr_zero(f.mask);
-      const std::uint32_t v = (get(image, f) + 1) & top;
+      const std::uint32_t v = (get(t.image, f) + 1) & top;
       for (std::size_t i = 0; i < f.length; ++i) {
         const unsigned bits = bits_at(f, f.offset + i);
         const unsigned shifted = (f.mask == 0 ? v : v << std::countr_zero(f.mask)) >> (8 * i);
         changed[f.offset + i] = static_cast<std::uint8_t>((changed[f.offset + i] & ~bits) | (shifted & bits));
       }
-      EXPECT_NE(read_value(changed, *s), read_value(image, *s)) << what << " is not read by the editor";
-      std::string after;
-      for (const auto& section : decode(changed, g).sections) {
-        for (const auto& [label, value] : section.lines) after += label + "=" + value + "\n";
-      }
-      EXPECT_NE(after, listing) << what << " is not shown";
+      EXPECT_NE(read_value(changed, *s), read_value(t.image, *s)) << what << " is not read by the editor";
+      EXPECT_NE(listing(changed, t.g), shown) << what << " is not shown";
     }
   }
 }
