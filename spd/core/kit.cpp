@@ -111,12 +111,18 @@ std::optional<unsigned> common_cl(const std::vector<Member>& kit, unsigned neede
 
 }  // namespace
 
+Result<DeviceType> kit_generation(const std::string& file, const std::vector<std::uint8_t>& image) {
+  auto g = identify(image, std::nullopt);
+  if (!g) return std::unexpected(DeviceError::other(fmt::format("{}: {}", file, g.error().display())));
+  return *g;
+}
+
 Result<> kit_report(const std::vector<std::string>& files, const std::vector<std::vector<std::uint8_t>>& images, std::string& text) {
   std::vector<Member> kit;
   for (std::size_t i = 0; i < files.size() && i < images.size(); ++i) {
+    const auto g = kit_generation(files[i], images[i]);
+    if (!g) return std::unexpected(g.error());
     const Image image = images[i];
-    const auto g = identify(image, std::nullopt);
-    if (!g) return std::unexpected(DeviceError::other(fmt::format("{}: {}", files[i], g.error().display())));
     kit.push_back({decode(image, *g), cas_latencies(image, *g), supply_millivolts(image, *g)});
   }
 

@@ -222,9 +222,7 @@ Result<> run_kit(const std::vector<std::string>& files) {
     auto image = load_image(file);
     if (!image) return std::unexpected(std::move(image.error()));
     // Each file is judged as it is read: the first that is no SPD is named before a later one is read.
-    if (const auto g = identify(*image, std::nullopt); !g) {
-      return std::unexpected(DeviceError::other(fmt::format("{}: {}", file, g.error().display())));
-    }
+    if (auto g = kit_generation(file, *image); !g) return std::unexpected(std::move(g.error()));
     images.push_back(std::move(*image));
   }
   std::string text;
