@@ -1,9 +1,10 @@
 #include "images.hpp"
 
-#include "model/crc16.hpp"
 #include "model/hub.hpp"
+#include "model/spd_image.hpp"
 
 #include <initializer_list>
+#include <utility>
 #include <string_view>
 
 namespace dimmwand::emu {
@@ -19,11 +20,10 @@ void put_text(Image& image, std::size_t at, std::size_t width, std::string_view 
   for (std::size_t i = 0; i < width; ++i) image[at + i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : ' ';
 }
 
-// Stores the CRC of bytes [from, to] low byte first at `at`.
-void put_crc(Image& image, std::size_t from, std::size_t to, std::size_t at) {
-  const std::uint16_t crc = model::crc16(std::span(image).subspan(from, to - from + 1));
-  image[at] = static_cast<std::uint8_t>(crc & 0xFF);
-  image[at + 1] = static_cast<std::uint8_t>(crc >> 8);
+// Stores the CRC of every block the image identifies, as the tool's fix would.
+Image with_checksums(Image image, DeviceType g) {
+  model::fix_checksums(image, g);
+  return image;
 }
 
 Image ddr3() {
@@ -39,8 +39,7 @@ Image ddr3() {
   put(s, 122, {0x00, 0x00, 0x03, 0x33});        // serial number
   put_text(s, 128, 18, "DW3U1600-4G");
   put(s, 148, {0x80, 0xCE});                    // DRAM maker
-  put_crc(s, 0, 116, 126);
-  return s;
+  return with_checksums(std::move(s), DeviceType::DDR3);
 }
 
 Image ddr4() {
@@ -51,14 +50,12 @@ Image ddr4() {
   put(s, 17, {0x00, 0x05, 0x0D, 0xF8, 0xFF, 0x2B, 0x00, 0x6E, 0x6E, 0x6E, 0x11, 0x08, 0x58});
   put(s, 117, {0x9C, 0xB4, 0xB4, 0xD6});
   put(s, 128, {0x11, 0x01, 0x00});              // module height and thickness, reference card
-  put_crc(s, 0, 125, 126);
-  put_crc(s, 128, 253, 254);
   put(s, 320, {0x80, 0x2C});                    // module maker: Micron (bank 1, 0x2C)
   put(s, 322, {0x01, 0x24, 0x22});              // site 1, 2024 week 22
   put(s, 325, {0x12, 0x34, 0x56, 0x78});        // serial number
   put_text(s, 329, 20, "DW4U3200-8G");
   put(s, 350, {0x80, 0x2C});                    // DRAM maker
-  return s;
+  return with_checksums(std::move(s), DeviceType::DDR4);
 }
 
 Image ddr5() {
@@ -71,20 +68,17 @@ Image ddr5() {
   put(s, 30, {0x80, 0x3E, 0x80, 0x3E, 0x80, 0x3E, 0x00, 0x7D, 0x80, 0xBB, 0x30, 0x75});
   put(s, 192, {0x08, 0x00, 0x80, 0xB3, 0x80, 0x11, 0x02, 0x02});  // common module section
   put(s, 234, {0x08, 0x22});  // two package ranks; two 32-bit sub-channels, no ECC
-  put_crc(s, 0, 509, 510);
   put(s, 512, {0x80, 0xAD});                    // module maker: SK hynix (bank 1, 0xAD)
   put(s, 514, {0x01, 0x24, 0x30});              // site 1, 2024 week 30
   put(s, 517, {0xCA, 0xFE, 0x00, 0x05});        // serial number
   put_text(s, 521, 30, "DW5U4800-16G");
   put(s, 552, {0x80, 0xAD});                    // DRAM maker
-  // An XMP 3.0 block with one profile: DDR5-5600 CL36 at 1.40 V.
-  put(s, 0x280, {0x0C, 0x4A, 0x30, 0x01});
-  put_text(s, 0x28E, 16, "DW 5600");
-  put_crc(s, 0x280, 0x2BD, 0x2BE);
-  put(s, 0x2C0, {0x30, 0x28, 0x28, 0x00, 0x26, 0x65, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00});  // voltages, tCK 357 ps, CL36
-  put(s, 0x2CD, {0x34, 0x32, 0x34, 0x32, 0x34, 0x32, 0x00, 0x7D, 0x80, 0xBB});  // tAA, tRCD, tRP, tRAS, tRC
-  put_crc(s, 0x2C0, 0x2FD, 0x2FE);
-  return s;
+  // An XMP 3.0 block with one profile (enabled by the header): DDR5-5600 CL36 at 1.40 V.
+  put(s, model::kXmp3Header, {0x0C, 0x4A, 0x30, 0x01});
+  put_text(s, model::kXmp3Header + 0x0E, 16, "DW 5600");
+  put(s, model::kXmp3Profile, {0x30, 0x28, 0x28, 0x00, 0x26, 0x65, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00});  // voltages, tCK 357 ps, CL36
+  put(s, model::kXmp3Profile + 0x0D, {0x34, 0x32, 0x34, 0x32, 0x34, 0x32, 0x00, 0x7D, 0x80, 0xBB});  // tAA, tRCD, tRP, tRAS, tRC
+  return with_checksums(std::move(s), DeviceType::DDR5);
 }
 
 Image reg5() {

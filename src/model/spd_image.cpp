@@ -15,9 +15,11 @@ std::string size_mismatch(DeviceType g, std::size_t size) {
   return fmt::format("文件 {} 字节，大于 DDR{} SPD 的 {} 字节", size, n, spd_size(g));
 }
 
-Checksum block(Image image, std::string name, std::size_t from, std::size_t to, std::size_t at) {
-  return {std::move(name), from, to, at, u16(image, at), crc16(image.subspan(from, to - from + 1))};
+Checksum block(Image image, std::string_view id, std::string_view name, std::size_t from, std::size_t to, std::size_t at) {
+  return {std::string(id), std::string(name), from, to, at, u16(image, at), crc16(image.subspan(from, to - from + 1))};
 }
+
+Checksum block(Image image, const Block& b) { return block(image, b.id, b.crc_label, b.from, b.to(), b.at); }
 
 bool blank(Image bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0x00; }) ||
@@ -57,12 +59,7 @@ bool is_ddr5_first_half(Image image) {
   return image.size() == kDdr5FirstHalf && image[kKeyByte] == key_byte(DeviceType::DDR5);
 }
 
-// XMP 3.0 (DDR5): a 64-byte header at 0x280 (signature 0C 4A, version 0x30, byte 3 the enable
-// bits of profiles 1-3, bit n-1 for profile n), then five 64-byte profiles from 0x2C0; 4 and 5
-// are the user profiles, which have no enable bit. EXPO: a 128-byte block at 0x340 that starts
-// with "EXPO" and takes the place of XMP profiles 3 and 4. Every block ends with its CRC-16,
-// low byte first. Sources: the layouts of the public DDR5 SPD editors (edlf/DDR5SPDEditor,
-// 1a2m3/SPD-Reader-Writer) and real modules' dumps; Intel's and AMD's documents are not public.
+// The signatures of the extension blocks: see blocks.hpp.
 bool has_xmp3(Image image) {
   return image.size() >= kXmp3Header + kXmp3Size && image[kXmp3Header] == 0x0C && image[kXmp3Header + 1] == 0x4A &&
          (image[kXmp3Header + 2] & 0xF0) == 0x30;
@@ -85,45 +82,44 @@ Survey survey(Image image, DeviceType g) {
   switch (g) {
     case DeviceType::DDR3:
       // Byte 0 bit 7 set: the CRC covers bytes 0-116 only.
-      out.checked.push_back(block(image, "基本区 CRC", 0, (image[0] & 0x80) != 0 ? 116 : 125, 126));
+      out.checked.push_back(block(image, "base", "基本区 CRC", 0, (image[0] & 0x80) != 0 ? 116 : 125, 126));
       break;
     case DeviceType::DDR4:
-      out.checked.push_back(block(image, "基本区 CRC", 0, 125, 126));
-      out.checked.push_back(block(image, "模块区 CRC", 128, 253, 254));
+      out.checked.push_back(block(image, "base", "基本区 CRC", 0, 125, 126));
+      out.checked.push_back(block(image, "module", "模块区 CRC", 128, 253, 254));
       break;
     case DeviceType::DDR5: {
-      out.checked.push_back(block(image, "基本区 CRC", 0, 509, 510));
+      out.checked.push_back(block(image, "base", "基本区 CRC", 0, 509, 510));
       if (image.size() < spd_size(g)) {
-        out.skipped.push_back({fmt::format("字节 {}-{}（制造信息、XMP 与 EXPO 区）", image.size(), spd_size(g) - 1), "映像中没有"});
+        out.skipped.push_back({"upper_half", fmt::format("字节 {}-{}（制造信息、XMP 与 EXPO 区）", image.size(), spd_size(g) - 1), "映像中没有"});
         break;
       }
       const bool expo = has_expo(image);
       if (has_xmp3(image)) {
-        out.checked.push_back(
-            block(image, "XMP 3.0 头 CRC", kXmp3Header, kXmp3Header + kXmp3Size - 3, kXmp3Header + kXmp3Size - 2));
+        out.checked.push_back(block(image, kXmp3HeaderBlock));
         const std::uint8_t enabled = image[kXmp3Header + 3];
-        for (std::size_t n = 1; n <= 5; ++n) {
-          const std::size_t at = kXmp3Profile + kXmp3Size * (n - 1);
-          const std::string name = fmt::format("XMP 配置 {}", n);
-          if (expo && (n == 3 || n == 4)) {
-            out.skipped.push_back({name, "此处为 EXPO 数据"});
+        for (std::size_t n = 1; n <= kXmp3Profiles; ++n) {
+          const Block& b = xmp3_profile(n);
+          const std::string id(b.id), name(b.label);
+          if (expo && under_expo(n)) {
+            out.skipped.push_back({id, name, "此处为 EXPO 数据"});
             continue;
           }
-          auto c = block(image, name + " CRC", at, at + kXmp3Size - 3, at + kXmp3Size - 2);
+          auto c = block(image, b);
           if (n <= 3) {
             if ((enabled >> (n - 1) & 1) != 0) out.checked.push_back(std::move(c));
-            else out.skipped.push_back({name, "未启用"});
-          } else if (blank(image.subspan(at, kXmp3Size))) {
-            out.skipped.push_back({name, "未启用（空白）"});
+            else out.skipped.push_back({id, name, "未启用"});
+          } else if (blank(image.subspan(b.from, b.end() - b.from))) {
+            out.skipped.push_back({id, name, "未启用（空白）"});
           } else if (c.ok()) {
             out.checked.push_back(std::move(c));
           } else {
             // A user profile has no enable bit: only its own checksum tells it from vendor data.
-            out.skipped.push_back({name, "未识别（不是校验和成立的 XMP 用户配置，可能是厂商数据），不检查、不修正"});
+            out.skipped.push_back({id, name, "未识别（不是校验和成立的 XMP 用户配置，可能是厂商数据），不检查、不修正"});
           }
         }
       }
-      if (expo) out.checked.push_back(block(image, "EXPO CRC", kExpo, kExpo + kExpoSize - 3, kExpo + kExpoSize - 2));
+      if (expo) out.checked.push_back(block(image, kExpoBlock));
       break;
     }
   }
@@ -141,7 +137,9 @@ std::vector<Checksum> fix_checksums(std::vector<std::uint8_t>& image, DeviceType
   // One at a time and in order: a fixed JEDEC CRC never lies inside an extension block, but
   // recomputing each after the last was stored keeps that true by construction.
   for (auto& c : checksums(image, g)) {
-    const auto now = block(image, c.name, c.from, c.to, c.at);
+    auto now = c;
+    now.stored = u16(image, c.at);
+    now.computed = crc16(Image(image).subspan(c.from, c.to - c.from + 1));
     if (now.ok()) continue;
     image[c.at] = static_cast<std::uint8_t>(now.computed & 0xFF);
     image[c.at + 1] = static_cast<std::uint8_t>(now.computed >> 8);
@@ -149,5 +147,12 @@ std::vector<Checksum> fix_checksums(std::vector<std::uint8_t>& image, DeviceType
   }
   return changed;
 }
+
+const Checksum* find_checksum(const std::vector<Checksum>& sums, std::string_view id) {
+  const auto it = std::find_if(sums.begin(), sums.end(), [&](const Checksum& c) { return c.id == id; });
+  return it != sums.end() ? &*it : nullptr;
+}
+
+std::string profile_id(ProfileKind k, unsigned n) { return fmt::format("{}{}", id_of(k), n); }
 
 }  // namespace dimmwand::model

@@ -8,8 +8,10 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "model/blocks.hpp"
 #include "model/ddr.hpp"
 
 namespace dimmwand::model {
@@ -32,7 +34,8 @@ inline constexpr std::size_t kDdr5FirstHalf = 512;
 bool is_ddr5_first_half(Image image);
 
 struct Checksum {
-  std::string name;
+  std::string id;    // "base", "module", "xmp3.header", "xmp3.profile1", "expo"
+  std::string name;  // "基本区 CRC": the view's label
   std::size_t from;  // first covered byte
   std::size_t to;    // last covered byte
   std::size_t at;    // where the CRC is stored, low byte first
@@ -44,6 +47,7 @@ struct Checksum {
 // A checksum block that the image does not positively identify, and why; it is neither checked
 // nor fixed.
 struct SkippedBlock {
+  std::string id;      // "xmp3.profile5"
   std::string name;    // "XMP 配置 5"
   std::string reason;  // "未启用"
 };
@@ -59,12 +63,9 @@ std::vector<SkippedBlock> skipped_blocks(Image image, DeviceType g);
 // Stores the computed value of every checksum; returns those that changed.
 std::vector<Checksum> fix_checksums(std::vector<std::uint8_t>& image, DeviceType g);
 
-// DDR5 extension blocks.
-inline constexpr std::size_t kXmp3Header = 0x280;
-inline constexpr std::size_t kXmp3Profile = 0x2C0;  // profile n at kXmp3Profile + kXmp3Size * (n - 1)
-inline constexpr std::size_t kXmp3Size = 0x40;      // the header and each profile
-inline constexpr std::size_t kExpo = 0x340;
-inline constexpr std::size_t kExpoSize = 0x80;
+// The checksum of the first block with this id, if the image identifies it.
+const Checksum* find_checksum(const std::vector<Checksum>& sums, std::string_view id);
+
 bool has_xmp3(Image image);
 bool has_expo(Image image);
 

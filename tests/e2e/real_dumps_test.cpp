@@ -155,7 +155,9 @@ TEST(SpdJson, DocumentsAnswerQueries) {
            {{"info", "--json", std::string(DIMMWAND_SAMPLES) + "/reg5.bin"}, 0,
             ".kind == \"reg\" and .spd5118 and .protected_blocks == [] and .temperature_c == 23 and .override_available == false"},
            {{"check", "--json", dumps + "/ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eef6.bin"}, 0,
-            ".ok and (.checksums | length) == 5 and ([.skipped[].name] | index(\"XMP 配置 5\")) != null"},
+            ".ok and (.checksums | length) == 5 and ([.skipped[].name] | index(\"XMP 配置 5\")) != null and "
+            "[.checksums[].id] == [\"base\", \"xmp3.header\", \"xmp3.profile1\", \"xmp3.profile2\", \"expo\"] and "
+            "[.skipped[].id] == [\"xmp3.profile3\", \"xmp3.profile4\", \"xmp3.profile5\"]"},
            {{"check", "--json", dir.file("broken.bin")}, 1, ".ok == false and .checksums[1].ok == false and .checksums[1].stored == 45741"},
            {{"diff", "--json", dir.file("broken.bin"), std::string(DIMMWAND_SAMPLES) + "/spd4.bin"}, 1,
             ".same == false and .runs == [{\"from\": 200, \"to\": 200, \"old\": [" + std::to_string(static_cast<std::uint8_t>(broken[200])) +

@@ -132,7 +132,7 @@ TEST(Views, TheSummaryTheFullListingAndTheJsonAgree) {
       EXPECT_NE(p.data_rate, 0u);  // a profile without a cycle time is none
       const std::string rate = fmt::format("DDR{}-{} CL{}-{}-{}", generation(*g), p.data_rate, p.clocks.cl,
                                            p.clocks.trcd, p.clocks.trp);
-      EXPECT_NE(line_of(brief, p.kind).find(rate), std::string::npos) << line_of(brief, p.kind);
+      EXPECT_NE(line_of(brief, model::label_of(p.kind)).find(rate), std::string::npos) << line_of(brief, model::label_of(p.kind));
       const auto speed = line_of(d.sections, {fmt::format("配置 {} 速率", p.number)});
       EXPECT_TRUE(speed.starts_with(fmt::format("DDR{}-{} ", generation(*g), p.data_rate))) << speed;
       EXPECT_NE(json.find(fmt::format("\"number\":{},\"name\":", p.number)), std::string::npos);

@@ -1,11 +1,18 @@
-// The decode of hand-made images: clock counts and rate names, the summary's values, and the
-// fields a diff names.
+// The decode of hand-made images: clock counts and rate names, the summary's values, the fields a
+// diff names, and every time of each layout read, shown and settable.
 #include <gtest/gtest.h>
 
+#include <fmt/format.h>
+
+#include <bit>
 #include <string_view>
 
+#include "images.hpp"
+#include "spd/codec.hpp"
 #include "spd/decode.hpp"
 #include "spd/fields.hpp"
+#include "spd/profile_layout.hpp"
+#include "spd/settable.hpp"
 #include "spd/timing.hpp"
 #include "spd_images.hpp"
 
@@ -109,6 +116,86 @@ TEST(Fields, NamesTheFieldsWhoseValueChanged) {
     Bytes b = c.image;
     for (const auto at : c.changed) b[at] ^= 0x01;
     EXPECT_EQ(field_names(c.image, b, c.g, c.changed.front(), c.changed.back()), c.names) << c.changed.front();
+  }
+}
+
+// The CAS bit maps, read and written: DDR3 from CL 4, DDR4 from CL 7 or, with bit 31, from CL 23,
+// DDR5 even latencies from CL 20. Writing keeps the bits the map does not use.
+TEST(Codecs, CasMapsReadAndWrite) {
+  struct Case {
+    const CasMap& map;
+    std::uint64_t stored;
+    std::vector<unsigned> cls;
+  };
+  for (const auto& c : std::vector<Case>{
+           {kCasDdr3, 0x01FE, {5, 6, 7, 8, 9, 10, 11, 12}},
+           {kCasDdr3, 0x8001, {4}},  // bit 15 is no latency, and stays
+           {kCasDdr4, 0x0002BFF8, {10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 22, 24}},
+           {kCasDdr4, 0x80100001, {23, 43}},  // the high range
+           {kCasDdr5, 0x15, {20, 24, 28}},
+           {kCasDdr5, 1ull << 39, {98}},
+       }) {
+    EXPECT_EQ(cas_decode(c.stored, c.map), c.cls) << c.stored;
+    const auto again = cas_encode(c.stored, c.cls, c.map);
+    ASSERT_TRUE(again) << c.stored;
+    EXPECT_EQ(*again, c.stored);
+  }
+  EXPECT_EQ(cas_encode(0, {7, 40}, kCasDdr4).error(), 7u);  // CL 40 is the high range's, which has no CL 7
+  EXPECT_EQ(*cas_encode(0, {23, 24}, kCasDdr4), 0x30000u);    // both ranges hold them: the low one
+  EXPECT_EQ(cas_encode(0, {21}, kCasDdr5).error(), 21u);
+  EXPECT_EQ(cas_encode(0, {19}, kCasDdr3).error(), 19u);
+}
+
+// Every time field of each layout is decoded into the full listing, read by the editor, and
+// settable: one more coarse unit stored in it changes both.
+TEST(Layouts, EveryTimeIsDecodedShownAndSettable) {
+  // The high bits of a 12-bit time belong to that time; a change of them is the time's.
+  const auto is_time = [](const Field& f) {
+    return (f.unit == Unit::Mtb || f.unit == Unit::Ps || f.unit == Unit::Ns) && !f.key.ends_with("_high");
+  };
+  const auto listing = [](Image image, DeviceType g) {
+    std::string out;
+    for (const auto& section : decode(image, g).sections) {
+      for (const auto& [label, value] : section.lines) out += label + "=" + value + "\n";
+    }
+    return out;
+  };
+  const emu::Areas areas = emu::default_areas();
+  std::vector<Field> xmp3{xmp::ddr5::kTck};
+  xmp3.insert(xmp3.end(), xmp::ddr5::kTimes.begin(), xmp::ddr5::kTimes.end());
+  struct Table {
+    DeviceType g;
+    const Bytes& image;
+    Layout fields;
+    std::size_t base;    // where a profile's fields count from
+    std::string prefix;  // its settable keys'
+  };
+  for (const auto& t : {Table{DeviceType::DDR3, areas.spd3, layout_of(DeviceType::DDR3), 0, ""},
+                        Table{DeviceType::DDR4, areas.spd4, layout_of(DeviceType::DDR4), 0, ""},
+                        Table{DeviceType::DDR5, areas.spd5, layout_of(DeviceType::DDR5), 0, ""},
+                        Table{DeviceType::DDR5, areas.spd5, xmp3, model::xmp3_profile(1).from, "xmp1."}}) {
+    const auto all = settables(t.image, t.g);
+    const std::string shown = listing(t.image, t.g);
+    for (const Field& row : t.fields) {
+      if (!is_time(row)) continue;
+      const Field f = at(t.base, row);
+      const std::string what = fmt::format("DDR{} {}{}", generation(t.g), t.prefix, f.key);
+      const Settable* s = find_settable(all, t.prefix + std::string(f.key));
+      if (s == nullptr) {
+        ADD_FAILURE() << what << " is not settable";
+        continue;
+      }
+      Bytes changed = t.image;
+      const std::uint32_t top = f.mask == 0 ? (f.length >= 4 ? ~0u : (1u << (8 * f.length)) - 1) : f.mask >> std::countr_zero(f.mask);
+      const std::uint32_t v = (get(t.image, f) + 1) & top;
+      for (std::size_t i = 0; i < f.length; ++i) {
+        const unsigned bits = bits_at(f, f.offset + i);
+        const unsigned shifted = (f.mask == 0 ? v : v << std::countr_zero(f.mask)) >> (8 * i);
+        changed[f.offset + i] = static_cast<std::uint8_t>((changed[f.offset + i] & ~bits) | (shifted & bits));
+      }
+      EXPECT_NE(read_value(changed, *s), read_value(t.image, *s)) << what << " is not read by the editor";
+      EXPECT_NE(listing(changed, t.g), shown) << what << " is not shown";
+    }
   }
 }
 

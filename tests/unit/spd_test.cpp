@@ -101,6 +101,10 @@ TEST(Checksums, EachGenerationAndBlock) {
     ASSERT_EQ(skipped.size(), 2u);
     EXPECT_EQ(skipped[0].name + ": " + skipped[0].reason, "XMP 配置 3: 此处为 EXPO 数据");
     EXPECT_EQ(skipped[1].name + ": " + skipped[1].reason, "XMP 配置 4: 此处为 EXPO 数据");
+    EXPECT_EQ(skipped[0].id + " " + skipped[1].id, "xmp3.profile3 xmp3.profile4");
+    std::vector<std::string> ids;
+    for (const auto& c : checksums(image, DeviceType::DDR5)) ids.push_back(c.id);
+    EXPECT_EQ(ids, (std::vector<std::string>{"base", "xmp3.header", "xmp3.profile1", "xmp3.profile2", "xmp3.profile5", "expo"}));
   }
   EXPECT_TRUE(fix_checksums(both, DeviceType::DDR5).empty());
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 
+#include "spd/codec.hpp"
 #include "spd/classic.hpp"
 #include "spd/ddr3_layout.hpp"
 #include "spd/detail_common.hpp"
@@ -48,7 +49,7 @@ struct Timebases {
   double mtb_ns = 0, ftb_ps = 0;
   bool known() const { return mtb_ns > 0; }
   double ns(Image s, const Field& coarse, const Field& fine) const {
-    return get(s, coarse) * mtb_ns + get_signed(s, fine) * ftb_ps / 1000;
+    return mtb_time_ps(s, {&coarse, nullptr, &fine}, mtb_ns * 1000, ftb_ps) / 1000;
   }
 };
 
@@ -58,14 +59,7 @@ Timebases timebases(Image s) {
           get(s, kFtbDividend) / static_cast<double>(get(s, kFtbDivisor))};
 }
 
-std::vector<unsigned> cas_latencies(Image s) {
-  const unsigned supported = get(s, kCasLatencies);
-  std::vector<unsigned> cas;
-  for (unsigned i = 0; i < 15; ++i) {
-    if ((supported >> i & 1u) != 0) cas.push_back(i + 4);
-  }
-  return cas;
-}
+std::vector<unsigned> cas_latencies(Image s) { return spd::cas_latencies(s, kCasLatencies, kCasDdr3); }
 
 Facts facts_of(Image s, const Timebases& tb) {
   Facts f;
@@ -223,7 +217,7 @@ Decode decode_ddr3(Image s) {
       {"最小行激活到行激活延迟 (tRRD)", mtb(kTrrd)},
       {"最小行预充电延迟 (tRP)", ns3(f.trp_ps / 1000)},
       {"最小激活到预充电延迟 (tRAS)", ns3(f.tras_ps / 1000)},
-      {"最小激活到自动刷新延迟 (tRC)", ns3(get_signed(s, kTrcFine) * tb.ftb_ps / 1000 + get12(s, kTrcHigh, kTrc) * tb.mtb_ns)},
+      {"最小激活到自动刷新延迟 (tRC)", ns3(mtb_time_ps(s, {&kTrc, &kTrcHigh, &kTrcFine}, tb.mtb_ns * 1000, tb.ftb_ps) / 1000)},
       {"最小刷新恢复延迟 (tRFC)", mtb(kTrfc)},
       {"最小写到读命令延迟 (tWTR)", mtb(kTwtr)},
       {"最小读到预充电命令延迟 (tRTP)", mtb(kTrtp)},

@@ -66,6 +66,4 @@ long clocks_up(double time, double cycle, double guard) {
   return std::isfinite(clocks) && clocks >= 0 && clocks < 1e9 ? static_cast<long>(clocks) : 0;
 }
 
-double xmp_volts(unsigned b) { return ((b >> 5) & 0x03) + (b & 0x1F) * 0.05; }
-
 }  // namespace dimmwand::spd

@@ -14,7 +14,6 @@
 
 namespace dimmwand::spd {
 
-using namespace settable_bits;
 
 namespace {
 
@@ -34,15 +33,15 @@ std::optional<Coded> code_mtb(const Settable& f, double ps) {
   } else {
     c.coarse = static_cast<std::uint64_t>(std::llround(ps / f.mtb_ps));
   }
-  if (c.coarse >= (1ull << coarse_bits(f))) return std::nullopt;
+  if (c.coarse >= (1ull << settable_bits::coarse_bits(f))) return std::nullopt;
   c.ps = static_cast<double>(c.coarse) * f.mtb_ps + c.fine * f.ftb_ps;
   return c;
 }
 
-void store_mtb(Bytes& s, const Settable& f, const Coded& c) {
-  put(s, f.field, c.coarse & ((1ull << bits_of(f.field)) - 1));
-  if (f.high) put(s, *f.high, c.coarse >> bits_of(f.field));
-  if (f.fine) put(s, *f.fine, static_cast<std::uint8_t>(static_cast<std::int8_t>(c.fine)));
+void store_mtb(settable_bits::Bytes& s, const Settable& f, const Coded& c) {
+  settable_bits::put(s, f.field, c.coarse & ((1ull << settable_bits::bits_of(f.field)) - 1));
+  if (f.high) settable_bits::put(s, *f.high, c.coarse >> settable_bits::bits_of(f.field));
+  if (f.fine) settable_bits::put(s, *f.fine, static_cast<std::uint8_t>(static_cast<std::int8_t>(c.fine)));
 }
 
 // The cycle a rate is stored as: a speed grade's own, or the nearest this field can hold to it;
@@ -50,7 +49,7 @@ void store_mtb(Bytes& s, const Settable& f, const Coded& c) {
 // that the module is never asked to run faster than the rate named.
 std::optional<double> storable_cycle(const Settable& t, RateCycle want) {
   if (t.coding == Coding::Ps16) {
-    const double ps = want.grade ? want.ps : std::ceil(want.ps - kSamePs);
+    const double ps = want.grade ? want.ps : std::ceil(want.ps - settable_bits::kSamePs);
     return ps <= 65535 ? std::optional(ps) : std::nullopt;
   }
   if (want.grade) {
@@ -60,7 +59,7 @@ std::optional<double> storable_cycle(const Settable& t, RateCycle want) {
   Coded c;
   c.coarse = static_cast<std::uint64_t>(std::ceil(want.ps / t.mtb_ps - 1e-9));
   if (t.fine) c.fine = static_cast<int>(std::ceil((want.ps - static_cast<double>(c.coarse) * t.mtb_ps) / t.ftb_ps - 1e-9));
-  if (c.fine < -128 || c.coarse >= (1ull << coarse_bits(t))) return std::nullopt;
+  if (c.fine < -128 || c.coarse >= (1ull << settable_bits::coarse_bits(t))) return std::nullopt;
   return static_cast<double>(c.coarse) * t.mtb_ps + c.fine * t.ftb_ps;
 }
 
@@ -93,7 +92,7 @@ std::unexpected<std::string> refuse(const Settable& f, std::string_view value, s
 }
 
 // The new value coded into `s`; the refusal when it is out of range or cannot be stored exactly.
-std::expected<void, std::string> code_value(Bytes& s, const Settable& f, std::string_view value) {
+std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Settable& f, std::string_view value) {
   switch (f.coding) {
     case Coding::Ps16:
     case Coding::Ns16: {
@@ -106,13 +105,13 @@ std::expected<void, std::string> code_value(Bytes& s, const Settable& f, std::st
         return refuse(f, value, fmt::format("无法精确存储（单位 {}）；最接近的可存值为 {}", ns ? "1 ns" : "1 ps",
                                              ps_value(f, ns ? stored * 1000 : stored)));
       }
-      put(s, f.field, static_cast<std::uint64_t>(stored));
+      settable_bits::put(s, f.field, static_cast<std::uint64_t>(stored));
       return {};
     }
     case Coding::Count: {
       const auto v = number(value, "");
       if (!v || *v < 0 || *v > f.max || *v != std::floor(*v)) return refuse(f, value, fmt::format("应为 {}", range_of(f)));
-      put(s, f.field, static_cast<std::uint64_t>(*v));
+      settable_bits::put(s, f.field, static_cast<std::uint64_t>(*v));
       return {};
     }
     case Coding::Mtb: {
@@ -121,7 +120,7 @@ std::expected<void, std::string> code_value(Bytes& s, const Settable& f, std::st
       const double ps = *v * 1000;
       const auto c = code_mtb(f, ps);
       if (!c) return refuse(f, value, fmt::format("超出范围（{}）", range_of(f)));
-      if (std::abs(c->ps - ps) >= kSamePs) {
+      if (std::abs(c->ps - ps) >= settable_bits::kSamePs) {
         return refuse(f, value, fmt::format("无法精确存储（单位 {} ns{}）；最接近的可存值为 {} ns", ns_text(f.mtb_ps),
                                              f.fine ? fmt::format("，微调 {} ps", f.ftb_ps) : std::string(), ns_text(c->ps)));
       }
@@ -159,7 +158,7 @@ std::expected<void, std::string> code_value(Bytes& s, const Settable& f, std::st
       }
       const auto code = twenty ? (static_cast<unsigned>(whole) << 5) | static_cast<unsigned>(units)
                                : (static_cast<unsigned>(whole) << 7) | static_cast<unsigned>(units);
-      put(s, f.field, (get(s, f.field) & (twenty ? 0x80u : 0u)) | code);  // XMP 3.0 keeps bit 7 reserved
+      settable_bits::put(s, f.field, (get(s, f.field) & (twenty ? 0x80u : 0u)) | code);  // XMP 3.0 keeps bit 7 reserved
       return {};
     }
     case Coding::Text: {
@@ -226,20 +225,9 @@ std::expected<void, std::string> code_value(Bytes& s, const Settable& f, std::st
         cls.push_back(cl);
         at = end + 1;
       }
-      // DDR4 lists either CL 7-36, or with bit 31 set CL 23-52.
-      const bool high = f.generation == DeviceType::DDR4 && f.cl_first == 7 && std::any_of(cls.begin(), cls.end(), [](unsigned c) { return c > 36; });
-      const unsigned first = high ? 23 : f.cl_first;
-      std::uint64_t bits = 0;
-      for (const unsigned cl : cls) {
-        if (cl < first || (cl - first) % f.cl_step != 0 || (cl - first) / f.cl_step >= f.cl_bits) {
-          return refuse(f, value, fmt::format("CL{} 不能存储（{}）", cl, range_of(f)));
-        }
-        bits |= 1ull << ((cl - first) / f.cl_step);
-      }
-      const std::uint64_t used = (1ull << f.cl_bits) - 1;
-      std::uint64_t all = (get64(s, f.field) & ~used) | bits;
-      if (f.generation == DeviceType::DDR4 && f.cl_first == 7) all = (all & ~(1ull << 31)) | (high ? 1ull << 31 : 0);
-      for (std::size_t i = 0; i < f.field.length; ++i) s[f.field.offset + i] = static_cast<std::uint8_t>(all >> (8 * i));
+      const auto all = cas_encode(get64(s, f.field), cls, f.cas);
+      if (!all) return refuse(f, value, fmt::format("CL{} 不能存储（{}）", all.error(), range_of(f)));
+      for (std::size_t i = 0; i < f.field.length; ++i) s[f.field.offset + i] = static_cast<std::uint8_t>(*all >> (8 * i));
       return {};
     }
     case Coding::Enable: {
@@ -261,18 +249,18 @@ std::optional<std::string> rate_note(Image image, const Settable& f, std::string
   if (!v) return std::nullopt;
   const auto rate = static_cast<unsigned>(*v);
   const RateCycle want = rate_cycle(rate, f.generation);
-  const double stored = f.mtb_ps > 0 ? mtb_ps(image, f) : get(image, f.field);
+  const double stored = f.mtb_ps > 0 ? settable_bits::mtb_ps(image, f) : get(image, f.field);
   if (!want.grade) {
     return fmt::format("{} MT/s 不是 DDR{} 的 JEDEC 速率：{} 的周期存为 {} ns（不短于 2000/{} ns），读作 DDR{}-{}", rate,
                        generation(f.generation), f.key, ns_text(stored), rate, generation(f.generation), data_rate(stored, f.generation));
   }
-  if (std::abs(stored - want.ps) < kSamePs) return std::nullopt;
+  if (std::abs(stored - want.ps) < settable_bits::kSamePs) return std::nullopt;
   return fmt::format("DDR{}-{} 的周期 {} ns 在此映像中存为 {} ns（{}）", generation(f.generation), rate, ns_text(want.ps), ns_text(stored),
                      f.fine ? fmt::format("微调单位 {} ps", f.ftb_ps) : fmt::format("单位 {} ns", ns_text(f.mtb_ps)));
 }
 
 std::expected<void, std::string> write_value(std::vector<std::uint8_t>& image, const Settable& f, std::string_view value) {
-  Bytes candidate = image;
+  settable_bits::Bytes candidate = image;
   if (auto coded = code_value(candidate, f, value); !coded) return coded;
   // A value that reads back as the field already does changes nothing, however it is coded.
   if (read_value(candidate, f) == read_value(image, f)) return {};

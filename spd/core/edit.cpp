@@ -51,7 +51,7 @@ std::expected<Edited, std::string> finish(Image before, DeviceType g, Bytes afte
   // profile it enabled); leave every other checksum as it is.
   for (const auto& c : model::checksums(after, g)) {
     const bool touched = std::any_of(changed.begin(), changed.end(), [&](std::size_t at) { return covers(c, at); });
-    const bool new_block = std::none_of(old_sums.begin(), old_sums.end(), [&](const model::Checksum& o) { return o.name == c.name; });
+    const bool new_block = std::none_of(old_sums.begin(), old_sums.end(), [&](const model::Checksum& o) { return o.id == c.id; });
     if (c.ok() || (!touched && !new_block)) continue;
     after[c.at] = static_cast<std::uint8_t>(c.computed & 0xFF);
     after[c.at + 1] = static_cast<std::uint8_t>(c.computed >> 8);
@@ -100,7 +100,7 @@ std::string cl_text(const std::vector<unsigned>& cls) { return fmt::format("{}",
 
 std::vector<unsigned> cl_values(Image s, const std::vector<Settable>& all, std::string_view key) {
   const Settable* f = find_settable(all, key);
-  return f != nullptr ? settable_bits::cl_values(s, *f) : std::vector<unsigned>{};
+  return f != nullptr ? latencies(s, *f) : std::vector<unsigned>{};
 }
 
 }  // namespace edit_support
@@ -111,17 +111,17 @@ namespace {
 
 unsigned rate_of(Image s, const std::vector<Settable>& all) {
   const Settable* f = find_settable(all, "rate");
-  return f != nullptr ? static_cast<unsigned>(std::stoul(read_value(s, *f))) : 0;
+  return f != nullptr ? spd::rate_of(s, *f) : 0;
 }
 
 // A profile switched on must be one: a board offered a profile with no cycle time may not boot.
 // Refused when the edit makes such a profile (enables it, or clears its cycle time); one the
 // image already had stays as it was.
 std::optional<std::string> empty_enabled(Image s, const std::vector<Settable>& all, const Settable& enable) {
-  if (read_value(s, enable) != "1") return std::nullopt;
+  if (!enabled(s, enable)) return std::nullopt;
   const std::string profile = enable.key.substr(0, enable.key.find('.'));
   const Settable* tck = find_settable(all, profile + ".tck");
-  if (tck != nullptr && read_value(s, *tck) != ns_text(0)) return std::nullopt;
+  if (tck != nullptr && !zero_time(s, *tck)) return std::nullopt;
   return profile;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/ddr.hpp"
+#include "spd/codec.hpp"
 #include "spd/layout.hpp"
 
 namespace dimmwand::spd {
@@ -41,7 +42,7 @@ struct Settable {
   std::optional<Field> high;   // Mtb: the high bits of the coarse count (a nibble)
   std::optional<Field> fine;   // Mtb: the signed fine correction
   double mtb_ps = 0, ftb_ps = 0;
-  unsigned cl_first = 0, cl_step = 1, cl_bits = 0;  // ClList: the CL of bit 0, the step, the bits used
+  CasMap cas{0, 1, 0};         // ClList: the bit map
   std::vector<std::pair<std::size_t, std::uint8_t>> enable_bits;  // Enable: all set or all clear
   std::optional<Field> cycle;  // Rate: the cycle time it is stored as (a Ps16 or Mtb settable's)
   DeviceType generation = DeviceType::DDR4;
@@ -57,6 +58,15 @@ std::vector<Settable> settables(Image image, DeviceType g);
 // "Kingston" or "2:0x98", "0x3BF239F8"... Reading never fails; a value no write could produce
 // (a maker with a wrong parity bit, an undated date) reads as text that a write refuses.
 std::string read_value(Image image, const Settable& s);
+
+// The typed values beside the text: a time in ps (Ps16, Ns16, Mtb), the latencies of a ClList,
+// whether an Enable field reads as set. Checks read these, never the text.
+std::optional<double> time_ps(Image image, const Settable& s);
+std::vector<unsigned> latencies(Image image, const Settable& s);
+bool enabled(Image image, const Settable& s);
+unsigned rate_of(Image image, const Settable& s);  // Rate: MT/s
+// A time that reads as zero: a profile's cycle time emptied.
+bool zero_time(Image image, const Settable& s);
 
 // The unit and the accepted range, in the user's words: "ns，0-31.875", "V，0.00-3.55".
 std::string unit_of(const Settable& s);

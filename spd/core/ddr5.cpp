@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 
+#include "spd/codec.hpp"
 #include "spd/ddr5_layout.hpp"
 #include "spd/ddr5_parts.hpp"
 #include "spd/detail_common.hpp"
@@ -25,7 +26,8 @@ constexpr std::array<unsigned, 9> kDensityGb{0, 4, 8, 12, 16, 24, 32, 48, 64};
 
 // A time in ps with its lower limit in clocks (three bytes: LSB, MSB, nCK).
 std::string ps_nck(Image s, const Field& f) {
-  return fmt::format("{}，至少 {} nCK", ps3(get(s, f) & 0xFFFF), get(s, f) >> 16);
+  const TimeNck t = time_nck(s, f);
+  return fmt::format("{}，至少 {} nCK", ps3(static_cast<unsigned>(t.ps)), t.min_nck);
 }
 
 std::string sdram(Image s, std::size_t base) {
@@ -42,15 +44,7 @@ std::string voltage(unsigned b, const char* nominal) {
                      b >> 2 & 3, b & 3);
 }
 
-std::vector<unsigned> cas_latencies(Image s) {
-  // Five bytes: the first four, then bit 32 on from byte 28.
-  const std::uint64_t mask = std::uint64_t{s[kCasLatencies.offset + 4]} << 32 | get(s, kCasLatencies);
-  std::vector<unsigned> cas;
-  for (unsigned i = 0; i < 40; ++i) {
-    if ((mask >> i & 1u) != 0) cas.push_back(20 + 2 * i);
-  }
-  return cas;
-}
+std::vector<unsigned> cas_latencies(Image s) { return spd::cas_latencies(s, kCasLatencies, kCasDdr5); }
 
 // One SDRAM type of the module (bytes 4-7, or 8-11 for the odd ranks of an asymmetric module).
 struct Sdram {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 
+#include "spd/codec.hpp"
 #include "spd/classic.hpp"
 #include "spd/ddr4_layout.hpp"
 #include "spd/detail_common.hpp"
@@ -41,7 +42,7 @@ const classic::MakerBlock kMaker{kModuleMaker, kLocation, kDate, kSerial, kPart,
 
 // Medium timebase 125 ps, fine timebase 1 ps; in ps, never below 0.
 double ps(Image s, const Field& coarse, const Field& fine) {
-  const int t = static_cast<int>(get(s, coarse) * 125) + get_signed(s, fine);
+  const double t = mtb_time_ps(s, {&coarse, nullptr, &fine}, 125, 1);
   return t > 0 ? t : 0;
 }
 
@@ -76,15 +77,7 @@ Facts facts_of(Image s) {
   return f;
 }
 
-std::vector<unsigned> cas_latencies(Image s) {
-  const std::uint32_t supported = get(s, kCasLatencies);
-  const unsigned base = (supported >> 31) != 0 ? 23 : 7;  // byte 23 bit 7: the high CL range
-  std::vector<unsigned> cas;
-  for (unsigned i = 0; i < 30; ++i) {
-    if ((supported >> i & 1u) != 0) cas.push_back(base + i);
-  }
-  return cas;
-}
+std::vector<unsigned> cas_latencies(Image s) { return spd::cas_latencies(s, kCasLatencies, kCasDdr4); }
 
 }  // namespace
 
@@ -130,7 +123,7 @@ Decode decode_ddr4(Image s) {
 
   // As decode-dimms shows them: a correction larger than the coarse value shows negative.
   const auto ns = [&](const Field& coarse, const Field& fine) {
-    return ns3((static_cast<int>(get(s, coarse) * 125) + get_signed(s, fine)) / 1000.0);
+    return ns3(mtb_time_ps(s, {&coarse, nullptr, &fine}, 125, 1) / 1000.0);
   };
   InfoSection timing{"时序参数", {}};
   timing.lines = {
@@ -140,7 +133,7 @@ Decode decode_ddr4(Image s) {
       {"最小 RAS 到 CAS 延迟 (tRCD)", ns3(f.trcd_ps / 1000)},
       {"最小行预充电延迟 (tRP)", ns3(f.trp_ps / 1000)},
       {"最小激活到预充电延迟 (tRAS)", ns3(f.tras_ps / 1000)},
-      {"最小激活到自动刷新延迟 (tRC)", ns3((get12(s, kTrcHigh, kTrc) * 125.0 + get_signed(s, kTrcFine)) / 1000)},
+      {"最小激活到自动刷新延迟 (tRC)", ns3(mtb_time_ps(s, {&kTrc, &kTrcHigh, &kTrcFine}, 125, 1) / 1000)},
       {"最小刷新恢复延迟 (tRFC1)", ns3(mtb_ns(get(s, kTrfc1)))},
       {"最小刷新恢复延迟 (tRFC2)", ns3(mtb_ns(get(s, kTrfc2)))},
       {"最小刷新恢复延迟 (tRFC4)", ns3(mtb_ns(get(s, kTrfc4)))},

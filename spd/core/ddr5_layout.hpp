@@ -38,7 +38,7 @@ inline constexpr Field kVpp{18, 1, 0, Unit::Code, "vpp", "VPP"};
 inline constexpr Field kNonStandard{19, 1, 0x01, Unit::Flags, "non_standard_timings", "非标准时序"};
 inline constexpr Field kTck{20, 2, 0, Unit::Ps, "tck", "tCKAVGmin"};
 inline constexpr Field kTckMax{22, 2, 0, Unit::Ps, "tck_max", "tCKAVGmax"};
-inline constexpr Field kCasLatencies{24, 5, 0, Unit::Flags, "cl_list", "CAS 延迟"};  // bit n: CL 20 + 2n
+inline constexpr Field kCasLatencies{24, 5, 0, Unit::CasMap, "cl_list", "CAS 延迟"};  // bit n: CL 20 + 2n
 inline constexpr Field kTaa{30, 2, 0, Unit::Ps, "taa", "tAAmin"};
 inline constexpr Field kTrcd{32, 2, 0, Unit::Ps, "trcd", "tRCDmin"};
 inline constexpr Field kTrp{34, 2, 0, Unit::Ps, "trp", "tRPmin"};
@@ -109,5 +109,7 @@ inline constexpr std::array kLayout{
     kAsymmetric, kBusWidth, kBusExtension, kSubChannels, kModuleDevice, kSecondDevice, kModuleSettings, kBaseCrc,
     kModuleMaker, kLocation, kDate, kSerial, kPart, kModuleRevisionCode, kDramMaker, kDramStepping, kMakerSpecific,
 };
+
+static_assert(sorted_without_overlaps(kLayout), "fields out of offset order, or sharing a bit");
 
 }  // namespace dimmwand::spd::ddr5

@@ -41,8 +41,8 @@ void sections_of(JsonWriter& j, const std::vector<InfoSection>& sections) {
   j.end();
 }
 
-void profiles_of(JsonWriter& j, const Facts& f, std::string_view kind, const std::optional<std::string>& version) {
-  j.key(kind == "XMP" ? "xmp" : "expo");
+void profiles_of(JsonWriter& j, const Facts& f, model::ProfileKind kind, const std::optional<std::string>& version) {
+  j.key(model::id_of(kind));
   if (!version) {
     j.null();
     return;
@@ -111,8 +111,8 @@ std::string info_document(const std::string& file, const Decode& d, const std::v
   j.key("spd_revision").value(f.spd_revision).key("absent");
   if (f.absent.empty()) j.null();
   else j.value(f.absent);
-  profiles_of(j, f, "XMP", f.xmp_version);
-  if (g == DeviceType::DDR5) profiles_of(j, f, "EXPO", f.expo_version);
+  profiles_of(j, f, model::ProfileKind::Xmp, f.xmp_version);
+  if (g == DeviceType::DDR5) profiles_of(j, f, model::ProfileKind::Expo, f.expo_version);
   sections_of(j, sections);
   j.end();
   return j.text();
@@ -161,14 +161,14 @@ std::string check_document(const std::string& file, Image image, std::optional<D
   if (g) {
     for (const auto& c : checksums(image, *g)) {
       ok = ok && c.ok();
-      j.object().key("name").value(c.name).key("from").value(static_cast<unsigned long long>(c.from));
+      j.object().key("id").value(c.id).key("name").value(c.name).key("from").value(static_cast<unsigned long long>(c.from));
       j.key("to").value(static_cast<unsigned long long>(c.to)).key("at").value(static_cast<unsigned long long>(c.at));
       j.key("stored").value(unsigned{c.stored}).key("computed").value(unsigned{c.computed}).key("ok").value(c.ok()).end();
     }
   }
   j.end().key("skipped").array();
   if (g) {
-    for (const auto& s : skipped_blocks(image, *g)) j.object().key("name").value(s.name).key("reason").value(s.reason).end();
+    for (const auto& s : skipped_blocks(image, *g)) j.object().key("id").value(s.id).key("name").value(s.name).key("reason").value(s.reason).end();
   }
   j.end();
   if (warnings != nullptr) {

@@ -6,13 +6,14 @@
 #include <algorithm>
 #include <map>
 
-#include "spd/commands.hpp"
+#include "spd/kit.hpp"
+
+#include "spd/codec.hpp"
 #include "spd/ddr3_layout.hpp"
 #include "spd/ddr4_layout.hpp"
 #include "spd/ddr5_layout.hpp"
 #include "spd/decode.hpp"
 #include "spd/image.hpp"
-#include "spd/input.hpp"
 #include "spd/module_text.hpp"
 #include "spd/timing.hpp"
 
@@ -25,33 +26,14 @@ struct Member {
   std::vector<unsigned> millivolts;  // the supply voltages it runs at, highest first
 };
 
-// The CAS latencies of the image's bit map: DDR3 bit n is CL 4 + n; DDR4 bit n is CL 7 + n, or
-// 23 + n when bit 31 selects the high range; DDR5 bit n (five bytes) is CL 20 + 2n.
+// The CAS latencies of the image's base section.
 std::vector<unsigned> cas_latencies(Image s, DeviceType g) {
-  std::vector<unsigned> cas;
   switch (g) {
-    case DeviceType::DDR3:
-      for (unsigned n = 0; n < 15; ++n) {
-        if ((get(s, ddr3::kCasLatencies) >> n & 1u) != 0) cas.push_back(4 + n);
-      }
-      break;
-    case DeviceType::DDR4: {
-      const std::uint32_t map = get(s, ddr4::kCasLatencies);
-      for (unsigned n = 0; n < 30; ++n) {
-        if ((map >> n & 1u) != 0) cas.push_back(((map >> 31) != 0 ? 23 : 7) + n);
-      }
-      break;
-    }
-    case DeviceType::DDR5: {
-      const std::size_t at = ddr5::kCasLatencies.offset + 4;
-      const std::uint64_t map = std::uint64_t{at < s.size() ? s[at] : std::uint8_t{0}} << 32 | get(s, ddr5::kCasLatencies);
-      for (unsigned n = 0; n < 40; ++n) {
-        if ((map >> n & 1u) != 0) cas.push_back(20 + 2 * n);
-      }
-      break;
-    }
+    case DeviceType::DDR3: return spd::cas_latencies(s, ddr3::kCasLatencies, kCasDdr3);
+    case DeviceType::DDR4: return spd::cas_latencies(s, ddr4::kCasLatencies, kCasDdr4);
+    case DeviceType::DDR5: return spd::cas_latencies(s, ddr5::kCasLatencies, kCasDdr5);
   }
-  return cas;
+  return {};
 }
 
 // The supply voltages a module runs at. DDR3 byte 6: bit 0 set means not 1.5 V, bit 1 1.35 V,
@@ -129,14 +111,19 @@ std::optional<unsigned> common_cl(const std::vector<Member>& kit, unsigned neede
 
 }  // namespace
 
-Result<> run_kit(const std::vector<std::string>& files) {
+Result<DeviceType> kit_generation(const std::string& file, const std::vector<std::uint8_t>& image) {
+  auto g = identify(image, std::nullopt);
+  if (!g) return std::unexpected(DeviceError::other(fmt::format("{}: {}", file, g.error().display())));
+  return *g;
+}
+
+Result<> kit_report(const std::vector<std::string>& files, const std::vector<std::vector<std::uint8_t>>& images, std::string& text) {
   std::vector<Member> kit;
-  for (const auto& file : files) {
-    auto image = load_image(file);
-    if (!image) return std::unexpected(std::move(image.error()));
-    const auto g = identify(*image, std::nullopt);
-    if (!g) return std::unexpected(DeviceError::other(fmt::format("{}: {}", file, g.error().display())));
-    kit.push_back({decode(*image, *g), cas_latencies(*image, *g), supply_millivolts(*image, *g)});
+  for (std::size_t i = 0; i < files.size() && i < images.size(); ++i) {
+    const auto g = kit_generation(files[i], images[i]);
+    if (!g) return std::unexpected(g.error());
+    const Image image = images[i];
+    kit.push_back({decode(image, *g), cas_latencies(image, *g), supply_millivolts(image, *g)});
   }
 
   std::vector<std::string> generations, types, eccs, volts;
@@ -146,9 +133,9 @@ Result<> run_kit(const std::vector<std::string>& files) {
     types.push_back(f.module_type);
     eccs.push_back(f.ecc ? "ECC" : "无 ECC");
     volts.push_back(volts_text(kit[i].millivolts));
-    fmt::print("模块 {}: {}: {} {}，{}，{}，{}，{}", i + 1, files[i], generations.back(), f.module_type, capacity_text(f.capacity_mb),
+    text += fmt::format("模块 {}: {}: {} {}，{}，{}，{}，{}", i + 1, files[i], generations.back(), f.module_type, capacity_text(f.capacity_mb),
                eccs.back(), volts.back(), rate_text(f));
-    fmt::print("{}\n", f.data_rate == 0 ? "" : fmt::format(" (tCK {})", time_text(f.tck_ps)));
+    text += fmt::format("{}\n", f.data_rate == 0 ? "" : fmt::format(" (tCK {})", time_text(f.tck_ps)));
   }
 
   // Voltages agree when one level suits every module (DDR3L modules also run at 1.5 V).
@@ -163,7 +150,7 @@ Result<> run_kit(const std::vector<std::string>& files) {
                         common_mv.empty() && !other_generation ? std::optional(difference("电压", volts).value_or("电压不同: 没有共同的电压"))
                                                                : std::nullopt}) {
     if (!d) continue;
-    fmt::print("{}\n", *d);
+    text += fmt::format("{}\n", *d);
     differing.push_back(d->substr(0, d->find(':')));
   }
   if (!differing.empty()) {
@@ -186,10 +173,10 @@ Result<> run_kit(const std::vector<std::string>& files) {
                        rate_text(kit[slowest.front()].decoded.facts), time_text(taa), needed);
   }();
   if (refused_cl) {
-    fmt::print("{}\n", *refused_cl);
+    text += fmt::format("{}\n", *refused_cl);
     return std::unexpected(DeviceError::other("这些模块不能一起使用（CAS 延迟不同）"));
   }
-  fmt::print("可以一起使用: DDR{} {}，{}，{}\n", generation(g), first.module_type, eccs.front(), volts_text(common_mv));
+  text += fmt::format("可以一起使用: DDR{} {}，{}，{}\n", generation(g), first.module_type, eccs.front(), volts_text(common_mv));
   for (std::size_t i = 0; i < kit.size(); ++i) {
     if (kit[i].decoded.facts.data_rate == 0) {
       return std::unexpected(DeviceError::other(fmt::format("{} 没有时钟周期，算不出共同速率", files[i])));
@@ -198,13 +185,13 @@ Result<> run_kit(const std::vector<std::string>& files) {
   // The slowest module sets the clock; its rate is named as its own decode names it.
   const auto [tck, slowest] = worst(kit, [](const Facts& f) { return f.tck_ps; });
   const auto cycle = static_cast<unsigned>(std::lround(tck));
-  fmt::print("共同速率: {} (tCK {}，取自{})\n", rate_text(kit[slowest.front()].decoded.facts), time_text(tck),
+  text += fmt::format("共同速率: {} (tCK {}，取自{})\n", rate_text(kit[slowest.front()].decoded.facts), time_text(tck),
              members(slowest));
 
   // CL: the lowest latency every module supports that covers the slowest tAA.
   const auto [taa, taa_from] = worst(kit, [](const Facts& f) { return f.taa_ps; });
   const unsigned cl = *common_cl(kit, cas_latency(static_cast<unsigned>(std::lround(taa)), cycle, g));
-  fmt::print("CL: {} (tAA {}，取自{})\n", cl, time_text(taa), members(taa_from));
+  text += fmt::format("CL: {} (tAA {}，取自{})\n", cl, time_text(taa), members(taa_from));
 
   struct Kind {
     const char* name;
@@ -214,9 +201,9 @@ Result<> run_kit(const std::vector<std::string>& files) {
   for (const auto& k : {Kind{"tRCD", &Facts::trcd_ps}, Kind{"tRP", &Facts::trp_ps}, Kind{"tRAS", &Facts::tras_ps}}) {
     const auto [longest, from] = worst(kit, [&](const Facts& f) { return f.*k.time; });
     counts.push_back(clocks(static_cast<unsigned>(std::lround(longest)), cycle, g));
-    fmt::print("{}: {} ({}，取自{})\n", k.name, counts.back(), time_text(longest), members(from));
+    text += fmt::format("{}: {} ({}，取自{})\n", k.name, counts.back(), time_text(longest), members(from));
   }
-  fmt::print("时序: CL{}\n", fmt::join(counts, "-"));
+  text += fmt::format("时序: CL{}\n", fmt::join(counts, "-"));
   return {};
 }
 

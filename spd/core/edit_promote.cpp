@@ -75,7 +75,7 @@ std::expected<Edited, std::string> edit_promote(Image image, DeviceType g, const
   const Profile* p = nullptr;
   std::vector<std::string> names;
   for (const auto& q : d.facts.profiles) {
-    const std::string name = fmt::format("{}{}", q.kind == "XMP" ? "xmp" : "expo", q.number);
+    const std::string name = model::profile_id(q.kind, q.number);
     names.push_back(name);
     if (text::same_name(name, typed)) p = &q;
   }
@@ -83,7 +83,7 @@ std::expected<Edited, std::string> edit_promote(Image image, DeviceType g, const
     if (names.empty()) return std::unexpected(fmt::format("映像没有可用的 XMP 或 EXPO 配置，没有 {} 可提升", typed));
     return std::unexpected(fmt::format("映像没有可用的配置 {}{}可选: {}", typed, suggestion(typed, names), fmt::join(names, "、")));
   }
-  const std::string profile = fmt::format("{}{}", p->kind == "XMP" ? "xmp" : "expo", p->number);
+  const std::string profile = model::profile_id(p->kind, p->number);
   const auto all = settables(image, g);
   if (const auto c = broken_checksum(image, g, all, profile + ".")) {
     return std::unexpected(fmt::format("{} 不正确（存储 0x{:04X}，计算 0x{:04X}）：{} 的内容可能已损坏，提升它会把损坏的时序写进基本区；"

@@ -38,7 +38,7 @@ inline constexpr Field kExtendedType{15, 1, 0, Unit::Code, "extended_module_type
 inline constexpr Field kTimebases{17, 1, 0, Unit::Code, "timebases", "时基"};
 inline constexpr Field kTck{18, 1, 0, Unit::Mtb, "tck", "tCKAVGmin"};
 inline constexpr Field kTckMax{19, 1, 0, Unit::Mtb, "tck_max", "tCKAVGmax"};
-inline constexpr Field kCasLatencies{20, 4, 0, Unit::Flags, "cl_list", "CAS 延迟"};
+inline constexpr Field kCasLatencies{20, 4, 0, Unit::CasMap, "cl_list", "CAS 延迟"};
 inline constexpr Field kTaa{24, 1, 0, Unit::Mtb, "taa", "tAAmin"};
 inline constexpr Field kTrcd{25, 1, 0, Unit::Mtb, "trcd", "tRCDmin"};
 inline constexpr Field kTrp{26, 1, 0, Unit::Mtb, "trp", "tRPmin"};
@@ -97,5 +97,7 @@ inline constexpr std::array kLayout{
     kModuleMaker, kLocation, kDate, kSerial, kPart, kModuleRevision, kDramMaker, kDramStepping, kMakerSpecific,
     kXmp,
 };
+
+static_assert(sorted_without_overlaps(kLayout), "fields out of offset order, or sharing a bit");
 
 }  // namespace dimmwand::spd::ddr4

@@ -61,8 +61,4 @@ double snap_cycle(double ns, double ftb_ps);
 // negative or absurd, as an image of arbitrary bytes may hold.
 long clocks_up(double time, double cycle, double guard = 0);
 
-// The volts of an XMP 1.x (DDR3), XMP 3.0 or EXPO (DDR5) voltage byte: bits 6-5 whole volts,
-// bits 4-0 twentieths.
-double xmp_volts(unsigned b);
-
 }  // namespace dimmwand::spd

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "spd/codec.hpp"
 #include "spd/ddr5_parts.hpp"
 #include "spd/detail_common.hpp"
 #include "spd/profile_layout.hpp"
@@ -17,16 +18,15 @@ namespace {
 
 using namespace detail_format;
 
-std::size_t xmp_profile_at(unsigned n) { return xmp::ddr5::kXmp3Profile + xmp::ddr5::kXmp3Size * (n - 1); }
+std::size_t xmp_profile_at(unsigned n) { return model::xmp3_profile(n).from; }
 std::size_t expo_profile_at(unsigned n) { return expo::kExpo + expo::kProfile + expo::kProfileSize * (n - 1); }
 
 // The XMP profiles the image identifies: their checksums are among model::checksums'.
 std::vector<unsigned> identified_xmp(Image s) {
   const auto sums = model::checksums(s, DeviceType::DDR5);
   std::vector<unsigned> out;
-  for (unsigned n = 1; n <= 5; ++n) {
-    const std::string name = fmt::format("XMP 配置 {} CRC", n);
-    if (std::any_of(sums.begin(), sums.end(), [&](const model::Checksum& c) { return c.name == name; })) out.push_back(n);
+  for (unsigned n = 1; n <= model::kXmp3Profiles; ++n) {
+    if (model::find_checksum(sums, model::xmp3_profile(n).id) != nullptr) out.push_back(n);
   }
   return out;
 }
@@ -36,26 +36,18 @@ bool expo_enabled(Image s, unsigned n) { return (unsigned{s[expo::kExpo + expo::
 // A profile at `base` read through its layout: cycle time, times, voltages and, where it keeps
 // one, its list of CAS latencies (bit n: CL 20 + 2n, as in the base section).
 template <std::size_t T, std::size_t V>
-Profile read_profile(Image s, std::string kind, unsigned n, std::size_t base, const Field& tck,
+Profile read_profile(Image s, model::ProfileKind kind, unsigned n, std::size_t base, const Field& tck,
                      const std::array<Field, T>& times, const std::array<Field, V>& voltages, const Field* cas) {
   Profile p;
-  p.kind = std::move(kind);
+  p.kind = kind;
   p.number = n;
   p.tck_ps = get(s, at(base, tck));
   for (const auto& f : times) {
-    const std::uint32_t v = get(s, at(base, f));
-    ProfileTime t{f.key, f.name, 0, 0, 0};
-    t.ps = f.unit == Unit::Ns ? (v & 0xFFFF) * 1000.0 : (v & 0xFFFF);
-    if (f.length == 3) t.min_nck = v >> 16;
-    p.times.push_back(t);
+    const TimeNck v = time_nck(s, at(base, f));
+    p.times.push_back({f.key, f.name, v.ps, v.min_nck, 0});
   }
-  for (const auto& f : voltages) p.voltages.push_back({f.key, f.name, xmp_volts(get(s, at(base, f)))});
-  if (cas != nullptr) {
-    const Field mask = at(base, *cas);
-    for (unsigned i = 0; i < 8 * mask.length; ++i) {
-      if ((s[mask.offset + i / 8] >> (i % 8) & 1) != 0) p.cas.push_back(20 + 2 * i);
-    }
-  }
+  for (const auto& f : voltages) p.voltages.push_back({f.key, f.name, volts(s, at(base, f))});
+  if (cas != nullptr) p.cas = cas_latencies(s, at(base, *cas), kCasDdr5);
   p.taa_ps = p.times[0].ps;
   p.trcd_ps = p.times[1].ps;
   p.trp_ps = p.times[2].ps;
@@ -76,7 +68,7 @@ void profiles(Facts& f, Image s) {
     const std::uint8_t version = s[xmp3::kXmp3Header + xmp3::kVersion];
     f.xmp_version = fmt::format("{}.{}", version >> 4, version & 0x0F);
     for (const unsigned n : identified_xmp(s)) {
-      Profile p = read_profile(s, "XMP", n, xmp_profile_at(n), xmp3::kTck, xmp3::kTimes, xmp3::kVoltages,
+      Profile p = read_profile(s, model::ProfileKind::Xmp, n, xmp_profile_at(n), xmp3::kTck, xmp3::kTimes, xmp3::kVoltages,
                                &xmp3::kCasLatencies);
       if (p.tck_ps == 0) continue;
       if (n <= 3) {
@@ -91,7 +83,7 @@ void profiles(Facts& f, Image s) {
     f.expo_version = fmt::format("{}.{}", version >> 4, version & 0x0F);
     for (unsigned n = 1; n <= 2; ++n) {
       if (!expo_enabled(s, n)) continue;
-      Profile p = read_profile(s, "EXPO", n, expo_profile_at(n), expo::kTck, expo::kTimes, expo::kVoltages, nullptr);
+      Profile p = read_profile(s, model::ProfileKind::Expo, n, expo_profile_at(n), expo::kTck, expo::kTimes, expo::kVoltages, nullptr);
       if (p.tck_ps != 0) f.profiles.push_back(std::move(p));
     }
   }
@@ -103,7 +95,7 @@ void profile_sections(std::vector<InfoSection>& out, Image s, const Facts& f) {
     sec.lines.push_back({"版本", *f.xmp_version});
     sec.lines.push_back({"PMIC 制造商", maker_field(s, xmp::ddr5::kXmp3Header + xmp::ddr5::kPmicMaker)});
     for (const auto& p : f.profiles) {
-      if (p.kind == "XMP") profile_lines(sec.lines, p, DeviceType::DDR5);
+      if (p.kind == model::ProfileKind::Xmp) profile_lines(sec.lines, p, DeviceType::DDR5);
     }
     out.push_back(std::move(sec));
   }
@@ -111,7 +103,7 @@ void profile_sections(std::vector<InfoSection>& out, Image s, const Facts& f) {
     InfoSection sec{"EXPO", {}};
     sec.lines.push_back({"版本", *f.expo_version});
     for (const auto& p : f.profiles) {
-      if (p.kind == "EXPO") profile_lines(sec.lines, p, DeviceType::DDR5);
+      if (p.kind == model::ProfileKind::Expo) profile_lines(sec.lines, p, DeviceType::DDR5);
     }
     out.push_back(std::move(sec));
   }

@@ -1,5 +1,6 @@
-// One field of an SPD layout: where it is stored, how many bits of which bytes, in what unit,
-// and what it is. Each generation's layout is one table of these (ddr3_layout.hpp,
+// One field of an SPD layout: where it is stored, how many bits of which bytes, its storage
+// format (the unit, which names the codec that reads formats shared by several fields), and
+// what it is. Each generation's layout is one table of these (ddr3_layout.hpp,
 // ddr4_layout.hpp, ddr5_layout.hpp); the decoders read every stored value through it, diff names
 // changed bytes by it, and an editor writes through it.
 #pragma once
@@ -29,7 +30,9 @@ enum class Unit {
   Jep106,   // a maker: continuation count and code, each with its odd-parity bit
   Bytes,    // bytes shown as they are (serial numbers, CRCs)
   Millivolts,
-  Volts,    // a profile's voltage byte, coded as its generation's XMP or EXPO codes it
+  Volts20,   // a profile's voltage byte in twentieths (XMP 1.x, XMP 3.0, EXPO): codec.hpp
+  Volts100,  // a profile's voltage byte in hundredths (XMP 2.0): codec.hpp
+  CasMap,    // a CAS-latency bit map, as its generation maps bits to latencies: codec.hpp
 };
 
 struct Field {
@@ -51,6 +54,16 @@ constexpr std::uint32_t get(Image s, const Field& f) {
   return (v & f.mask) >> std::countr_zero(f.mask);
 }
 
+// The field's bytes (up to eight), least significant first, its mask not applied. Bytes past the
+// image's end read as 0.
+constexpr std::uint64_t get64(Image s, const Field& f) {
+  std::uint64_t v = 0;
+  for (std::size_t i = 0; i < f.length && i < 8; ++i) {
+    if (f.offset + i < s.size()) v |= std::uint64_t{s[f.offset + i]} << (8 * i);
+  }
+  return v;
+}
+
 // A signed one-byte value (the fine corrections).
 constexpr int get_signed(Image s, const Field& f) { return static_cast<std::int8_t>(get(s, f)); }
 
@@ -68,5 +81,27 @@ inline Image bytes_of(Image s, const Field& f) { return s.subspan(f.offset, f.le
 
 // A layout: every field, in offset order, for naming the bytes an edit or a diff touches.
 using Layout = std::span<const Field>;
+
+// The bits of byte `at` that field `f` holds.
+constexpr unsigned bits_at(const Field& f, std::size_t at) {
+  if (at < f.offset || at >= f.offset + f.length) return 0;
+  if (f.mask == 0) return 0xFF;
+  const std::size_t shift = 8 * (at - f.offset);
+  return shift < 32 ? (f.mask >> shift) & 0xFFu : 0;
+}
+
+// Whether fields come in offset order and no bit belongs to two of them: what each layout table
+// promises its readers (checked at compile time beside each table).
+constexpr bool sorted_without_overlaps(Layout fields) {
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (i > 0 && fields[i].offset < fields[i - 1].offset) return false;
+    for (std::size_t j = i + 1; j < fields.size() && fields[j].offset < fields[i].offset + fields[i].length; ++j) {
+      for (std::size_t at = fields[j].offset; at < fields[i].offset + fields[i].length; ++at) {
+        if ((bits_at(fields[i], at) & bits_at(fields[j], at)) != 0) return false;
+      }
+    }
+  }
+  return true;
+}
 
 }  // namespace dimmwand::spd

@@ -1,12 +1,12 @@
 // The bits of a settable field and the numbers they hold, shared by reading a value and writing
-// one: a field's bits put and taken, a medium-timebase time, the CAS latencies of a list, the
-// two voltage codings of the profiles.
+// one: a field's bits put and taken, a medium-timebase time, the CAS latencies of a list.
 #pragma once
 
 #include <bit>
 #include <cstdint>
 #include <vector>
 
+#include "spd/codec.hpp"
 #include "spd/settable.hpp"
 
 namespace dimmwand::spd::settable_bits {
@@ -28,15 +28,6 @@ inline void put(Bytes& s, const Field& f, std::uint64_t value) {
   }
 }
 
-// The field's bytes, least significant first.
-inline std::uint64_t get64(Image s, const Field& f) {
-  std::uint64_t v = 0;
-  for (std::size_t i = 0; i < f.length && i < 8; ++i) {
-    if (f.offset + i < s.size()) v |= std::uint64_t{s[f.offset + i]} << (8 * i);
-  }
-  return v;
-}
-
 // How many bits the field has.
 inline unsigned bits_of(const Field& f) { return f.mask == 0 ? 8 * static_cast<unsigned>(f.length) : static_cast<unsigned>(std::popcount(f.mask)); }
 
@@ -46,11 +37,7 @@ inline unsigned coarse_bits(const Settable& f) { return bits_of(f.field) + (f.hi
 
 // A DDR3 or DDR4 time: the coarse count in medium timebase units and the fine correction.
 inline double mtb_ps(Image s, const Settable& f) {
-  std::uint64_t coarse = get64(s, f.field);
-  if (f.field.mask != 0) coarse = (coarse & f.field.mask) >> std::countr_zero(f.field.mask);
-  if (f.high) coarse |= std::uint64_t{get(s, *f.high)} << 8;
-  const int fine = f.fine ? get_signed(s, *f.fine) : 0;
-  return static_cast<double>(coarse) * f.mtb_ps + fine * f.ftb_ps;
+  return mtb_time_ps(s, {&f.field, f.high ? &*f.high : nullptr, f.fine ? &*f.fine : nullptr}, f.mtb_ps, f.ftb_ps);
 }
 
 // The largest time the field can hold.
@@ -58,21 +45,5 @@ inline double largest_mtb(const Settable& f) {
   return static_cast<double>((1ull << coarse_bits(f)) - 1) * f.mtb_ps + (f.fine ? 127 * f.ftb_ps : 0);
 }
 
-// The CAS latencies whose bits are set.
-inline std::vector<unsigned> cl_values(Image s, const Settable& f) {
-  const std::uint64_t bits = get64(s, f.field);
-  unsigned first = f.cl_first;
-  if (f.generation == DeviceType::DDR4 && f.cl_first == 7 && (bits >> 31 & 1u) != 0) first = 23;  // the high range
-  std::vector<unsigned> out;
-  for (unsigned i = 0; i < f.cl_bits; ++i) {
-    if ((bits >> i & 1u) != 0) out.push_back(first + f.cl_step * i);
-  }
-  return out;
-}
-
-// Bits 6-5 whole volts and bits 4-0 twentieths (XMP 1.x, XMP 3.0, EXPO); bit 7 one volt and bits
-// 6-0 hundredths (XMP 2.0).
-inline double volts20(unsigned b) { return ((b >> 5) & 0x03) + (b & 0x1F) * 0.05; }
-inline double volts100(unsigned b) { return (b >> 7) + (b & 0x7F) / 100.0; }
 
 }  // namespace dimmwand::spd::settable_bits

@@ -31,10 +31,10 @@ inline constexpr Field kFtbDividend{184, 1, 0xF0, Unit::Code, "xmp_ftb_dividend"
 inline constexpr Field kFtbDivisor{184, 1, 0x0F, Unit::Code, "xmp_ftb_divisor", "XMP FTB 除数"};
 inline constexpr std::size_t kProfile = 185;  // profile n at kProfile + kProfileSize * (n - 1)
 inline constexpr std::size_t kProfileSize = 35;
-inline constexpr Field kVdd{0, 1, 0, Unit::Volts, "vdd", "电压"};
+inline constexpr Field kVdd{0, 1, 0, Unit::Volts20, "vdd", "电压"};
 inline constexpr Field kTck{1, 1, 0, Unit::Mtb, "tck", "tCKmin"};
 inline constexpr Field kTaa{2, 1, 0, Unit::Mtb, "taa", "tAAmin"};
-inline constexpr Field kCasLatencies{3, 2, 0x7FFF, Unit::Flags, "cl_list", "CAS 延迟"};  // bit n: CL n + 4
+inline constexpr Field kCasLatencies{3, 2, 0x7FFF, Unit::CasMap, "cl_list", "CAS 延迟"};  // bit n: CL n + 4
 inline constexpr Field kTcwl{5, 1, 0, Unit::Mtb, "tcwl", "tCWLmin"};
 inline constexpr Field kTrp{6, 1, 0, Unit::Mtb, "trp", "tRPmin"};
 inline constexpr Field kTrcd{7, 1, 0, Unit::Mtb, "trcd", "tRCDmin"};
@@ -61,9 +61,9 @@ namespace ddr4 {
 inline constexpr std::size_t kHeader = 384;
 inline constexpr std::size_t kProfile = 393;  // profile n at kProfile + kProfileSize * (n - 1)
 inline constexpr std::size_t kProfileSize = 47;
-inline constexpr Field kVdd{0, 1, 0, Unit::Volts, "vdd", "电压"};  // bit 7 whole volts, bits 6-0 hundredths
+inline constexpr Field kVdd{0, 1, 0, Unit::Volts100, "vdd", "电压"};  // bit 7 whole volts, bits 6-0 hundredths
 inline constexpr Field kTck{3, 1, 0, Unit::Mtb, "tck", "tCKAVGmin"};
-inline constexpr Field kCasLatencies{4, 4, 0, Unit::Flags, "cl_list", "CAS 延迟"};  // as JEDEC bytes 20-23
+inline constexpr Field kCasLatencies{4, 4, 0, Unit::CasMap, "cl_list", "CAS 延迟"};  // as JEDEC bytes 20-23
 inline constexpr Field kTaa{8, 1, 0, Unit::Mtb, "taa", "tAAmin"};
 inline constexpr Field kTrcd{9, 1, 0, Unit::Mtb, "trcd", "tRCDmin"};
 inline constexpr Field kTrp{10, 1, 0, Unit::Mtb, "trp", "tRPmin"};
@@ -98,13 +98,13 @@ inline constexpr std::size_t kEnabled = 3;
 inline constexpr std::size_t kPmicMaker = 5;
 inline constexpr std::size_t kNames = 0x0E;
 inline constexpr std::size_t kNameSize = 16;
-inline constexpr Field kVpp{0, 1, 0, Unit::Volts, "vpp", "VPP"};
-inline constexpr Field kVdd{1, 1, 0, Unit::Volts, "vdd", "VDD"};
-inline constexpr Field kVddq{2, 1, 0, Unit::Volts, "vddq", "VDDQ"};
-inline constexpr Field kVmemctrl{4, 1, 0, Unit::Volts, "vmemctrl", "VMEMCTRL"};
+inline constexpr Field kVpp{0, 1, 0, Unit::Volts20, "vpp", "VPP"};
+inline constexpr Field kVdd{1, 1, 0, Unit::Volts20, "vdd", "VDD"};
+inline constexpr Field kVddq{2, 1, 0, Unit::Volts20, "vddq", "VDDQ"};
+inline constexpr Field kVmemctrl{4, 1, 0, Unit::Volts20, "vmemctrl", "VMEMCTRL"};
 inline constexpr std::array kVoltages{kVdd, kVddq, kVpp, kVmemctrl};  // in the order shown
 inline constexpr Field kTck{5, 2, 0, Unit::Ps, "tck", "tCKAVGmin"};
-inline constexpr Field kCasLatencies{7, 5, 0, Unit::Flags, "cl_list", "CAS 延迟"};  // bit n: CL 20 + 2n
+inline constexpr Field kCasLatencies{7, 5, 0, Unit::CasMap, "cl_list", "CAS 延迟"};  // bit n: CL 20 + 2n
 // The times, tAA first: ps, the refresh times in ns, then the eight that have a lower limit in
 // clocks (two bytes of ps, one of nCK) in the order of Intel's memory-init header (MRC's
 // SPD_EXTREME_MEMORY_PROFILE_DATA_3_0; edlf/DDR5SPDEditor swaps tCCD_L and tRRD_L).
@@ -136,9 +136,9 @@ inline constexpr std::size_t kVersion = 4;
 inline constexpr std::size_t kEnabled = 5;
 inline constexpr std::size_t kProfile = 0x0A;  // profile n at kExpo + kProfile + kProfileSize * (n - 1)
 inline constexpr std::size_t kProfileSize = 0x28;
-inline constexpr Field kVdd{0, 1, 0, Unit::Volts, "vdd", "VDD"};
-inline constexpr Field kVddq{1, 1, 0, Unit::Volts, "vddq", "VDDQ"};
-inline constexpr Field kVpp{2, 1, 0, Unit::Volts, "vpp", "VPP"};
+inline constexpr Field kVdd{0, 1, 0, Unit::Volts20, "vdd", "VDD"};
+inline constexpr Field kVddq{1, 1, 0, Unit::Volts20, "vddq", "VDDQ"};
+inline constexpr Field kVpp{2, 1, 0, Unit::Volts20, "vpp", "VPP"};
 inline constexpr std::array kVoltages{kVdd, kVddq, kVpp};
 inline constexpr Field kTck{4, 2, 0, Unit::Ps, "tck", "tCKAVGmin"};
 // The times in the order of the JEDEC base section; the refresh times in ns.

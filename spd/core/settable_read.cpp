@@ -11,10 +11,9 @@
 
 namespace dimmwand::spd {
 
-using namespace settable_bits;
 
 std::string ns_text(double ps) {
-  if (std::abs(ps - std::round(ps)) < kSamePs) return fmt::format("{:.3f}", ps / 1000);
+  if (std::abs(ps - std::round(ps)) < settable_bits::kSamePs) return fmt::format("{:.3f}", ps / 1000);
   // A time base that is no whole picosecond (DDR3 lets the image choose one): every digit it has.
   std::string t = fmt::format("{:.6f}", ps / 1000);
   while (t.back() == '0') t.pop_back();
@@ -26,23 +25,11 @@ std::string read_value(Image s, const Settable& f) {
     case Coding::Ps16: return ns_text(get(s, f.field));
     case Coding::Ns16: return fmt::format("{}", get(s, f.field));
     case Coding::Count: return fmt::format("{}", get(s, f.field));
-    case Coding::Mtb: return ns_text(mtb_ps(s, f));
-    case Coding::Rate: {
-      const double ps = f.mtb_ps > 0 ? mtb_ps(s, f) : get(s, f.field);
-      return fmt::format("{}", data_rate(ps, f.generation));
-    }
-    case Coding::Volts20: return fmt::format("{:.2f}", volts20(get(s, f.field)));
-    case Coding::Volts100: return fmt::format("{:.2f}", volts100(get(s, f.field)));
-    case Coding::Text: {
-      std::string t;
-      for (std::size_t i = 0; i < f.field.length; ++i) {
-        const auto c = s[f.field.offset + i];
-        if (c < 0x20 || c >= 0x7F) break;
-        t += static_cast<char>(c);
-      }
-      while (!t.empty() && t.back() == ' ') t.pop_back();
-      return t;
-    }
+    case Coding::Mtb: return ns_text(settable_bits::mtb_ps(s, f));
+    case Coding::Rate: return fmt::format("{}", rate_of(s, f));
+    case Coding::Volts20:
+    case Coding::Volts100: return fmt::format("{:.2f}", volts(s, f.field));
+    case Coding::Text: return detail_format::part_text(bytes_of(s, f.field));
     case Coding::Serial:
     case Coding::Hex: {
       std::string t = f.coding == Coding::Hex ? "0x" : "";
@@ -66,15 +53,41 @@ std::string read_value(Image s, const Settable& f) {
       return fmt::format("{}:0x{:02X}", b, code);  // the code as stored, with its parity bit
     }
     case Coding::ClList: {
-      const auto cls = cl_values(s, f);
+      const auto cls = latencies(s, f);
       return cls.empty() ? std::string("无") : fmt::format("{}", fmt::join(cls, ","));
     }
-    case Coding::Enable: {
-      const auto& [at, bits] = f.enable_bits.front();
-      return (unsigned{s[at]} >> std::countr_zero(bits) & 1u) != 0 ? "1" : "0";  // the lowest bit says
-    }
+    case Coding::Enable: return enabled(s, f) ? "1" : "0";
   }
   return {};
+}
+
+std::optional<double> time_ps(Image s, const Settable& f) {
+  switch (f.coding) {
+    case Coding::Ps16: return get(s, f.field);
+    case Coding::Ns16: return get(s, f.field) * 1000.0;
+    case Coding::Mtb: return settable_bits::mtb_ps(s, f);
+    default: return std::nullopt;
+  }
+}
+
+std::vector<unsigned> latencies(Image s, const Settable& f) {
+  return f.coding == Coding::ClList ? cas_latencies(s, f.field, f.cas) : std::vector<unsigned>{};
+}
+
+unsigned rate_of(Image s, const Settable& f) {
+  if (f.coding != Coding::Rate) return 0;
+  return data_rate(f.mtb_ps > 0 ? settable_bits::mtb_ps(s, f) : get(s, f.field), f.generation);
+}
+
+bool zero_time(Image s, const Settable& f) {
+  const auto t = time_ps(s, f);
+  return t && std::abs(*t) < settable_bits::kSamePs;
+}
+
+bool enabled(Image s, const Settable& f) {
+  if (f.coding != Coding::Enable || f.enable_bits.empty()) return false;
+  const auto& [at, bits] = f.enable_bits.front();
+  return (unsigned{s[at]} >> std::countr_zero(bits) & 1u) != 0;  // the lowest bit says
 }
 
 std::string unit_of(const Settable& f) {
@@ -103,7 +116,7 @@ std::string range_of(const Settable& f) {
     case Coding::Ns16: return "0-65535 ns，整数";
     case Coding::Count: return fmt::format("0-{}", f.max);
     case Coding::Mtb:
-      return fmt::format("0.000-{} ns，单位 {} ns{}", ns_text(largest_mtb(f)), ns_text(f.mtb_ps),
+      return fmt::format("0.000-{} ns，单位 {} ns{}", ns_text(settable_bits::largest_mtb(f)), ns_text(f.mtb_ps),
                          f.fine ? fmt::format("，微调 {} ps", f.ftb_ps) : std::string());
     case Coding::Rate: return "以 MT/s 计的速率，按本代的周期存储";
     case Coding::Volts20: return "0.00-3.55 V，步长 0.05 V";
@@ -114,9 +127,9 @@ std::string range_of(const Settable& f) {
     case Coding::Maker: return "JEP106 名称或 bank:code";
     case Coding::Hex: return fmt::format("{} 字节十六进制数", f.field.length);
     case Coding::ClList: {
-      const unsigned last = f.cl_first + f.cl_step * (f.cl_bits - 1);
-      if (f.generation == DeviceType::DDR4 && f.cl_first == 7) return "CL 7-36，或全部在 23-52 之间";
-      return fmt::format("CL {}-{}{}，至少一个", f.cl_first, last, f.cl_step == 2 ? "（偶数）" : "");
+      const CasMap& m = f.cas;
+      if (m.high_first != 0) return fmt::format("CL {}-{}，或全部在 {}-{} 之间", m.first, m.last(), m.high_first, m.high_first + m.step * (m.bits - 1));
+      return fmt::format("CL {}-{}{}，至少一个", m.first, m.last(), m.step == 2 ? "（偶数）" : "");
     }
     case Coding::Enable: return "0（关闭）或 1（启用）";
   }

@@ -22,9 +22,9 @@ std::string profile_line(DeviceType g, const Profile& p) {
 }
 
 // "XMP 3.0；配置 1 "name": DDR5-5600 CL36-36-36 1.40 V", or "无".
-std::string profiles_line(const Facts& f, const std::optional<std::string>& version, std::string_view kind) {
+std::string profiles_line(const Facts& f, const std::optional<std::string>& version, model::ProfileKind kind) {
   if (!version) return "无";
-  std::string out = fmt::format("{} {}", kind, *version);
+  std::string out = fmt::format("{} {}", model::label_of(kind), *version);
   for (const auto& p : f.profiles) {
     if (p.kind != kind) continue;
     out += fmt::format("；配置 {}{}: {}", p.number, p.name.empty() ? "" : fmt::format(" \"{}\"", p.name),
@@ -73,9 +73,9 @@ InfoLines summary(const Decode& d) {
                                 {"序列号", unless_absent(f.serial_number)},
                                 {"生产日期", unless_absent(date)},
                                 {"SPD 版本", f.spd_revision},
-                                {"XMP", unless_absent(profiles_line(f, f.xmp_version, "XMP"))},
+                                {"XMP", unless_absent(profiles_line(f, f.xmp_version, model::ProfileKind::Xmp))},
                             });
-  if (g == DeviceType::DDR5) lines.push_back({"EXPO", unless_absent(profiles_line(f, f.expo_version, "EXPO"))});
+  if (g == DeviceType::DDR5) lines.push_back({"EXPO", unless_absent(profiles_line(f, f.expo_version, model::ProfileKind::Expo))});
   if (absent) lines.push_back({"注意", f.absent});
   return lines;
 }

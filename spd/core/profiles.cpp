@@ -41,7 +41,7 @@ void count_clocks(Profile& p, DeviceType g) {
 
 void profile_lines(InfoLines& lines, const Profile& p, DeviceType g) {
   const std::string prefix = fmt::format("配置 {}", p.number);
-  if (g == DeviceType::DDR5 && p.kind == "XMP" && p.number <= 3) {
+  if (g == DeviceType::DDR5 && p.kind == model::ProfileKind::Xmp && p.number <= 3) {
     lines.push_back({prefix + " 名称", p.name.empty() ? std::string("未定义") : p.name});
   }
   std::vector<std::string> volts;

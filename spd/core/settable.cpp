@@ -24,9 +24,9 @@ struct Table {
   std::size_t base = 0;       // where the offsets of the fields count from
   double mtb_ps = 0, ftb_ps = 0;  // the time bases of the times added next (DDR3, DDR4)
 
-  void profile(std::string_view kind, unsigned n, std::size_t start) {
-    prefix = fmt::format("{}{}.", kind, n);
-    label = fmt::format("{} 配置 {} ", kind == "xmp" ? "XMP" : "EXPO", n);
+  void profile(model::ProfileKind kind, unsigned n, std::size_t start) {
+    prefix = model::profile_id(kind, n) + ".";
+    label = fmt::format("{} 配置 {} ", model::label_of(kind), n);
     base = start;
   }
 
@@ -49,12 +49,12 @@ struct Table {
     s.mtb_ps = mtb_ps;
     s.ftb_ps = ftb_ps;
   }
+  // A profile's voltage, coded as its row says.
+  void voltage(const Field& f) { add(f.unit == Unit::Volts100 ? Coding::Volts100 : Coding::Volts20, f); }
   // A DDR5 time: ps (or ns) in two bytes, and a lower limit in clocks in a third.
   void ps_time(const Field& f) {
-    add(f.unit == Unit::Ns ? Coding::Ns16 : Coding::Ps16, Field{f.offset, 2, 0, f.unit, f.key, f.name});
-    if (f.length == 3) {
-      add(Coding::Count, Field{f.offset + 2, 1, 0, Unit::Nck, {}, {}}, std::string(f.key) + "_nck", std::string(f.name) + " 下限 (nCK)").max = 255;
-    }
+    add(f.unit == Unit::Ns ? Coding::Ns16 : Coding::Ps16, time_part(f));
+    if (f.length == 3) add(Coding::Count, nck_part(f), std::string(f.key) + "_nck", std::string(f.name) + " 下限 (nCK)").max = 255;
   }
   // The data rate, stored as the cycle time just added.
   void rate() {
@@ -67,12 +67,7 @@ struct Table {
     s.cycle = s.field;
     out.push_back(std::move(s));
   }
-  void cl_list(const Field& f, unsigned first, unsigned step, unsigned bits) {
-    Settable& s = add(Coding::ClList, f);
-    s.cl_first = first;
-    s.cl_step = step;
-    s.cl_bits = bits;
-  }
+  void cl_list(const Field& f, const CasMap& map) { add(Coding::ClList, f).cas = map; }
   // The times DDR3 and DDR4 store alike, in the base section and in each XMP profile, in the
   // order `fields` lists them: the cycle time and the rate it gives, DDR4's longest cycle time
   // (base section only), the CAS latencies, then tAA, tRCD, tRP, tRAS and tRC.
@@ -80,14 +75,14 @@ struct Table {
     const Field &tck, &tck_fine;
     const Field *tck_max, *tck_max_fine;
     const Field& cas;
-    unsigned cl_first, cl_bits;
+    const CasMap& cas_map;
     const Field &taa, &taa_fine, &trcd, &trcd_fine, &trp, &trp_fine, &tras, &tras_high, &trc, &trc_high, &trc_fine;
   };
   void classic_times(const ClassicTimes& c) {
     time(c.tck, nullptr, &c.tck_fine);
     rate();
     if (c.tck_max != nullptr) time(*c.tck_max, nullptr, c.tck_max_fine);
-    cl_list(c.cas, c.cl_first, 1, c.cl_bits);
+    cl_list(c.cas, c.cas_map);
     time(c.taa, nullptr, &c.taa_fine);
     time(c.trcd, nullptr, &c.trcd_fine);
     time(c.trp, nullptr, &c.trp_fine);
@@ -112,7 +107,7 @@ void ddr3_table(Table& t, Image s) {
   using namespace ddr3;
   t.mtb_ps = get(s, kMtbDivisor) != 0 ? 1000.0 * get(s, kMtbDividend) / get(s, kMtbDivisor) : 0;
   t.ftb_ps = get(s, kFtbDivisor) != 0 ? static_cast<double>(get(s, kFtbDividend)) / get(s, kFtbDivisor) : 0;
-  t.classic_times({kTck, kTckFine, nullptr, nullptr, kCasLatencies, 4, 15, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,
+  t.classic_times({kTck, kTckFine, nullptr, nullptr, kCasLatencies, kCasDdr3, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,
                     kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
   for (const Field& f : {kTwr, kTrrd, kTrfc, kTwtr, kTrtp}) t.time(f);
   t.time(kTfaw, &kTfawHigh);
@@ -124,12 +119,12 @@ void ddr3_xmp(Table& t, Image s) {
   if (s[kHeader] != xmp::kSignature0 || s[kHeader + 1] != xmp::kSignature1) return;
   t.ftb_ps = get(s, kFtbDivisor) != 0 ? static_cast<double>(get(s, kFtbDividend)) / get(s, kFtbDivisor) : 0;
   for (unsigned n = 1; n <= 2; ++n) {
-    t.profile("xmp", n, kProfile + kProfileSize * (n - 1));
+    t.profile(model::ProfileKind::Xmp, n, kProfile + kProfileSize * (n - 1));
     const unsigned divisor = s[kTimebase + 1 + 2 * (n - 1)];
     t.mtb_ps = divisor != 0 ? 1000.0 * s[kTimebase + 2 * (n - 1)] / divisor : 0;
     t.enable({{kHeader + xmp::kEnabled, static_cast<std::uint8_t>(1u << (n - 1))}});
-    t.add(Coding::Volts20, kVdd);
-    t.classic_times({kTck, kTckFine, nullptr, nullptr, kCasLatencies, 4, 15, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,
+    t.voltage(kVdd);
+    t.classic_times({kTck, kTckFine, nullptr, nullptr, kCasLatencies, kCasDdr3, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,
                       kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
     for (const Field& f : {kTwr, kTrfc, kTrtp, kTrrd}) t.time(f);
     t.time(kTfaw, &kTfawHigh);
@@ -143,7 +138,7 @@ void ddr4_table(Table& t, Image s) {
   // Timebases other than 125 ps and 1 ps are not defined; no time is settable then.
   t.mtb_ps = get(s, kTimebases) == 0 ? 125 : 0;
   t.ftb_ps = 1;
-  t.classic_times({kTck, kTckFine, &kTckMax, &kTckMaxFine, kCasLatencies, 7, 30, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,
+  t.classic_times({kTck, kTckFine, &kTckMax, &kTckMaxFine, kCasLatencies, kCasDdr4, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,
                     kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
   for (const Field& f : {kTrfc1, kTrfc2, kTrfc4}) t.time(f);
   t.time(kTfaw, &kTfawHigh);
@@ -160,11 +155,11 @@ void ddr4_xmp(Table& t, Image s) {
   using namespace xmp::ddr4;
   if (s[kHeader] != xmp::kSignature0 || s[kHeader + 1] != xmp::kSignature1) return;
   for (unsigned n = 1; n <= 2; ++n) {
-    t.profile("xmp", n, kProfile + kProfileSize * (n - 1));
+    t.profile(model::ProfileKind::Xmp, n, kProfile + kProfileSize * (n - 1));
     t.mtb_ps = s[kHeader + 4 + (n - 1)] == 0 ? 125 : 0;  // the profile's timebase byte, as JEDEC byte 17
     t.enable({{kHeader + xmp::kEnabled, static_cast<std::uint8_t>(1u << (n - 1))}});
-    t.add(Coding::Volts100, kVdd);
-    t.classic_times({kTck, kTckFine, nullptr, nullptr, kCasLatencies, 7, 30, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,
+    t.voltage(kVdd);
+    t.classic_times({kTck, kTckFine, nullptr, nullptr, kCasLatencies, kCasDdr4, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,
                       kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
     for (const Field& f : {kTrfc1, kTrfc2, kTrfc4}) t.time(f);
     t.time(kTfaw, &kTfawHigh);
@@ -178,7 +173,7 @@ void ddr5_table(Table& t, Image s) {
   t.add(Coding::Ps16, kTck);
   t.rate();
   t.add(Coding::Ps16, kTckMax);
-  t.cl_list(kCasLatencies, 20, 2, 40);
+  t.cl_list(kCasLatencies, kCasDdr5);
   for (const Field& f : {kTaa, kTrcd, kTrp, kTras, kTrc, kTwr, kTrfc1, kTrfc2, kTrfcsb, kTrfc1Dlr, kTrfc2Dlr, kTrfcsbDlr, kTrrdL,
                          kTccdL, kTccdLWr, kTccdLWr2, kTfaw, kTccdLWtr, kTccdSWtr, kTrtp, kTccdM, kTccdMWr, kTccdMWtr}) {
     t.ps_time(f);
@@ -189,34 +184,34 @@ void ddr5_table(Table& t, Image s) {
   if (model::has_xmp3(s)) {
     using namespace xmp::ddr5;
     const auto sums = model::checksums(s, DeviceType::DDR5);
-    for (unsigned n = 1; n <= 5; ++n) {
-      if (expo && (n == 3 || n == 4)) continue;  // EXPO's bytes
-      const std::string crc = fmt::format("XMP 配置 {} CRC", n);
-      const bool identified = std::any_of(sums.begin(), sums.end(), [&](const model::Checksum& c) { return c.name == crc; });
-      if (n > 3 && !identified) continue;  // a user profile is one only where its checksum holds
-      t.profile("xmp", n, kXmp3Profile + kXmp3Size * (n - 1));
+    for (unsigned n = 1; n <= model::kXmp3Profiles; ++n) {
+      if (expo && model::under_expo(n)) continue;  // EXPO's bytes
+      const model::Block& block = model::xmp3_profile(n);
+      // a user profile is one only where its checksum holds
+      if (n > 3 && model::find_checksum(sums, block.id) == nullptr) continue;
+      t.profile(model::ProfileKind::Xmp, n, block.from);
       if (n <= 3) {
         t.enable({{kXmp3Header + kEnabled, static_cast<std::uint8_t>(1u << (n - 1))}});
         const std::size_t name = kXmp3Header + kNames + kNameSize * (n - 1);
         t.add(Coding::Text, Field{name - t.base, kNameSize, 0, Unit::Text, {}, {}}, "name", "名称").max = kNameSize;
       }
-      for (const Field& v : kVoltages) t.add(Coding::Volts20, v);
+      for (const Field& v : kVoltages) t.voltage(v);
       t.add(Coding::Ps16, xmp::ddr5::kTck);
       t.rate();
-      t.cl_list(xmp::ddr5::kCasLatencies, 20, 2, 40);
+      t.cl_list(xmp::ddr5::kCasLatencies, kCasDdr5);
       for (const Field& f : xmp::ddr5::kTimes) t.ps_time(f);
       t.add(Coding::Count, kCommandRate, {}, "命令速率 (1-3 = 1N-3N)").max = 3;
     }
   }
   if (expo) {
     for (unsigned n = 1; n <= 2; ++n) {
-      t.profile("expo", n, expo::kExpo + expo::kProfile + expo::kProfileSize * (n - 1));
+      t.profile(model::ProfileKind::Expo, n, expo::kExpo + expo::kProfile + expo::kProfileSize * (n - 1));
       // Real modules set bits 0 and 1 (profile 1) or 4 and 5 (profile 2) of 0x345, and bit 0 or 4
       // of 0x346; a write sets or clears them all, a read looks at bit 0 or 4 of 0x345.
       const auto shift = static_cast<unsigned>(4 * (n - 1));
       t.enable({{expo::kExpo + expo::kEnabled, static_cast<std::uint8_t>(0x03u << shift)},
                 {expo::kExpo + expo::kEnabled + 1, static_cast<std::uint8_t>(0x01u << shift)}});
-      for (const Field& v : expo::kVoltages) t.add(Coding::Volts20, v);
+      for (const Field& v : expo::kVoltages) t.voltage(v);
       t.add(Coding::Ps16, expo::kTck);
       t.rate();
       for (const Field& f : expo::kTimes) t.ps_time(f);

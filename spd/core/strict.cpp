@@ -23,26 +23,12 @@ namespace {
 // The value of a settable time in ps, when the image has it.
 std::optional<double> time_ps(Image s, const std::vector<Settable>& all, const std::string& key) {
   const Settable* f = find_settable(all, key);
-  if (f == nullptr) return std::nullopt;
-  const std::string text = read_value(s, *f);
-  double v = 0;
-  if (std::from_chars(text.data(), text.data() + text.size(), v).ec != std::errc()) return std::nullopt;
-  return v * 1000;  // every time reads in ns
+  return f != nullptr ? spd::time_ps(s, *f) : std::nullopt;
 }
 
 std::vector<unsigned> cl_list(Image s, const std::vector<Settable>& all, const std::string& key) {
-  std::vector<unsigned> out;
   const Settable* f = find_settable(all, key);
-  if (f == nullptr) return out;
-  const std::string text = read_value(s, *f);
-  for (std::size_t at = 0; at < text.size();) {
-    unsigned cl = 0;
-    const auto [end, ec] = std::from_chars(text.data() + at, text.data() + text.size(), cl);
-    if (ec != std::errc()) break;
-    out.push_back(cl);
-    at = static_cast<std::size_t>(end - text.data()) + 1;
-  }
-  return out;
+  return f != nullptr ? latencies(s, *f) : std::vector<unsigned>{};
 }
 
 // tRC ≥ tRAS + tRP, in the base ("") or a profile ("xmp1.").
@@ -66,10 +52,10 @@ void headline_cl(std::vector<std::string>& out, DeviceType g, const Clocks& c, d
 // A profile switched on with no cycle time: the decode shows none, a board may still offer it.
 void empty_profiles(std::vector<std::string>& out, Image s, const std::vector<Settable>& all) {
   for (const auto& f : all) {
-    if (f.coding != Coding::Enable || read_value(s, f) != "1") continue;
+    if (!enabled(s, f)) continue;
     const std::string profile = f.key.substr(0, f.key.find('.'));
     const Settable* tck = find_settable(all, profile + ".tck");
-    if (tck != nullptr && read_value(s, *tck) != ns_text(0)) continue;
+    if (tck != nullptr && !zero_time(s, *tck)) continue;
     const std::string label = f.name.substr(0, f.name.rfind(' '));  // "XMP 配置 2"
     out.push_back(fmt::format("{}: 已启用，但没有时钟周期（tCK 为 0），是空配置：主板提供它时模块可能无法启动", label));
   }
@@ -153,8 +139,8 @@ std::vector<std::string> strict_warnings(Image s, DeviceType g) {
   row_cycle(out, s, all, "", "");
   headline_cl(out, g, f.clocks, f.tck_ps, f.taa_ps, cl_list(s, all, "cl_list"), "");
   for (const auto& p : f.profiles) {
-    const std::string prefix = fmt::format("{}{}.", p.kind == "XMP" ? "xmp" : "expo", p.number);
-    const std::string where = fmt::format("{} 配置 {}: ", p.kind, p.number);
+    const std::string prefix = model::profile_id(p.kind, p.number) + ".";
+    const std::string where = fmt::format("{} 配置 {}: ", model::label_of(p.kind), p.number);
     row_cycle(out, s, all, prefix, where);
     if (!p.cas.empty()) headline_cl(out, g, p.clocks, p.tck_ps, p.taa_ps, p.cas, where);
     if (f.data_rate != 0 && p.data_rate < f.data_rate) {

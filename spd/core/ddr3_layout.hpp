@@ -28,7 +28,7 @@ inline constexpr Field kFtbDividend{9, 1, 0xF0, Unit::Code, "ftb_dividend", "FTB
 inline constexpr Field kMtbDividend{10, 1, 0, Unit::Code, "mtb_dividend", "MTB 被除数"};
 inline constexpr Field kMtbDivisor{11, 1, 0, Unit::Code, "mtb_divisor", "MTB 除数"};
 inline constexpr Field kTck{12, 1, 0, Unit::Mtb, "tck", "tCKmin"};
-inline constexpr Field kCasLatencies{14, 2, 0, Unit::Flags, "cl_list", "CAS 延迟"};
+inline constexpr Field kCasLatencies{14, 2, 0, Unit::CasMap, "cl_list", "CAS 延迟"};
 inline constexpr Field kTaa{16, 1, 0, Unit::Mtb, "taa", "tAAmin"};
 inline constexpr Field kTwr{17, 1, 0, Unit::Mtb, "twr", "tWRmin"};
 inline constexpr Field kTrcd{18, 1, 0, Unit::Mtb, "trcd", "tRCDmin"};
@@ -83,5 +83,7 @@ inline constexpr std::array kLayout{
     kRegisterRevision, kRegisterType, kModuleSpecific, kModuleMaker, kLocation, kDate, kSerial, kBaseCrc, kPart,
     kModuleRevision, kDramMaker, kMakerSpecific, kXmp,
 };
+
+static_assert(sorted_without_overlaps(kLayout), "fields out of offset order, or sharing a bit");
 
 }  // namespace dimmwand::spd::ddr3

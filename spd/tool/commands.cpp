@@ -9,6 +9,7 @@
 #include "platform/image_file.hpp"
 #include "spd/fields.hpp"
 #include "spd/input.hpp"
+#include "spd/kit.hpp"
 #include "spd/image.hpp"
 #include "spd/documents.hpp"
 #include "spd/decode.hpp"
@@ -213,6 +214,21 @@ Result<> run_convert(const std::string& in, const std::string& out, bool any_siz
   }
   fmt::print("已保存 {} 字节: {}\n", image->size(), out);
   return {};
+}
+
+Result<> run_kit(const std::vector<std::string>& files) {
+  std::vector<std::vector<std::uint8_t>> images;
+  for (const auto& file : files) {
+    auto image = load_image(file);
+    if (!image) return std::unexpected(std::move(image.error()));
+    // Each file is judged as it is read: the first that is no SPD is named before a later one is read.
+    if (auto g = kit_generation(file, *image); !g) return std::unexpected(std::move(g.error()));
+    images.push_back(std::move(*image));
+  }
+  std::string text;
+  auto verdict = kit_report(files, images, text);
+  fmt::print("{}", text);
+  return verdict;
 }
 
 }  // namespace dimmwand::spd

@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 
+#include "spd/codec.hpp"
 #include "spd/detail_common.hpp"
 #include "spd/profile_layout.hpp"
 #include "spd/profiles.hpp"
@@ -89,32 +90,24 @@ InfoSection standard_speeds(const Facts& f, const std::vector<unsigned>& cas, st
 
 namespace {
 
-// A time of a DDR3 XMP 1.x profile: coarse units of the profile's medium timebase (with a high
-// nibble where the time has 12 bits) and, from XMP 1.3, a signed correction in the fine timebase
-// of byte 184 (dropped where that timebase has no divisor).
-struct Ddr3Time {
-  const Field* coarse;
-  const Field* high = nullptr;
-  const Field* fine = nullptr;
-};
-
 Profile ddr3_profile(Image s, unsigned n) {
   using namespace xmp::ddr3;
   const std::size_t b = kProfile + kProfileSize * (n - 1);
   const unsigned dividend = s[kTimebase + 2 * (n - 1)];
   const unsigned divisor = s[kTimebase + 1 + 2 * (n - 1)];
-  Profile p{"XMP", n, {}, 0, 0, 0, 0, 0, 0, 0, {}, {}, {}, {}, 0};
+  Profile p{model::ProfileKind::Xmp, n, {}, 0, 0, 0, 0, 0, 0, 0, {}, {}, {}, {}, 0};
   if (divisor == 0) return p;  // no timebase: no times
   const double mtb_ps = 1000.0 * dividend / divisor;
   const double ftb_ps = get(s, kFtbDivisor) != 0 ? static_cast<double>(get(s, kFtbDividend)) / get(s, kFtbDivisor) : 0;
-  const auto ps = [&](const Ddr3Time& t) {
-    std::uint32_t units = get(s, at(b, *t.coarse));
-    if (t.high != nullptr) units |= get(s, at(b, *t.high)) << 8;
-    const double v = units * mtb_ps + (t.fine != nullptr ? get_signed(s, at(b, *t.fine)) * ftb_ps : 0);
+  // A time: coarse units of the profile's medium timebase (with a high nibble where the time has
+  // 12 bits) and, from XMP 1.3, a signed correction in the fine timebase of byte 184 (dropped
+  // where that timebase has no divisor).
+  const auto ps = [&](const MtbTime& t) {
+    const double v = mtb_time_ps(s, t, mtb_ps, ftb_ps, b);
     return v > 0 ? v : 0.0;
   };
   p.tck_ps = ps({&kTck, nullptr, &kTckFine});
-  const std::array<std::pair<const Field*, Ddr3Time>, 12> times{{
+  const std::array<std::pair<const Field*, MtbTime>, 12> times{{
       {&kTaa, {&kTaa, nullptr, &kTaaFine}},       {&kTrcd, {&kTrcd, nullptr, &kTrcdFine}},
       {&kTrp, {&kTrp, nullptr, &kTrpFine}},       {&kTras, {&kTras, &kTrasHigh}},
       {&kTrc, {&kTrc, &kTrcHigh, &kTrcFine}},     {&kTwr, {&kTwr}},
@@ -123,11 +116,8 @@ Profile ddr3_profile(Image s, unsigned n) {
       {&kTfaw, {&kTfaw, &kTfawHigh}},             {&kTcwl, {&kTcwl}},
   }};
   for (const auto& [field, t] : times) p.times.push_back({field->key, field->name, ps(t), 0, 0});
-  p.voltages.push_back({kVdd.key, "VDD", xmp_volts(get(s, at(b, kVdd)))});
-  const std::uint32_t mask = get(s, at(b, kCasLatencies));
-  for (unsigned i = 0; i < 15; ++i) {
-    if ((mask >> i & 1u) != 0) p.cas.push_back(i + 4);
-  }
+  p.voltages.push_back({kVdd.key, "VDD", volts(s, at(b, kVdd))});
+  p.cas = cas_latencies(s, at(b, kCasLatencies), kCasDdr3);
   return p;
 }
 
@@ -136,12 +126,10 @@ Profile ddr3_profile(Image s, unsigned n) {
 Profile ddr4_profile(Image s, unsigned n) {
   using namespace xmp::ddr4;
   const std::size_t b = kProfile + kProfileSize * (n - 1);
-  Profile p{"XMP", n, {}, 0, 0, 0, 0, 0, 0, 0, {}, {}, {}, {}, 0};
+  Profile p{model::ProfileKind::Xmp, n, {}, 0, 0, 0, 0, 0, 0, 0, {}, {}, {}, {}, 0};
   const auto ps = [&](const Field& coarse, const Field* high, const Field* fine) {
-    std::uint32_t units = get(s, at(b, coarse));
-    if (high != nullptr) units |= get(s, at(b, *high)) << 8;
-    const long v = static_cast<long>(units) * 125 + (fine != nullptr ? get_signed(s, at(b, *fine)) : 0);
-    return v > 0 ? static_cast<double>(v) : 0.0;
+    const double v = mtb_time_ps(s, {&coarse, high, fine}, 125, 1, b);
+    return v > 0 ? v : 0.0;
   };
   p.tck_ps = ps(kTck, nullptr, &kTckFine);
   const auto add = [&](const Field& coarse, const Field* high, const Field* fine) {
@@ -158,13 +146,8 @@ Profile ddr4_profile(Image s, unsigned n) {
   add(kTrrdS, nullptr, &kTrrdSFine);
   add(kTrrdL, nullptr, &kTrrdLFine);
   add(kTfaw, &kTfawHigh, nullptr);
-  const unsigned vdd = get(s, at(b, kVdd));
-  p.voltages.push_back({kVdd.key, "VDD", (vdd >> 7) + (vdd & 0x7F) / 100.0});
-  const std::uint32_t mask = get(s, at(b, kCasLatencies));
-  const unsigned first = (mask >> 31) != 0 ? 23 : 7;  // bit 31: the high CL range, as in the base section
-  for (unsigned i = 0; i < 30; ++i) {
-    if ((mask >> i & 1u) != 0) p.cas.push_back(first + i);
-  }
+  p.voltages.push_back({kVdd.key, "VDD", volts(s, at(b, kVdd))});
+  p.cas = cas_latencies(s, at(b, kCasLatencies), kCasDdr4);
   return p;
 }
 
@@ -196,7 +179,7 @@ std::optional<InfoSection> xmp_section(const Facts& f) {
   sec.lines.push_back({"版本", *f.xmp_version});
   bool any = false;
   for (const auto& p : f.profiles) {
-    if (p.kind != "XMP") continue;
+    if (p.kind != model::ProfileKind::Xmp) continue;
     profile_lines(sec.lines, p, f.generation);
     any = true;
   }

@@ -52,7 +52,7 @@ struct ProfileVoltage {
 // An overclocking profile (XMP 1.x, 2.0, 3.0 or EXPO) with a cycle time: a profile without one is
 // no profile and is not listed. Times in ps.
 struct Profile {
-  std::string kind;  // "XMP" or "EXPO"
+  model::ProfileKind kind = model::ProfileKind::Xmp;
   unsigned number = 0;
   std::string name;  // XMP 3.0 only
   double tck_ps = 0, taa_ps = 0, trcd_ps = 0, trp_ps = 0, tras_ps = 0;

@@ -16,30 +16,23 @@ bool area(const Field& f) { return f.length > 4; }
 
 bool touches(const Field& f, std::size_t from, std::size_t to) { return f.offset <= to && f.offset + f.length > from; }
 
-// The extension blocks of DDR5 depend on what the image holds.
+// The extension blocks of DDR5 depend on what the image holds: each block and its CRC.
 std::vector<Field> ddr5_extensions(Image image) {
   std::vector<Field> out;
-  const auto block = [&](std::size_t at, std::size_t length, std::string_view name) {
-    out.push_back({at, length, 0, Unit::Bytes, "", name});
+  const auto block = [&](const model::Block& b) {
+    out.push_back({b.from, b.at - b.from, 0, Unit::Bytes, "", b.label});
+    out.push_back({b.at, 2, 0, Unit::Bytes, "", b.crc_label});
   };
+  const bool expo = model::has_expo(image);
   if (model::has_xmp3(image)) {
-    block(model::kXmp3Header, model::kXmp3Size - 2, "XMP 3.0 头");
-    block(model::kXmp3Header + model::kXmp3Size - 2, 2, "XMP 3.0 头 CRC");
-    static constexpr std::string_view kProfiles[] = {"XMP 配置 1", "XMP 配置 2", "XMP 配置 3", "XMP 配置 4", "XMP 配置 5"};
-    static constexpr std::string_view kCrcs[] = {"XMP 配置 1 CRC", "XMP 配置 2 CRC", "XMP 配置 3 CRC", "XMP 配置 4 CRC",
-                                                 "XMP 配置 5 CRC"};
-    for (std::size_t n = 0; n < 5; ++n) {
-      const std::size_t at = model::kXmp3Profile + model::kXmp3Size * n;
-      if (model::has_expo(image) && (n == 2 || n == 3)) continue;
-      block(at, model::kXmp3Size - 2, kProfiles[n]);
-      block(at + model::kXmp3Size - 2, 2, kCrcs[n]);
+    block(model::kXmp3HeaderBlock);
+    for (std::size_t n = 1; n <= model::kXmp3Profiles; ++n) {
+      if (!(expo && model::under_expo(n))) block(model::xmp3_profile(n));
     }
   }
-  if (model::has_expo(image)) {
-    block(model::kExpo, model::kExpoSize - 2, "EXPO");
-    block(model::kExpo + model::kExpoSize - 2, 2, "EXPO CRC");
-  }
-  if (out.empty()) block(640, 384, "XMP / EXPO / 用户区");
+  if (expo) block(model::kExpoBlock);
+  // Neither block: the whole extension area, from the XMP header to the end.
+  if (out.empty()) out.push_back({model::kXmp3Header, spd_size(DeviceType::DDR5) - model::kXmp3Header, 0, Unit::Bytes, "", "XMP / EXPO / 用户区"});
   return out;
 }
 
