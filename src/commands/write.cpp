@@ -20,10 +20,10 @@ namespace dimmwand {
 namespace {
 
 constexpr std::chrono::milliseconds kWritePause{7};  // after every frame: the EEPROM's write cycle
-// Before reading back, after the last frame's pause: time for the programmer's late answer to
-// that frame to arrive, so that the discard before the read request takes it and it cannot end
-// the read's answer early.
-constexpr std::chrono::milliseconds kReadBackSettle{5};
+// Before reading back: the programmer's late answers to the block write's frames are read and
+// dropped until the line is quiet, for this long at most. An answer that arrived after the
+// discard before the read request would otherwise join the read's answer and shift its bytes.
+constexpr std::chrono::milliseconds kReadBackDrain{1000};
 // Of the input file: enough to tell a text dump of any area, and a file longer than the area,
 // without reading an endless device or a huge file whole.
 constexpr std::size_t kLargestRead = 64 * 1024 + 1;
@@ -220,7 +220,7 @@ Result<> run_write(WriteArgs args, const Context& ctx) {
   }
   ctx.out("完成\n");
   if (!args.verify) return {};
-  ctx.pause(kReadBackSettle);
+  programmer::drain(*link, kReadBackDrain);
   return verify(*link, *area, *data, total, args, ctx);
 }
 

@@ -1,5 +1,7 @@
 #include "protocol/client.hpp"
 
+#include <array>
+
 #include "protocol/reception.hpp"
 
 namespace dimmwand::programmer {
@@ -34,6 +36,15 @@ Result<std::string> write_byte(SerialLink& link, std::uint8_t device, std::uint1
 Result<> send_area_byte(SerialLink& link, CommandCode write_command, std::uint8_t device, std::uint16_t address,
                         std::uint8_t value) {
   return send_request(link, {write_command, device, address, value});
+}
+
+void drain(SerialLink& link, std::chrono::milliseconds limit) {
+  const auto until = link.now() + limit;
+  std::array<std::uint8_t, 256> sink{};
+  while (link.now() < until) {
+    const auto got = link.port().read(sink);
+    if (!got || *got == 0) return;
+  }
 }
 
 Result<std::vector<std::uint8_t>> write_protect(SerialLink& link, std::uint8_t device, std::uint16_t code) {

@@ -3,6 +3,7 @@
 // docs/protocol.md describes the wire.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,6 +28,11 @@ Result<std::string> write_byte(SerialLink& link, std::uint8_t device, std::uint1
 // The caller paces the frames.
 Result<> send_area_byte(SerialLink& link, CommandCode write_command, std::uint8_t device, std::uint16_t address,
                         std::uint8_t value);
+
+// Reads and drops whatever the programmer still sends (its late answers to block-write frames)
+// until one read finds the line quiet, or `limit` has passed on the link's clock. A read error ends
+// it quietly: the next request meets the same fault and reports it.
+void drain(SerialLink& link, std::chrono::milliseconds limit);
 
 // WriteProtect (0x03) with its 16-bit code: the answer's bytes (never empty).
 Result<std::vector<std::uint8_t>> write_protect(SerialLink& link, std::uint8_t device, std::uint16_t code);

@@ -135,6 +135,23 @@ TEST(WriteBackup, AModuleWhoseChecksumFailsIsSavedAndSaid) {
   EXPECT_NE(bench.output.err_text.find("（字节 0-125，"), std::string::npos) << bench.output.err_text;
 }
 
+// Answers to the byte writes that arrive only after the read-back's request would shift its bytes:
+// they are drained first, and the module verifies.
+TEST(WriteVerify, LateAnswersToTheWritesDoNotShiftTheReadBack) {
+  Bytes image = emu::default_areas().spd4;
+  image[0x140] ^= 0xFF;
+  image[0x141] ^= 0xFF;
+  TempFile input("late-image.bin", image);
+  Bench bench;
+  bench.late_write_answers = true;
+  auto args = write_args(DeviceType::DDR4, input.path);
+  args.changed = true;
+  args.verify = true;
+  const auto r = run_write(args, bench.context());
+  ASSERT_TRUE(r) << r.error().display();
+  EXPECT_TRUE(bench.output.out_text.ends_with("校验通过\n")) << bench.output.out_text;
+}
+
 // Any careful option earns the count of bytes that went out; a plain write's error stays as it is.
 TEST(WriteFailure, TheCountFollowsEveryCarefulOption) {
   const Bytes image = emu::default_areas().spd4;

@@ -27,10 +27,12 @@ struct SentFrame {
 class ProgrammerPort final : public SerialPort {
  public:
   ProgrammerPort(emu::Programmer& programmer, FakeClock& clock, std::vector<SentFrame>& sent, std::size_t unplug_after,
-                 bool silent)
-      : programmer_(programmer), clock_(clock), sent_(sent), unplug_after_(unplug_after), silent_(silent) {}
+                 bool silent, bool late)
+      : programmer_(programmer), clock_(clock), sent_(sent), unplug_after_(unplug_after), silent_(silent), late_(late) {}
 
   std::expected<std::size_t, std::string> read(std::span<std::uint8_t> buffer) override {
+    pending_.insert(pending_.begin(), delayed_.begin(), delayed_.end());  // arriving now, after any discard
+    delayed_.clear();
     if (pending_.empty()) {
       clock_.now += kLineTimeout;
       return 0;
@@ -49,7 +51,9 @@ class ProgrammerPort final : public SerialPort {
       sent_.push_back({clock_.now, f});
     }
     for (const auto& event : programmer_.feed(bytes, clock_.now)) {
-      if (event.answer && !silent_) pending_.insert(pending_.end(), event.answer->begin(), event.answer->end());
+      if (event.answer && !silent_ && late_ && event.write) {
+        delayed_.insert(delayed_.end(), event.answer->begin(), event.answer->end());
+      } else if (event.answer && !silent_) pending_.insert(pending_.end(), event.answer->begin(), event.answer->end());
     }
     return bytes.size();
   }
@@ -62,6 +66,8 @@ class ProgrammerPort final : public SerialPort {
   std::vector<SentFrame>& sent_;
   std::size_t unplug_after_;
   bool silent_;
+  bool late_;
+  std::deque<char> delayed_;  // answers to byte writes that arrive only at the next read
   std::deque<char> pending_;
 };
 
@@ -84,11 +90,13 @@ struct Bench {
   std::size_t unplug_after = SIZE_MAX;
   // A programmer that takes every frame and never answers.
   bool silent = false;
+  // A programmer whose answers to byte writes arrive late: after the discard before the next frame.
+  bool late_write_answers = false;
 
   Context context() {
     return Context{[this](const std::string&) -> Result<SerialLink> {
                      clock.now += std::chrono::milliseconds(10);  // a command starts well after the last one
-                     return SerialLink(std::make_unique<ProgrammerPort>(programmer, clock, sent, unplug_after, silent),
+                     return SerialLink(std::make_unique<ProgrammerPort>(programmer, clock, sent, unplug_after, silent, late_write_answers),
                                        LinkHooks{clock.function(), [this] { return sent.size() >= cancel_after; }});
                    },
                    [this](std::chrono::microseconds d) { clock.now += d; }, output};
