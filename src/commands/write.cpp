@@ -20,9 +20,11 @@ namespace dimmwand {
 namespace {
 
 constexpr std::chrono::milliseconds kWritePause{7};  // after every frame: the EEPROM's write cycle
-// Before reading back: the programmer's late answers to the block write's frames are read and
-// dropped until the line is quiet, for this long at most. An answer that arrived after the
-// discard before the read request would otherwise join the read's answer and shift its bytes.
+// Before reading back, after the last frame's pause: time for the programmer's late answer to
+// that frame to arrive, so that the discard before the read request takes it.
+constexpr std::chrono::milliseconds kReadBackSettle{5};
+// When answers came later still (a loaded machine, a slow programmer): the most time spent
+// reading and dropping them before the area is read once more.
 constexpr std::chrono::milliseconds kReadBackDrain{1000};
 // Of the input file: enough to tell a text dump of any area, and a file longer than the area,
 // without reading an endless device or a huge file whole.
@@ -165,9 +167,19 @@ Result<Before> read_before(SerialLink& link, const WriteArgs& args, const AreaSp
 }
 
 // Reads the area back after the last frame and compares it with the image.
+// The area read back after a block write. An answer of another length than the area is what the
+// programmer's late answers to the writes make when they join the read's answer (bytes shifted) or
+// end it (a lone "1"): they are drained and the area read once more. Reading changes nothing.
+Result<Bytes> read_back(SerialLink& link, const AreaSpec& area, DeviceType device) {
+  auto back = programmer::read_area(link, area.read_command, generation(device));
+  if (!back || back->size() == area.capacity) return back;
+  programmer::drain(link, kReadBackDrain);
+  return read_area(link, device, area);
+}
+
 Result<> verify(SerialLink& link, const AreaSpec& area, std::span<const std::uint8_t> data, std::size_t written,
                 const WriteArgs& args, const Context& ctx) {
-  auto back = read_area(link, args.common.device, area);
+  auto back = read_back(link, area, args.common.device);
   if (back) return compare_written(data, *back, args, ctx);
   if (back.error().is_interrupted()) return std::unexpected(interrupted_after(written, written, args, "，未校验"));
   return std::unexpected(after_frames(std::move(back.error()), written, written, args, "，未校验"));
@@ -220,7 +232,7 @@ Result<> run_write(WriteArgs args, const Context& ctx) {
   }
   ctx.out("完成\n");
   if (!args.verify) return {};
-  programmer::drain(*link, kReadBackDrain);
+  ctx.pause(kReadBackSettle);
   return verify(*link, *area, *data, total, args, ctx);
 }
 
