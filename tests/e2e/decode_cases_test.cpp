@@ -20,7 +20,7 @@ struct Edit {
 };
 
 Bytes dump(const std::string& name) {
-  const std::string bytes = testing::read_file(std::string(DIMMWAND_DUMPS) + "/" + name);
+  const std::string bytes = testing::read_file(testing::dump_path(name));
   return {bytes.begin(), bytes.end()};
 }
 

@@ -76,7 +76,6 @@ RunResult run_spd(std::vector<std::string> args, const std::string& cwd) {
   return run_program(args, cwd);
 }
 
-std::string sample_path(const std::string& area) { return std::string(DIMMWAND_SAMPLES) + "/" + area + ".bin"; }
 
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "dimmwand-test-XXXXXX").string();
@@ -88,17 +87,6 @@ TempDir::~TempDir() {
   std::error_code ignored;
   std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
   std::filesystem::remove_all(path_, ignored);
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void write_file(const std::string& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
 }
 
 }  // namespace dimmwand::testing

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "files.hpp"
+
 namespace dimmwand::testing {
 
 struct RunResult {
@@ -38,10 +40,5 @@ class TempDir {
 // dimmwand-spd with `args`, in `cwd` when given.
 RunResult run_spd(std::vector<std::string> args, const std::string& cwd = {});
 
-// The bundled sample image of an area ("spd4", "reg5", ...).
-std::string sample_path(const std::string& area);
-
-std::string read_file(const std::string& path);
-void write_file(const std::string& path, const std::string& content);
 
 }  // namespace dimmwand::testing

@@ -18,21 +18,12 @@ using testing::run_spd;
 using testing::TempDir;
 using testing::write_file;
 
-std::vector<std::string> dumps() {
-  std::vector<std::string> paths;
-  for (const auto& e : std::filesystem::directory_iterator(DIMMWAND_DUMPS)) {
-    if (e.path().extension() == ".bin") paths.push_back(e.path().string());
-  }
-  std::sort(paths.begin(), paths.end());
-  return paths;
-}
-
 std::vector<std::uint8_t> bytes(const std::string& s) { return {s.begin(), s.end()}; }
 
 TEST(RealDumps, CheckCleanAndFixChangesNothing) {
   TempDir dir;
-  ASSERT_EQ(dumps().size(), 12u);
-  for (const auto& path : dumps()) {
+  ASSERT_EQ(testing::dump_paths().size(), 12u);
+  for (const auto& path : testing::dump_paths()) {
     const auto check = run_spd({"check", path});
     EXPECT_EQ(check.status, 0) << path << "\n" << check.out << check.err;
     EXPECT_EQ(check.out.find("错误"), std::string::npos) << check.out;
@@ -44,7 +35,7 @@ TEST(RealDumps, CheckCleanAndFixChangesNothing) {
 }
 
 TEST(RealDumps, FixOfABrokenBlockWritesOnlyItsChecksum) {
-  for (const auto& path : dumps()) {
+  for (const auto& path : testing::dump_paths()) {
     const auto original = bytes(read_file(path));
     const auto g = spd::identify(original, std::nullopt);
     ASSERT_TRUE(g) << path;

@@ -22,15 +22,6 @@ using testing::run_spd;
 using testing::TempDir;
 using testing::write_file;
 
-std::vector<std::string> dumps() {
-  std::vector<std::string> paths;
-  for (const auto& e : std::filesystem::directory_iterator(DIMMWAND_DUMPS)) {
-    if (e.path().extension() == ".bin") paths.push_back(e.path().string());
-  }
-  std::sort(paths.begin(), paths.end());
-  return paths;
-}
-
 // i2cdump needs a bus, so its layout is written here: a table a 256-byte page, each under its
 // header, as a DDR4 or DDR5 module is dumped page by page.
 std::string i2cdump(const std::string& b) {
@@ -60,8 +51,8 @@ std::string c_bytes(const std::string& b) {
 
 TEST(TextDumps, EveryFormOfEveryRealDumpConvertsToItsImage) {
   TempDir dir;
-  ASSERT_FALSE(dumps().empty());
-  for (const auto& path : dumps()) {
+  ASSERT_FALSE(testing::dump_paths().empty());
+  for (const auto& path : testing::dump_paths()) {
     const std::string image = read_file(path);
     const std::string g = std::to_string(image.size() == 256 ? 3 : image.size() == 512 ? 4 : 5);
     const auto read = testing::run_with_emulator({"--spd" + g, path}, {"read", "{port}", g});
@@ -94,7 +85,7 @@ std::string dimmwand_dump(const std::string& image) {
 }
 
 TEST(TextDumps, NoRealImageIsText) {
-  auto images = dumps();
+  auto images = testing::dump_paths();
   for (const char* area : {"spd3", "spd4", "spd5", "reg5"}) images.push_back(testing::sample_path(area));
   for (const auto& path : images) {
     const std::string image = read_file(path);
@@ -107,7 +98,7 @@ TEST(TextDumps, NoRealImageIsText) {
 // the lines left out are named.
 TEST(TextDumps, TitlesPromptsAndCollapsedSpacesAreSeenThrough) {
   TempDir dir;
-  for (const auto& path : dumps()) {
+  for (const auto& path : testing::dump_paths()) {
     const std::string image = read_file(path);
     const std::string dump = dimmwand_dump(image);
     std::string collapsed = dump;

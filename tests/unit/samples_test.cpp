@@ -3,7 +3,7 @@
 
 #include "images.hpp"
 #include "model/crc16.hpp"
-#include "process.hpp"
+#include "files.hpp"
 
 namespace dimmwand::emu {
 namespace {
@@ -18,7 +18,7 @@ TEST(Images, DefaultsCarryValidChecksumsAndMatchTheShippedSamples) {
   EXPECT_EQ(stored(a.spd4, 254), model::crc16(std::span(a.spd4).subspan(128, 126)));
   EXPECT_EQ(stored(a.spd5, 510), model::crc16(std::span(a.spd5).first(510)));
   for (const auto& area : kAreaNames) {
-    const auto sample = testing::read_file(std::string(DIMMWAND_SAMPLES) + "/" + std::string(area.name) + ".bin");
+    const auto sample = testing::read_file(testing::sample_path(std::string(area.name)));
     EXPECT_EQ(std::vector<std::uint8_t>(sample.begin(), sample.end()), a.*area.member) << area.name;
   }
 }

@@ -9,7 +9,7 @@
 #include <bit>
 
 #include "model/crc16.hpp"
-#include "process.hpp"
+#include "files.hpp"
 #include "spd/decode.hpp"
 #include "spd/documents.hpp"
 
@@ -32,8 +32,7 @@ std::vector<std::pair<std::string, Bytes>> images() {
   }
   const auto variants = [&](const char* name, DeviceType g, std::size_t at, std::uint8_t mask,
                             std::initializer_list<unsigned> values) {
-    const std::string file = std::string(DIMMWAND_DUMPS) + "/" + name;
-    const std::string bytes = testing::read_file(file);
+    const std::string bytes = testing::read_file(testing::dump_path(name));
     for (const unsigned v : values) {
       Bytes s(bytes.begin(), bytes.end());
       s[at] = static_cast<std::uint8_t>((s[at] & ~mask) | (v << std::countr_zero(mask)));

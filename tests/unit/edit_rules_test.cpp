@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "process.hpp"
+#include "files.hpp"
 #include "spd/decode.hpp"
 #include "spd/edit.hpp"
 #include "spd/image.hpp"
@@ -24,7 +24,7 @@ struct Module {
 };
 
 Module module(const std::string& name) {
-  const std::string bytes = testing::read_file(std::string(DIMMWAND_DUMPS) + "/" + name);
+  const std::string bytes = testing::read_file(testing::dump_path(name));
   Bytes b(bytes.begin(), bytes.end());
   return {b, *identify(b, std::nullopt)};
 }

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "process.hpp"
+#include "files.hpp"
 #include "spd/decode.hpp"
 #include "spd/edit.hpp"
 #include "spd/image.hpp"
@@ -28,11 +28,10 @@ struct Dump {
 
 std::vector<Dump> dumps() {
   std::vector<Dump> out;
-  for (const auto& e : std::filesystem::directory_iterator(DIMMWAND_DUMPS)) {
-    if (e.path().extension() != ".bin") continue;
-    const std::string bytes = testing::read_file(e.path().string());
+  for (const auto& path : testing::dump_paths()) {
+    const std::string bytes = testing::read_file(path);
     Bytes b(bytes.begin(), bytes.end());
-    out.push_back({e.path().filename().string(), b, *identify(b, std::nullopt)});
+    out.push_back({std::filesystem::path(path).filename().string(), b, *identify(b, std::nullopt)});
   }
   return out;
 }
