@@ -33,12 +33,12 @@ Image ddr3() {
   // tCKmin 1.25 ns (DDR3-1600), CAS 5-11, tAA 13.75 ns, tWR 15 ns, tRCD 13.75, tRRD 6, tRP 13.75.
   put(s, 12, {0x0A, 0x00, 0xFE, 0x00, 0x69, 0x78, 0x69, 0x30, 0x69, 0x11, 0x18, 0x81});
   put(s, 24, {0x20, 0x08, 0x3C, 0x3C, 0x00, 0xF0, 0x83, 0x05});
-  put(s, 60, {0x0F, 0x11});                     // module height and thickness
-  put(s, 117, {0x80, 0xCE});                    // module maker: Samsung (bank 1, 0xCE)
-  put(s, 119, {0x01, 0x24, 0x18});              // made at site 1, 2024 week 18
-  put(s, 122, {0x00, 0x00, 0x03, 0x33});        // serial number
+  put(s, 60, {0x0F, 0x11});               // module height and thickness
+  put(s, 117, {0x80, 0xCE});              // module maker: Samsung (bank 1, 0xCE)
+  put(s, 119, {0x01, 0x24, 0x18});        // made at site 1, 2024 week 18
+  put(s, 122, {0x00, 0x00, 0x03, 0x33});  // serial number
   put_text(s, 128, 18, "DW3U1600-4G");
-  put(s, 148, {0x80, 0xCE});                    // DRAM maker
+  put(s, 148, {0x80, 0xCE});  // DRAM maker
   return with_checksums(std::move(s), DeviceType::DDR3);
 }
 
@@ -49,12 +49,12 @@ Image ddr4() {
   // tCKmin 0.625 ns (DDR4-3200), CAS latencies, tAA 13.75 ns, tRCD 13.75 ns, tRP 13.75 ns.
   put(s, 17, {0x00, 0x05, 0x0D, 0xF8, 0xFF, 0x2B, 0x00, 0x6E, 0x6E, 0x6E, 0x11, 0x08, 0x58});
   put(s, 117, {0x9C, 0xB4, 0xB4, 0xD6});
-  put(s, 128, {0x11, 0x01, 0x00});              // module height and thickness, reference card
-  put(s, 320, {0x80, 0x2C});                    // module maker: Micron (bank 1, 0x2C)
-  put(s, 322, {0x01, 0x24, 0x22});              // site 1, 2024 week 22
-  put(s, 325, {0x12, 0x34, 0x56, 0x78});        // serial number
+  put(s, 128, {0x11, 0x01, 0x00});        // module height and thickness, reference card
+  put(s, 320, {0x80, 0x2C});              // module maker: Micron (bank 1, 0x2C)
+  put(s, 322, {0x01, 0x24, 0x22});        // site 1, 2024 week 22
+  put(s, 325, {0x12, 0x34, 0x56, 0x78});  // serial number
   put_text(s, 329, 20, "DW4U3200-8G");
-  put(s, 350, {0x80, 0x2C});                    // DRAM maker
+  put(s, 350, {0x80, 0x2C});  // DRAM maker
   return with_checksums(std::move(s), DeviceType::DDR4);
 }
 
@@ -67,17 +67,19 @@ Image ddr5() {
   // tAA, tRCD, tRP 16 ns; tRAS 32 ns; tRC 48 ns; tWR 30 ns (ps, little endian).
   put(s, 30, {0x80, 0x3E, 0x80, 0x3E, 0x80, 0x3E, 0x00, 0x7D, 0x80, 0xBB, 0x30, 0x75});
   put(s, 192, {0x08, 0x00, 0x80, 0xB3, 0x80, 0x11, 0x02, 0x02});  // common module section
-  put(s, 234, {0x08, 0x22});  // two package ranks; two 32-bit sub-channels, no ECC
-  put(s, 512, {0x80, 0xAD});                    // module maker: SK hynix (bank 1, 0xAD)
-  put(s, 514, {0x01, 0x24, 0x30});              // site 1, 2024 week 30
-  put(s, 517, {0xCA, 0xFE, 0x00, 0x05});        // serial number
+  put(s, 234, {0x08, 0x22});                                      // two package ranks; two 32-bit sub-channels, no ECC
+  put(s, 512, {0x80, 0xAD});                                      // module maker: SK hynix (bank 1, 0xAD)
+  put(s, 514, {0x01, 0x24, 0x30});                                // site 1, 2024 week 30
+  put(s, 517, {0xCA, 0xFE, 0x00, 0x05});                          // serial number
   put_text(s, 521, 30, "DW5U4800-16G");
-  put(s, 552, {0x80, 0xAD});                    // DRAM maker
+  put(s, 552, {0x80, 0xAD});  // DRAM maker
   // An XMP 3.0 block with one profile (enabled by the header): DDR5-5600 CL36 at 1.40 V.
   put(s, model::kXmp3Header, {0x0C, 0x4A, 0x30, 0x01});
   put_text(s, model::kXmp3Header + 0x0E, 16, "DW 5600");
-  put(s, model::kXmp3Profile, {0x30, 0x28, 0x28, 0x00, 0x26, 0x65, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00});  // voltages, tCK 357 ps, CL36
-  put(s, model::kXmp3Profile + 0x0D, {0x34, 0x32, 0x34, 0x32, 0x34, 0x32, 0x00, 0x7D, 0x80, 0xBB});  // tAA, tRCD, tRP, tRAS, tRC
+  put(s, model::kXmp3Profile,
+      {0x30, 0x28, 0x28, 0x00, 0x26, 0x65, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00});  // voltages, tCK 357 ps, CL36
+  put(s, model::kXmp3Profile + 0x0D,
+      {0x34, 0x32, 0x34, 0x32, 0x34, 0x32, 0x00, 0x7D, 0x80, 0xBB});  // tAA, tRCD, tRP, tRAS, tRC
   return with_checksums(std::move(s), DeviceType::DDR5);
 }
 
@@ -88,8 +90,8 @@ Image reg5() {
   put(r, kRevision, {0x10});
   put(r, kVendorBank, {0x86, 0x32});  // bank 7, 0x32
   put(r, kCapability, {0x03, 0x32});  // a thermal sensor
-  put(r, kLegacyMode, {0x00});       // one-byte addressing, page 0
-  put(r, kSensorConfig, {0x00});     // thermal sensor enabled; MR12-MR13 0: no block protected
+  put(r, kLegacyMode, {0x00});        // one-byte addressing, page 0
+  put(r, kSensorConfig, {0x00});      // thermal sensor enabled; MR12-MR13 0: no block protected
   // Limits: high 85 °C, low 0 °C, critical high 95 °C, critical low 0 °C (0.25 °C from bit 2).
   put(r, kLimitHigh, {0x50, 0x05, 0x00, 0x00, 0xF0, 0x05, 0x00, 0x00});
   put(r, kTemperature, {0x70, 0x01});  // 23.00 °C now

@@ -20,7 +20,7 @@ struct Areas {
 // An area by its short name: spd3, spd4, spd5 or reg5.
 struct AreaName {
   std::string_view name;
-  std::vector<std::uint8_t> Areas::*member;
+  std::vector<std::uint8_t> Areas::* member;
   std::size_t size;
 };
 inline constexpr AreaName kAreaNames[] = {

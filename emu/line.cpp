@@ -37,7 +37,7 @@ void on_signal(int signo) {
 
 bool route_signals() {
   if (pipe2(self_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-  struct sigaction sa {};
+  struct sigaction sa{};
   sa.sa_handler = on_signal;
   sa.sa_flags = SA_RESTART;
   for (const int s : {SIGINT, SIGTERM, SIGCHLD}) sigaction(s, &sa, nullptr);
@@ -69,8 +69,10 @@ int Server::run(std::optional<pid_t> child) {
           return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
       } else if (signo == SIGINT || signo == SIGTERM) {
-        if (child) kill(*child, static_cast<int>(signo));
-        else return 0;
+        if (child)
+          kill(*child, static_cast<int>(signo));
+        else
+          return 0;
       }
     }
     if (pty_.master >= 0 && (fds[1].revents & POLLIN) != 0) take_input();

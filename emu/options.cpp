@@ -45,9 +45,9 @@ void describe(CLI::App& app, Options& o) {
   app.set_version_flag("-V,--version", version_text(kProgram), "Print version");
   app.footer(kExamples);
   for (const auto& a : kAreaNames) {
-    app.add_option_function<std::string>(fmt::format("--{}", a.name),
-                                         [&o, name = std::string(a.name)](const std::string& p) { o.images[name] = p; },
-                                         fmt::format("从 {} 字节的原始映像载入 {} 区", a.size, area_words(a.name)))
+    app.add_option_function<std::string>(
+           fmt::format("--{}", a.name), [&o, name = std::string(a.name)](const std::string& p) { o.images[name] = p; },
+           fmt::format("从 {} 字节的原始映像载入 {} 区", a.size, area_words(a.name)))
         ->type_name("FILE");
   }
   app.add_flag("--save", o.save, "退出时把从文件载入的数据区写回这些文件");
@@ -82,8 +82,9 @@ void describe(CLI::App& app, Options& o) {
   faults->add_option("--hangup-after", o.hangup_after, "第 N 帧到达时断线")->type_name("N");
   faults->add_option("--babble", o.babble, "收到一帧之后不停地发送 TEXT，从不发换行")->type_name("TEXT");
   faults->add_flag("--hangup-mid-answer", o.hangup_mid_answer, "第一个回答发到一半时断线");
-  faults->add_option_function<std::string>("--answer", [&o](const std::string& t) { o.style.fixed = t; },
-                                           "用 TEXT 回答每个请求（转义: \\n \\r \\xHH）")
+  faults
+      ->add_option_function<std::string>(
+          "--answer", [&o](const std::string& t) { o.style.fixed = t; }, "用 TEXT 回答每个请求（转义: \\n \\r \\xHH）")
       ->type_name("TEXT");
   faults->add_option("--write-answer", o.style.write_answer, "单字节写入的文本回答（缺省 1）")->type_name("TEXT");
   faults->add_option("--protect-answer", o.style.protect_answer, "写保护码以十六进制发送的文本（缺省 OK）")
@@ -99,32 +100,35 @@ void describe(CLI::App& app, Options& o) {
           "插槽里只有这一代的一条内存条：指明其他代数的帧按那一代的地址读写它，如同在实物上选错了代数"
           "（缺省每代各一条）")
       ->type_name("3|4|5");
-  module->add_option_function<std::string>(
-            "--protect-range",
-            [&o](const std::string& t) {
-              const auto ranges = parse_ranges(t, 16);
-              if (!ranges) throw CLI::ValidationError("--protect-range", "须为十六进制范围，如 0-7F,100");
-              for (const auto& [a, b] : *ranges) {
-                o.faults.protected_ranges.emplace_back(static_cast<std::uint16_t>(a), static_cast<std::uint16_t>(b));
-              }
-            },
-            "DDR3/DDR4 SPD 上字节写入被忽略的地址（十六进制，如 0-7F），如同写保护")
+  module
+      ->add_option_function<std::string>(
+          "--protect-range",
+          [&o](const std::string& t) {
+            const auto ranges = parse_ranges(t, 16);
+            if (!ranges) throw CLI::ValidationError("--protect-range", "须为十六进制范围，如 0-7F,100");
+            for (const auto& [a, b] : *ranges) {
+              o.faults.protected_ranges.emplace_back(static_cast<std::uint16_t>(a), static_cast<std::uint16_t>(b));
+            }
+          },
+          "DDR3/DDR4 SPD 上字节写入被忽略的地址（十六进制，如 0-7F），如同写保护")
       ->type_name("RANGES");
-  module->add_option("--protect-blocks", o.protect_blocks,
-                     "DDR5：在 MR12/MR13 中置上这些块的位（如 0-7,12）；写入受保护块的字节被忽略")
+  module
+      ->add_option("--protect-blocks", o.protect_blocks,
+                   "DDR5：在 MR12/MR13 中置上这些块的位（如 0-7,12）；写入受保护块的字节被忽略")
       ->type_name("BLOCKS");
   module->add_option("--flaky", o.faults.flaky_every, "每第 N 次整区读取的回答里翻转一个随机位")->type_name("N");
   module->add_option("--seed", o.faults.seed, "翻转位的随机种子（缺省 1）")->type_name("N");
-  module->add_option_function<std::string>(
-            "--lose-writes",
-            [&o](const std::string& t) {
-              const auto ranges = parse_ranges(t, 16);
-              if (!ranges) throw CLI::ValidationError("--lose-writes", "须为十六进制地址，如 1FE,1FF");
-              for (const auto& [a, b] : *ranges) {
-                for (auto x = a; x <= b; ++x) o.faults.lost_writes.insert(static_cast<std::uint16_t>(x));
-              }
-            },
-            "这些地址（十六进制）的字节写入帧在线路上丢失：不写入、不回答")
+  module
+      ->add_option_function<std::string>(
+          "--lose-writes",
+          [&o](const std::string& t) {
+            const auto ranges = parse_ranges(t, 16);
+            if (!ranges) throw CLI::ValidationError("--lose-writes", "须为十六进制地址，如 1FE,1FF");
+            for (const auto& [a, b] : *ranges) {
+              for (auto x = a; x <= b; ++x) o.faults.lost_writes.insert(static_cast<std::uint16_t>(x));
+            }
+          },
+          "这些地址（十六进制）的字节写入帧在线路上丢失：不写入、不回答")
       ->type_name("ADDRS");
   module->add_flag("--line-rate", o.line_rate, "按真实 115200 波特线路的速率发送回答（每字节 86.8 us）");
   module->add_option("--read-time", o.read_time_ms, "编程器读取内存条所用的时间：读请求之后等待这么多毫秒再回答")
@@ -165,14 +169,18 @@ std::string unescape(const std::string& s) {
       continue;
     }
     const char c = s[++i];
-    if (c == 'n') out += '\n';
-    else if (c == 'r') out += '\r';
-    else if (c == 't') out += '\t';
+    if (c == 'n')
+      out += '\n';
+    else if (c == 'r')
+      out += '\r';
+    else if (c == 't')
+      out += '\t';
     else if (c == 'x' && i + 2 < s.size() && std::isxdigit(static_cast<unsigned char>(s[i + 1])) &&
              std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
       out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
       i += 2;
-    } else out += c;
+    } else
+      out += c;
   }
   return out;
 }

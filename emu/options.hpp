@@ -29,8 +29,8 @@ struct Options {
   std::string export_dir;
   AnswerStyle style;
   Faults faults;
-  std::optional<DeviceType> only;   // one module of this generation in the slot
-  std::string protect_blocks;       // DDR5 blocks to protect in MR12/MR13, e.g. "0-7,12"
+  std::optional<DeviceType> only;  // one module of this generation in the slot
+  std::string protect_blocks;      // DDR5 blocks to protect in MR12/MR13, e.g. "0-7,12"
   bool line_rate = false;
   double read_time_ms = 0;
   std::size_t interrupt_after = 0;

@@ -13,12 +13,18 @@ constexpr std::uint8_t kUnwrittenByte = 0xFF;  // what an address outside the ar
 
 const char* command_name(std::uint8_t code) {
   switch (static_cast<CommandCode>(code)) {
-    case CommandCode::ReadByte: return "ReadByte";
-    case CommandCode::WriteByte: return "WriteByte";
-    case CommandCode::WriteProtect: return "WriteProtect";
-    case CommandCode::ReadSpd: return "ReadSpd";
-    case CommandCode::ReadReg: return "ReadReg";
-    case CommandCode::WriteRegByte: return "WriteRegByte";
+    case CommandCode::ReadByte:
+      return "ReadByte";
+    case CommandCode::WriteByte:
+      return "WriteByte";
+    case CommandCode::WriteProtect:
+      return "WriteProtect";
+    case CommandCode::ReadSpd:
+      return "ReadSpd";
+    case CommandCode::ReadReg:
+      return "ReadReg";
+    case CommandCode::WriteRegByte:
+      return "WriteRegByte";
   }
   return "unknown";
 }
@@ -35,19 +41,23 @@ Programmer::Programmer(Areas areas, AnswerStyle style, std::optional<std::chrono
       random_(faults_.seed),
       only_(only) {}
 
-std::vector<FrameEvent> Programmer::feed(std::span<const std::uint8_t> bytes, std::chrono::steady_clock::time_point now) {
+std::vector<FrameEvent> Programmer::feed(std::span<const std::uint8_t> bytes,
+                                         std::chrono::steady_clock::time_point now) {
   pending_.insert(pending_.end(), bytes.begin(), bytes.end());
   std::vector<FrameEvent> events;
   for (;;) {
     // Resynchronise on the header; whatever stands before it is noise.
     std::size_t start = 0;
-    while (start < pending_.size() &&
-           !(pending_[start] == kFrameHeader0 && (start + 1 == pending_.size() || pending_[start + 1] == kFrameHeader1))) {
+    while (start < pending_.size() && !(pending_[start] == kFrameHeader0 &&
+                                        (start + 1 == pending_.size() || pending_[start + 1] == kFrameHeader1))) {
       ++start;
     }
     if (start > 0) {
-      events.push_back({now - started_, {pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(start)},
-                        fmt::format("{} stray bytes ignored", start), std::nullopt, false});
+      events.push_back({now - started_,
+                        {pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(start)},
+                        fmt::format("{} stray bytes ignored", start),
+                        std::nullopt,
+                        false});
       pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(start));
     }
     if (pending_.size() < kFrameSize) return events;
@@ -111,8 +121,11 @@ FrameEvent Programmer::handle(const EncodedFrame& frame, const RequestFrame& req
   const std::uint8_t device = request.device;
   const std::uint16_t address = request.address;
   const std::uint16_t value = request.value;
-  FrameEvent event{now - started_, {frame.begin(), frame.end()},
-                   fmt::format("{} d{} a{:04X} v{:04X}", command_name(code), device, address, value), std::nullopt, true};
+  FrameEvent event{now - started_,
+                   {frame.begin(), frame.end()},
+                   fmt::format("{} d{} a{:04X} v{:04X}", command_name(code), device, address, value),
+                   std::nullopt,
+                   true};
   const auto r = reach(code, device);
   if (!r && code != static_cast<std::uint8_t>(CommandCode::WriteProtect)) {
     event.note += " (no such area, no answer)";

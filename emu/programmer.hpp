@@ -18,21 +18,21 @@
 namespace dimmwand::emu {
 
 struct AnswerStyle {
-  bool line_feed = true;          // end answers with a line feed
-  bool separators = false;        // a space between the bytes of an answer
-  bool lower_case = false;        // lower-case hexadecimal digits
-  std::size_t short_by = 0;       // leave this many bytes out of area answers
-  std::optional<std::string> fixed;  // answer every request with exactly these bytes
-  std::string write_answer = "1";    // the text answer of a byte write
-  std::string protect_answer = "OK"; // sent as hexadecimal digits
+  bool line_feed = true;              // end answers with a line feed
+  bool separators = false;            // a space between the bytes of an answer
+  bool lower_case = false;            // lower-case hexadecimal digits
+  std::size_t short_by = 0;           // leave this many bytes out of area answers
+  std::optional<std::string> fixed;   // answer every request with exactly these bytes
+  std::string write_answer = "1";     // the text answer of a byte write
+  std::string protect_answer = "OK";  // sent as hexadecimal digits
 };
 
 // The module's own faults, and the line's.
 struct Faults {
   // DDR3/DDR4 SPD addresses whose byte writes the EEPROM ignores, as its write protection does.
   std::vector<std::pair<std::uint16_t, std::uint16_t>> protected_ranges;
-  std::size_t flaky_every = 0;   // every Nth block-read answer has one random bit flipped
-  std::uint32_t seed = 1;        // for the flipped bits
+  std::size_t flaky_every = 0;          // every Nth block-read answer has one random bit flipped
+  std::uint32_t seed = 1;               // for the flipped bits
   std::set<std::uint16_t> lost_writes;  // byte writes at these addresses never arrive
 };
 
@@ -49,15 +49,15 @@ struct FrameEvent {
 class Programmer {
  public:
   // With `min_write_gap`, a byte write that comes sooner after the one before is lost (and
-  // counted), as on a module still busy with that write. Without it no write is judged: frames are stamped when the serving loop reads them, and a
-  // busy machine delays those reads enough to make a well-paced write look too fast.
+  // counted), as on a module still busy with that write. Without it no write is judged: frames are stamped when the
+  // serving loop reads them, and a busy machine delays those reads enough to make a well-paced write look too fast.
   //
   // With `only`, one module of that generation is in the slot and a frame naming any generation
   // reaches its bytes, through the addresses of the area the frame names: a DDR3 read of a DDR4
   // module gives its first 256 bytes, a DDR5 read its 512 and then 512 of 0xFF, where nothing
   // answers. Without it each generation's frames reach that generation's own areas.
-  Programmer(Areas areas, AnswerStyle style, std::optional<std::chrono::microseconds> min_write_gap,
-             Faults faults = {}, std::optional<DeviceType> only = std::nullopt);
+  Programmer(Areas areas, AnswerStyle style, std::optional<std::chrono::microseconds> min_write_gap, Faults faults = {},
+             std::optional<DeviceType> only = std::nullopt);
 
   // Takes bytes from the line; returns one event per frame completed (and per run of stray bytes).
   std::vector<FrameEvent> feed(std::span<const std::uint8_t> bytes, std::chrono::steady_clock::time_point now);

@@ -71,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   expected = std::min({expected, pieces_in_time * piece, kAnswerLimit});
   if (answer.empty()) {
     if (raw || !std::holds_alternative<NoResponse>(raw.error().kind())) std::abort();
-  } else if (!raw || std::string_view(reinterpret_cast<const char*>(raw->data()), raw->size()) != answer.substr(0, expected)) {
+  } else if (!raw ||
+             std::string_view(reinterpret_cast<const char*>(raw->data()), raw->size()) != answer.substr(0, expected)) {
     std::abort();
   }
   return 0;

@@ -18,9 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<spd::InfoSection> sections{{"", spd::describe_registers(image)}};
     if (spd::registers_document("f", image, sections).empty()) std::abort();
   }
-  for (const std::optional<DeviceType> given :
-       {std::optional<DeviceType>{}, std::optional{DeviceType::DDR3}, std::optional{DeviceType::DDR4},
-        std::optional{DeviceType::DDR5}}) {
+  for (const std::optional<DeviceType> given : {std::optional<DeviceType>{}, std::optional{DeviceType::DDR3},
+                                                std::optional{DeviceType::DDR4}, std::optional{DeviceType::DDR5}}) {
     const auto g = spd::identify(image, given);
     if (!g) {
       if (g.error().display().empty()) std::abort();

@@ -60,7 +60,8 @@ std::string i2cdump(std::span<const std::uint8_t> b) {
     out += fmt::format("{:02x}: ", at & 0xFF);
     for (std::size_t i = 0; i < 16; ++i) out += fmt::format("{:02x} ", b[at + i]);
     out += "   ";
-    for (std::size_t i = 0; i < 16; ++i) out += b[at + i] >= 0x20 && b[at + i] < 0x7F ? static_cast<char>(b[at + i]) : '.';
+    for (std::size_t i = 0; i < 16; ++i)
+      out += b[at + i] >= 0x20 && b[at + i] < 0x7F ? static_cast<char>(b[at + i]) : '.';
     out += "\n";
   }
   return out;

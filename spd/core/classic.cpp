@@ -108,12 +108,18 @@ Profile ddr3_profile(Image s, unsigned n) {
   };
   p.tck_ps = ps({&kTck, nullptr, &kTckFine});
   const std::array<std::pair<const Field*, MtbTime>, 12> times{{
-      {&kTaa, {&kTaa, nullptr, &kTaaFine}},       {&kTrcd, {&kTrcd, nullptr, &kTrcdFine}},
-      {&kTrp, {&kTrp, nullptr, &kTrpFine}},       {&kTras, {&kTras, &kTrasHigh}},
-      {&kTrc, {&kTrc, &kTrcHigh, &kTrcFine}},     {&kTwr, {&kTwr}},
-      {&kTrfc, {&kTrfc}},                         {&kTrrd, {&kTrrd}},
-      {&kTrtp, {&kTrtp}},                         {&kTwtr, {&kTwtr}},
-      {&kTfaw, {&kTfaw, &kTfawHigh}},             {&kTcwl, {&kTcwl}},
+      {&kTaa, {&kTaa, nullptr, &kTaaFine}},
+      {&kTrcd, {&kTrcd, nullptr, &kTrcdFine}},
+      {&kTrp, {&kTrp, nullptr, &kTrpFine}},
+      {&kTras, {&kTras, &kTrasHigh}},
+      {&kTrc, {&kTrc, &kTrcHigh, &kTrcFine}},
+      {&kTwr, {&kTwr}},
+      {&kTrfc, {&kTrfc}},
+      {&kTrrd, {&kTrrd}},
+      {&kTrtp, {&kTrtp}},
+      {&kTwtr, {&kTwtr}},
+      {&kTfaw, {&kTfaw, &kTfawHigh}},
+      {&kTcwl, {&kTcwl}},
   }};
   for (const auto& [field, t] : times) p.times.push_back({field->key, field->name, ps(t), 0, 0});
   p.voltages.push_back({kVdd.key, "VDD", volts(s, at(b, kVdd))});

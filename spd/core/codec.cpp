@@ -28,7 +28,8 @@ TimeNck time_nck(Image s, const Field& f) {
   return {ps, f.length == 3 ? v >> 16 : 0};
 }
 
-std::expected<std::uint64_t, unsigned> cas_encode(std::uint64_t stored, const std::vector<unsigned>& cls, const CasMap& m) {
+std::expected<std::uint64_t, unsigned> cas_encode(std::uint64_t stored, const std::vector<unsigned>& cls,
+                                                  const CasMap& m) {
   const bool high = m.high_first != 0 && std::any_of(cls.begin(), cls.end(), [&](unsigned c) { return c > m.last(); });
   const unsigned first = high ? m.high_first : m.first;
   std::uint64_t bits = 0;

@@ -44,7 +44,8 @@ std::vector<unsigned> cas_latencies(Image s, const Field& f, const CasMap& m);
 // `stored` with its latency bits (and DDR4's range bit) replaced by those of `cls`, every other
 // bit kept; or the first latency the map cannot hold. DDR4 takes the high range where a latency
 // lies above the low range's last.
-std::expected<std::uint64_t, unsigned> cas_encode(std::uint64_t stored, const std::vector<unsigned>& cls, const CasMap& m);
+std::expected<std::uint64_t, unsigned> cas_encode(std::uint64_t stored, const std::vector<unsigned>& cls,
+                                                  const CasMap& m);
 
 // A DDR3 or DDR4 time (JESD21-C Annex K and L; XMP 1.x and 2.0 the same): a count of medium
 // timebase units, its bits 11-8 in a second field where it has twelve, and a signed correction
@@ -79,6 +80,8 @@ inline double volts20(unsigned b) { return ((b >> 5) & 0x03) + (b & 0x1F) * 0.05
 inline double volts100(unsigned b) { return (b >> 7) + (b & 0x7F) / 100.0; }
 
 // The volts of a voltage field, by the coding its row names (Unit::Volts20 or Unit::Volts100).
-inline double volts(Image s, const Field& f) { return f.unit == Unit::Volts100 ? volts100(get(s, f)) : volts20(get(s, f)); }
+inline double volts(Image s, const Field& f) {
+  return f.unit == Unit::Volts100 ? volts100(get(s, f)) : volts20(get(s, f));
+}
 
 }  // namespace dimmwand::spd

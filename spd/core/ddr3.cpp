@@ -104,8 +104,10 @@ InfoSection features_section(Image s) {
   std::string device = (type & 0x80) != 0 ? "非标准" : "标准单晶";
   static constexpr std::array<const char*, 5> kDies{"", "，单晶粒", "，2 晶粒", "，4 晶粒", "，8 晶粒"};
   if (const unsigned dies = (type >> 4) & 7u; dies >= 1 && dies <= 4) device += kDies[dies];
-  if (const unsigned loading = (type >> 2) & 3u; loading == 1) device += "，多负载堆叠";
-  else if (loading == 2) device += "，单负载堆叠";
+  if (const unsigned loading = (type >> 2) & 3u; loading == 1)
+    device += "，多负载堆叠";
+  else if (loading == 2)
+    device += "，单负载堆叠";
   features.lines = {
       {"可用电压", v},
       {"支持 RZQ/6", yes_no((options & 1) != 0)},
@@ -115,12 +117,12 @@ InfoSection features_section(Image s) {
   };
   if ((thermal & 1) != 0) features.lines.push_back({"扩展温度范围刷新率", (thermal & 2) != 0 ? "1X" : "2X"});
   features.lines.insert(features.lines.end(), {
-      {"自动自刷新", yes_no((thermal & 4) != 0)},
-      {"片上温度传感器读出", yes_no((thermal & 8) != 0)},
-      {"部分阵列自刷新", yes_no((thermal & 128) != 0)},
-      {"模块温度传感器", yes_no(get(s, kThermalSensor) != 0)},
-      {"颗粒类型", device},
-  });
+                                                  {"自动自刷新", yes_no((thermal & 4) != 0)},
+                                                  {"片上温度传感器读出", yes_no((thermal & 8) != 0)},
+                                                  {"部分阵列自刷新", yes_no((thermal & 128) != 0)},
+                                                  {"模块温度传感器", yes_no(get(s, kThermalSensor) != 0)},
+                                                  {"颗粒类型", device},
+                                              });
   if (const char* mac = max_activate_count(get(s, kMac))) features.lines.push_back({"最大激活次数 (MAC)", mac});
   return features;
 }
@@ -147,7 +149,8 @@ void module_sections(std::vector<InfoSection>& out, Image s, const ModuleKind& k
         {"寄存器制造商", maker_field(s, kRegisterMaker.offset)},
         {"寄存器型号", get(s, kRegisterType) == 0 ? "SSTE32882" : "未定义"},
     };
-    if (s[kRegisterRevision.offset] != 0xFF) reg.lines.push_back({"寄存器修订", revision_number(s[kRegisterRevision.offset])});
+    if (s[kRegisterRevision.offset] != 0xFF)
+      reg.lines.push_back({"寄存器修订", revision_number(s[kRegisterRevision.offset])});
     reg.lines.push_back({"散热片", yes_no((s[kHeatSpreader.offset] & 0x80) != 0)});
     out.push_back(reg);
   }
@@ -195,18 +198,19 @@ Decode decode_ddr3(Image s) {
   InfoSection mem{"内存特性", {}};
   mem.lines.push_back({"最高速率", classic::module_speed(tck, f.bus_width, DeviceType::DDR3)});
   mem.lines.push_back({"容量", f.capacity_mb != 0 ? fmt::format("{} MB", f.capacity_mb) : std::string("未知")});
-  mem.lines.push_back({"Bank x 行 x 列 x 位", fmt::format("{} x {} x {} x {}", 1u << (get(s, kBanks) + 3), get(s, kRows) + 12,
-                                                         get(s, kColumns) + 9, f.bus_width)});
+  mem.lines.push_back({"Bank x 行 x 列 x 位", fmt::format("{} x {} x {} x {}", 1u << (get(s, kBanks) + 3),
+                                                          get(s, kRows) + 12, get(s, kColumns) + 9, f.bus_width)});
   mem.lines.push_back({"Rank 数", fmt::format("{}", f.ranks)});
   mem.lines.push_back({"颗粒位宽", fmt::format("{} 位", f.device_width)});
   mem.lines.push_back({"主总线位宽", fmt::format("{} 位", f.bus_width)});
-  if (get(s, kBusExtension) != 0) mem.lines.push_back({"总线扩展位宽", fmt::format("{} 位", get(s, kBusExtension) << 3)});
+  if (get(s, kBusExtension) != 0)
+    mem.lines.push_back({"总线扩展位宽", fmt::format("{} 位", get(s, kBusExtension) << 3)});
   mem.lines.push_back({"tCL-tRCD-tRP-tRAS", classic::clocks_text(f.clocks)});
   const auto cas = cas_latencies(s);
   mem.lines.push_back({"支持的 CAS 延迟 (tCL)", cas_list(cas)});
 
-  const InfoSection speeds = classic::standard_speeds(f, cas, {7.5 / 8, 7.5 / 7, 1.25, 1.5, 1.875, 2.5}, tck, -1, 0, "DDR3-{} 时 tCL-tRCD-tRP-tRAS");
-
+  const InfoSection speeds = classic::standard_speeds(f, cas, {7.5 / 8, 7.5 / 7, 1.25, 1.5, 1.875, 2.5}, tck, -1, 0,
+                                                      "DDR3-{} 时 tCL-tRCD-tRP-tRAS");
 
   InfoSection timing{"时序参数", {}};
   timing.lines = {
@@ -217,7 +221,8 @@ Decode decode_ddr3(Image s) {
       {"最小行激活到行激活延迟 (tRRD)", mtb(kTrrd)},
       {"最小行预充电延迟 (tRP)", ns3(f.trp_ps / 1000)},
       {"最小激活到预充电延迟 (tRAS)", ns3(f.tras_ps / 1000)},
-      {"最小激活到自动刷新延迟 (tRC)", ns3(mtb_time_ps(s, {&kTrc, &kTrcHigh, &kTrcFine}, tb.mtb_ns * 1000, tb.ftb_ps) / 1000)},
+      {"最小激活到自动刷新延迟 (tRC)",
+       ns3(mtb_time_ps(s, {&kTrc, &kTrcHigh, &kTrcFine}, tb.mtb_ns * 1000, tb.ftb_ps) / 1000)},
       {"最小刷新恢复延迟 (tRFC)", mtb(kTrfc)},
       {"最小写到读命令延迟 (tWTR)", mtb(kTwtr)},
       {"最小读到预充电命令延迟 (tRTP)", mtb(kTrtp)},

@@ -26,11 +26,21 @@ struct ModuleKind {
   Family family;
 };
 constexpr std::array<ModuleKind, 16> kModules{{
-    {"扩展类型", "未知", None},           {"RDIMM", "RDIMM", Registered},        {"UDIMM", "UDIMM", Unbuffered},
-    {"SO-DIMM", "SO-DIMM", Unbuffered},    {"LRDIMM", "LRDIMM", LoadReduced},     {"Mini-RDIMM", "Mini-RDIMM", Registered},
-    {"Mini-UDIMM", "Mini-UDIMM", Unbuffered}, {"保留 (0x07)", "未知", None},    {"72b-SO-RDIMM", "72b-SO-RDIMM", Registered},
-    {"72b-SO-UDIMM", "72b-SO-UDIMM", Unbuffered}, {"保留 (0x0A)", "未知", None}, {"保留 (0x0B)", "未知", None},
-    {"16b-SO-DIMM", "16b-SO-DIMM", Unbuffered}, {"32b-SO-DIMM", "32b-SO-DIMM", Unbuffered}, {"保留 (0x0E)", "未知", None},
+    {"扩展类型", "未知", None},
+    {"RDIMM", "RDIMM", Registered},
+    {"UDIMM", "UDIMM", Unbuffered},
+    {"SO-DIMM", "SO-DIMM", Unbuffered},
+    {"LRDIMM", "LRDIMM", LoadReduced},
+    {"Mini-RDIMM", "Mini-RDIMM", Registered},
+    {"Mini-UDIMM", "Mini-UDIMM", Unbuffered},
+    {"保留 (0x07)", "未知", None},
+    {"72b-SO-RDIMM", "72b-SO-RDIMM", Registered},
+    {"72b-SO-UDIMM", "72b-SO-UDIMM", Unbuffered},
+    {"保留 (0x0A)", "未知", None},
+    {"保留 (0x0B)", "未知", None},
+    {"16b-SO-DIMM", "16b-SO-DIMM", Unbuffered},
+    {"32b-SO-DIMM", "32b-SO-DIMM", Unbuffered},
+    {"保留 (0x0E)", "未知", None},
     {"无基本内存", "未知", None},
 }};
 
@@ -66,8 +76,9 @@ Facts facts_of(Image s) {
   f.module_type = kModules[get(s, kModuleType)].summary;
   f.capacity_mb =
       f.device_width <= 32 && f.bus_width <= 64 ? 1ull * density_mb / 8 * (f.bus_width / f.device_width) * f.ranks : 0;
-  f.organisation = fmt::format("{} rank，x{} 颗粒 {} Gb{}，{} 位{}", f.ranks, f.device_width, density_mb / 1024.0,
-                               stacked ? fmt::format("，3DS {} 层", dies) : "", f.bus_width, f.ecc ? " + 8 位 ECC" : "");
+  f.organisation =
+      fmt::format("{} rank，x{} 颗粒 {} Gb{}，{} 位{}", f.ranks, f.device_width, density_mb / 1024.0,
+                  stacked ? fmt::format("，3DS {} 层", dies) : "", f.bus_width, f.ecc ? " + 8 位 ECC" : "");
   // The clocks as the full decode counts them: at the snapped cycle time, past the guard band.
   const double tck = snap_cycle(f.tck_ps / 1000, 1);
   f.clocks = classic::core_clocks(tck, f.taa_ps / 1000, f.trcd_ps / 1000, f.trp_ps / 1000, f.tras_ps / 1000, kGuard);
@@ -107,19 +118,22 @@ Decode decode_ddr4(Image s) {
   InfoSection mem{"内存特性", {}};
   mem.lines.push_back({"最高速率", classic::module_speed(tck, f.bus_width, DeviceType::DDR4)});
   mem.lines.push_back({"容量", f.capacity_mb != 0 ? fmt::format("{} MB", f.capacity_mb) : std::string("未知")});
-  mem.lines.push_back({"Bank x 行 x 列 x 位", fmt::format("{} x {} x {} x {}", (1u << get(s, kBankGroups)) * (4u << get(s, kBanks)),
-                                                         get(s, kRows) + 12, get(s, kColumns) + 9, f.bus_width)});
+  mem.lines.push_back(
+      {"Bank x 行 x 列 x 位", fmt::format("{} x {} x {} x {}", (1u << get(s, kBankGroups)) * (4u << get(s, kBanks)),
+                                          get(s, kRows) + 12, get(s, kColumns) + 9, f.bus_width)});
   mem.lines.push_back({"颗粒位宽", fmt::format("{} 位", f.device_width)});
   mem.lines.push_back({"Rank 数", fmt::format("{}", ranks)});
   if (ranks > 1) mem.lines.push_back({"Rank 组合", get(s, kRankMix) != 0 ? "非对称" : "对称"});
   mem.lines.push_back({"主总线位宽", fmt::format("{} 位", f.bus_width)});
-  if (get(s, kBusExtension) != 0) mem.lines.push_back({"总线扩展位宽", fmt::format("{} 位", get(s, kBusExtension) << 3)});
+  if (get(s, kBusExtension) != 0)
+    mem.lines.push_back({"总线扩展位宽", fmt::format("{} 位", get(s, kBusExtension) << 3)});
   mem.lines.push_back({"AA-RCD-RP-RAS（周期）", classic::clocks_text(f.clocks)});
   const auto cas = cas_latencies(s);
   mem.lines.push_back({"支持的 CAS 延迟", cas_list(cas)});
 
-  const InfoSection speeds = classic::standard_speeds(f, cas, {15.0 / 24, 15.0 / 22, 15.0 / 20, 15.0 / 18, 15.0 / 16, 15.0 / 14, 15.0 / 12}, tck, tck_max, kGuard, "DDR4-{} 时 AA-RCD-RP-RAS（周期）");
-
+  const InfoSection speeds =
+      classic::standard_speeds(f, cas, {15.0 / 24, 15.0 / 22, 15.0 / 20, 15.0 / 18, 15.0 / 16, 15.0 / 14, 15.0 / 12},
+                               tck, tck_max, kGuard, "DDR4-{} 时 AA-RCD-RP-RAS（周期）");
 
   // As decode-dimms shows them: a correction larger than the coarse value shows negative.
   const auto ns = [&](const Field& coarse, const Field& fine) {
@@ -142,9 +156,12 @@ Decode decode_ddr4(Image s) {
       {"最小行激活到行激活延迟 (tRRD_L)", ns(kTrrdL, kTrrdLFine)},
       {"最小 CAS 到 CAS 延迟 (tCCD_L)", ns(kTccdL, kTccdLFine)},
   };
-  if (const unsigned v = get12(s, kTwrHigh, kTwr); v != 0) timing.lines.push_back({"最小写恢复时间 (tWR)", ns3(mtb_ns(v))});
-  if (const unsigned v = get12(s, kTwtrSHigh, kTwtrS); v != 0) timing.lines.push_back({"最小写到读时间 (tWTR_S)", ns3(mtb_ns(v))});
-  if (const unsigned v = get12(s, kTwtrLHigh, kTwtrL); v != 0) timing.lines.push_back({"最小写到读时间 (tWTR_L)", ns3(mtb_ns(v))});
+  if (const unsigned v = get12(s, kTwrHigh, kTwr); v != 0)
+    timing.lines.push_back({"最小写恢复时间 (tWR)", ns3(mtb_ns(v))});
+  if (const unsigned v = get12(s, kTwtrSHigh, kTwtrS); v != 0)
+    timing.lines.push_back({"最小写到读时间 (tWTR_S)", ns3(mtb_ns(v))});
+  if (const unsigned v = get12(s, kTwtrLHigh, kTwtrL); v != 0)
+    timing.lines.push_back({"最小写到读时间 (tWTR_L)", ns3(mtb_ns(v))});
 
   InfoSection other{"其他信息", {}};
   std::string package = get(s, kPackage) == 0 ? "单晶" : loading == 1 ? "多负载堆叠" : loading == 2 ? "3DS" : "未知";
@@ -155,7 +172,9 @@ Decode decode_ddr4(Image s) {
   other.lines.push_back({"封装后修复 (PPR)", ppr == 0 ? "不支持" : ppr == 1 ? "每个 bank group 一行" : "未知"});
   if (ppr != 0) other.lines.push_back({"软 PPR", get(s, kSoftPpr) != 0 ? "支持" : "不支持"});
   const unsigned volts = get(s, kVoltage);
-  other.lines.push_back({"模块标称电压", (volts & 1) != 0 ? "1.2 V" : (volts & 2) != 0 ? "未知（1.2 V 耐久）" : "未知"});
+  other.lines.push_back({"模块标称电压", (volts & 1) != 0   ? "1.2 V"
+                                         : (volts & 2) != 0 ? "未知（1.2 V 耐久）"
+                                                            : "未知"});
   other.lines.push_back({"温度传感器", get(s, kThermalSensor) != 0 ? "符合 TSE2004" : "否"});
   d.sections.insert(d.sections.end(), {info, mem, speeds, timing, other});
 
@@ -164,8 +183,9 @@ Decode decode_ddr4(Image s) {
     const unsigned thickness = get(s, kThickness);
     InfoSection physical{"物理特性", {}};
     physical.lines = {
-        {"模块高度", height == 0 ? std::string("15 mm 或以下") : height == 0x1F ? std::string("大于 45 mm")
-                                                                              : fmt::format("{} mm", height + 15)},
+        {"模块高度", height == 0      ? std::string("15 mm 或以下")
+                     : height == 0x1F ? std::string("大于 45 mm")
+                                      : fmt::format("{} mm", height + 15)},
         {"模块厚度", fmt::format("{} mm（正面），{} mm（背面）", (thickness & 0x0F) + 1, ((thickness >> 4) & 15) + 1)},
         {"参考原始卡", reference_card(static_cast<std::uint8_t>(get(s, kRawCard)), s[kHeight.offset])},
     };

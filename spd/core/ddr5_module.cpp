@@ -23,10 +23,12 @@ enum ModuleType : unsigned { Rdimm = 1, Udimm, Sodimm, Lrdimm, Cudimm, Csodimm, 
 // it is there.
 std::string device_text(Image s, std::size_t at, std::span<const char* const> types) {
   if ((s[at + 2] & 0x80) == 0) return "无";
-  return fmt::format("{}，制造商 {}，修订 {}", pick(types, s[at + 2] & 0x0Fu), maker_field(s, at), revision_number(s[at + 3]));
+  return fmt::format("{}，制造商 {}，修订 {}", pick(types, s[at + 2] & 0x0Fu), maker_field(s, at),
+                     revision_number(s[at + 3]));
 }
 
-void add_device(InfoLines& lines, Image s, std::size_t at, const std::string& name, std::span<const char* const> types) {
+void add_device(InfoLines& lines, Image s, std::size_t at, const std::string& name,
+                std::span<const char* const> types) {
   lines.push_back({name, device_text(s, at, types)});
 }
 
@@ -38,7 +40,8 @@ std::string enables(unsigned bits, std::span<const std::pair<unsigned, const cha
 }
 
 // Two-bit codes, each at its shift: "QACK 中等，QBCK 强".
-std::string codes(unsigned byte, std::span<const std::pair<unsigned, const char*>> fields, std::span<const char* const> names) {
+std::string codes(unsigned byte, std::span<const std::pair<unsigned, const char*>> fields,
+                  std::span<const char* const> names) {
   std::vector<std::string> parts;
   for (const auto& [shift, name] : fields) parts.push_back(fmt::format("{} {}", name, pick(names, byte >> shift & 3u)));
   return fmt::format("{}", fmt::join(parts, "，"));
@@ -55,12 +58,19 @@ constexpr std::array<const char*, 3> kSlew{"中速", "快速", "慢速"};
 void register_settings(InfoLines& lines, Image s, unsigned type, unsigned revision) {
   const auto b = [&](std::size_t at) -> unsigned { return s[at]; };
   const bool buffered = type == Lrdimm || type == Mrdimm;
-  const auto drive = revision >= 0x11 ? std::span<const char* const>(kDriveRelative) : std::span<const char* const>(kDriveOhms);
+  const auto drive =
+      revision >= 0x11 ? std::span<const char* const>(kDriveRelative) : std::span<const char* const>(kDriveOhms);
   static constexpr std::array<std::pair<unsigned, const char*>, 5> kClocks{
       {{0x01, "QACK"}, {0x02, "QBCK"}, {0x04, "QCCK"}, {0x08, "QDCK"}, {0x20, "BCK"}}};
-  static constexpr std::array<std::pair<unsigned, const char*>, 7> kOutputs{
-      {{0x01, "QACA"}, {0x02, "QBCA"}, {0x04, "QxCS"}, {0x08, "BCS"}, {0x10, "QxCA13"}, {0x20, "QACS"}, {0x40, "QBCS"}}};
-  static constexpr std::array<std::pair<unsigned, const char*>, 4> kQck{{{0, "QACK"}, {2, "QBCK"}, {4, "QCCK"}, {6, "QDCK"}}};
+  static constexpr std::array<std::pair<unsigned, const char*>, 7> kOutputs{{{0x01, "QACA"},
+                                                                             {0x02, "QBCA"},
+                                                                             {0x04, "QxCS"},
+                                                                             {0x08, "BCS"},
+                                                                             {0x10, "QxCA13"},
+                                                                             {0x20, "QACS"},
+                                                                             {0x40, "QBCS"}}};
+  static constexpr std::array<std::pair<unsigned, const char*>, 4> kQck{
+      {{0, "QACK"}, {2, "QBCK"}, {4, "QCCK"}, {6, "QDCK"}}};
   static constexpr std::array<std::pair<unsigned, const char*>, 2> kCsCa{{{4, "QxCS"}, {0, "QxCA"}}};
   static constexpr std::array<std::pair<unsigned, const char*>, 2> kBcom{{{3, "BCK"}, {0, "BCOM"}}};
   static constexpr std::array<std::pair<unsigned, const char*>, 3> kSlewRcd{{{0, "QCK"}, {2, "QCA"}, {4, "QCS"}}};
@@ -79,7 +89,8 @@ void register_settings(InfoLines& lines, Image s, unsigned type, unsigned revisi
 void clock_driver_settings(InfoLines& lines, Image s) {
   static constexpr std::array<std::pair<unsigned, const char*>, 4> kOutputs{
       {{0x10, "A QCK0"}, {0x20, "A QCK1"}, {0x40, "B QCK0"}, {0x80, "B QCK1"}}};
-  static constexpr std::array<std::pair<unsigned, const char*>, 4> kDrive{{{0, "A QCK0"}, {2, "A QCK1"}, {4, "B QCK0"}, {6, "B QCK1"}}};
+  static constexpr std::array<std::pair<unsigned, const char*>, 4> kDrive{
+      {{0, "A QCK0"}, {2, "A QCK1"}, {4, "B QCK0"}, {6, "B QCK1"}}};
   static constexpr std::array<const char*, 4> kStrength{"轻", "中等", "强", "弱"};
   static constexpr std::array<std::pair<unsigned, const char*>, 2> kChannels{{{0, "通道 A"}, {4, "通道 B"}}};
   static constexpr std::array<const char*, 2> kCkdSlew{"中速", "快速"};
@@ -97,7 +108,10 @@ std::string sensors(Image s) {
   const bool ts1 = (s[at + 2] & 0x40) != 0;
   if (!ts0 && !ts1) return "无";
   return fmt::format("{} × {}（{}），制造商 {}，修订 {}", pick(kSensor, s[at + 2] & 0x0Fu), ts0 && ts1 ? 2 : 1,
-                     ts0 && ts1 ? "TS0、TS1" : ts0 ? "TS0" : "TS1", maker_field(s, at), revision_number(s[at + 3]));
+                     ts0 && ts1 ? "TS0、TS1"
+                     : ts0      ? "TS0"
+                                : "TS1",
+                     maker_field(s, at), revision_number(s[at + 3]));
 }
 
 void module_specific(InfoLines& lines, Image s, unsigned type) {
@@ -114,7 +128,8 @@ void module_specific(InfoLines& lines, Image s, unsigned type) {
       if (type == Lrdimm) add_device(lines, s, second, "数据缓冲器 (DB)", kDb);
       register_settings(lines, s, type, revision);
       if (type == Lrdimm) {
-        static constexpr std::array<const char*, 8> kPark{"关", "240 Ω", "120 Ω", "80 Ω", "60 Ω", "48 Ω", "40 Ω", "34 Ω"};
+        static constexpr std::array<const char*, 8> kPark{"关",   "240 Ω", "120 Ω", "80 Ω",
+                                                          "60 Ω", "48 Ω",  "40 Ω",  "34 Ω"};
         lines.push_back({"DQS RTT_PARK (DB RW86)", pick(kPark, s[0x100] & 7u)});
       }
       break;
@@ -148,8 +163,11 @@ void module_specific(InfoLines& lines, Image s, unsigned type) {
       add_device(lines, s, first, "差分内存缓冲器 (DMB)", kDmb);
       break;
     }
-    case SolderDown: lines.push_back({"模块专用区", "焊接颗粒：无模块专用字节"}); break;
-    default: break;
+    case SolderDown:
+      lines.push_back({"模块专用区", "焊接颗粒：无模块专用字节"});
+      break;
+    default:
+      break;
   }
 }
 
@@ -169,14 +187,16 @@ void module_sections(std::vector<InfoSection>& out, Image s, const Facts& f) {
   add_device(module.lines, s, kPmic1.offset, "PMIC 1", kPmic);
   add_device(module.lines, s, kPmic2.offset, "PMIC 2", kPmic);
   module.lines.push_back({"温度传感器", sensors(s)});
-  module.lines.insert(module.lines.end(), {
-      {"模块高度", fmt::format("{} mm", get(s, kHeight) + 15)},
-      {"模块厚度", fmt::format("{} mm（正面），{} mm（背面）", (thickness & 0x0F) + 1, (thickness >> 4) + 1)},
-      {"参考原始卡", reference_card(static_cast<std::uint8_t>(s[kRawCard.offset] & 0x1F), s[kRawCard.offset])},
-      {"工作温度范围", pick(kTemperature, attributes >> 4)},
-      {"散热片", yes_no((attributes & 0x04) != 0)},
-      {"DRAM 行数", pick(kDramRows, attributes & 3u)},
-  });
+  module.lines.insert(
+      module.lines.end(),
+      {
+          {"模块高度", fmt::format("{} mm", get(s, kHeight) + 15)},
+          {"模块厚度", fmt::format("{} mm（正面），{} mm（背面）", (thickness & 0x0F) + 1, (thickness >> 4) + 1)},
+          {"参考原始卡", reference_card(static_cast<std::uint8_t>(s[kRawCard.offset] & 0x1F), s[kRawCard.offset])},
+          {"工作温度范围", pick(kTemperature, attributes >> 4)},
+          {"散热片", yes_no((attributes & 0x04) != 0)},
+          {"DRAM 行数", pick(kDramRows, attributes & 3u)},
+      });
   module_specific(module.lines, s, get(s, kModuleType));
   out.push_back(module);
 

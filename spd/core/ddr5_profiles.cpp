@@ -31,7 +31,9 @@ std::vector<unsigned> identified_xmp(Image s) {
   return out;
 }
 
-bool expo_enabled(Image s, unsigned n) { return (unsigned{s[expo::kExpo + expo::kEnabled]} >> (4 * (n - 1)) & 1u) != 0; }
+bool expo_enabled(Image s, unsigned n) {
+  return (unsigned{s[expo::kExpo + expo::kEnabled]} >> (4 * (n - 1)) & 1u) != 0;
+}
 
 // A profile at `base` read through its layout: cycle time, times, voltages and, where it keeps
 // one, its list of CAS latencies (bit n: CL 20 + 2n, as in the base section).
@@ -68,8 +70,8 @@ void profiles(Facts& f, Image s) {
     const std::uint8_t version = s[xmp3::kXmp3Header + xmp3::kVersion];
     f.xmp_version = fmt::format("{}.{}", version >> 4, version & 0x0F);
     for (const unsigned n : identified_xmp(s)) {
-      Profile p = read_profile(s, model::ProfileKind::Xmp, n, xmp_profile_at(n), xmp3::kTck, xmp3::kTimes, xmp3::kVoltages,
-                               &xmp3::kCasLatencies);
+      Profile p = read_profile(s, model::ProfileKind::Xmp, n, xmp_profile_at(n), xmp3::kTck, xmp3::kTimes,
+                               xmp3::kVoltages, &xmp3::kCasLatencies);
       if (p.tck_ps == 0) continue;
       if (n <= 3) {
         p.name = part_text(s.subspan(xmp3::kXmp3Header + xmp3::kNames + xmp3::kNameSize * (n - 1), xmp3::kNameSize));
@@ -83,7 +85,8 @@ void profiles(Facts& f, Image s) {
     f.expo_version = fmt::format("{}.{}", version >> 4, version & 0x0F);
     for (unsigned n = 1; n <= 2; ++n) {
       if (!expo_enabled(s, n)) continue;
-      Profile p = read_profile(s, model::ProfileKind::Expo, n, expo_profile_at(n), expo::kTck, expo::kTimes, expo::kVoltages, nullptr);
+      Profile p = read_profile(s, model::ProfileKind::Expo, n, expo_profile_at(n), expo::kTck, expo::kTimes,
+                               expo::kVoltages, nullptr);
       if (p.tck_ps != 0) f.profiles.push_back(std::move(p));
     }
   }

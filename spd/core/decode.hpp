@@ -59,10 +59,10 @@ struct Profile {
   double volts = 0;        // VDD
   unsigned data_rate = 0;  // named by timing::data_rate
   Clocks clocks;
-  std::vector<unsigned> cas;           // the supported CAS latencies, where the profile lists them
-  std::vector<ProfileTime> times;      // every time after tCK, tAA first
+  std::vector<unsigned> cas;             // the supported CAS latencies, where the profile lists them
+  std::vector<ProfileTime> times;        // every time after tCK, tAA first
   std::vector<ProfileVoltage> voltages;  // every voltage, VDD first
-  unsigned command_rate = 0;           // XMP 3.0: 1-3 for 1N-3N; 0 not stored
+  unsigned command_rate = 0;             // XMP 3.0: 1-3 for 1N-3N; 0 not stored
 };
 
 // The essentials, as numbers where they are numbers. Times in ps.

@@ -37,7 +37,8 @@ std::string date_text(const std::optional<std::pair<unsigned, unsigned>>& date, 
 }
 
 std::string location_code(std::uint8_t code) {
-  const bool alnum = (code >= '0' && code <= '9') || (code >= 'A' && code <= 'Z') || (code >= 'a' && code <= 'z') || code == '_';
+  const bool alnum =
+      (code >= '0' && code <= '9') || (code >= 'A' && code <= 'Z') || (code >= 'a' && code <= 'z') || code == '_';
   return alnum ? std::string(1, static_cast<char>(code)) : fmt::format("0x{:02X}", code);
 }
 
@@ -77,7 +78,8 @@ std::string reference_card(std::uint8_t card, std::uint8_t extension) {
 }
 
 const char* max_activate_count(unsigned code) {
-  static constexpr std::array<const char*, 9> kNames{"未测试", "700 K", "600 K", "500 K", "400 K", "300 K", "200 K", nullptr, "无限制"};
+  static constexpr std::array<const char*, 9> kNames{"未测试", "700 K", "600 K", "500 K", "400 K",
+                                                     "300 K",  "200 K", nullptr, "无限制"};
   return code < kNames.size() ? kNames[code] : nullptr;
 }
 

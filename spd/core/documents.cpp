@@ -26,8 +26,10 @@ void maker(JsonWriter& j, std::string_view name, std::uint8_t bank_byte, std::ui
   const std::string shown = manufacturer(bank_byte, code_byte);
   const bool valid = valid_parity(bank_byte, code_byte);
   j.object().key("bank").value((bank_byte & 0x7Fu) + 1).key("code").value(unsigned{code_byte}).key("name");
-  if (known && valid) j.value(*known);
-  else j.null();
+  if (known && valid)
+    j.value(*known);
+  else
+    j.null();
   j.key("valid_parity").value(valid).key("shown").value(shown).end();
 }
 
@@ -51,8 +53,10 @@ void profiles_of(JsonWriter& j, const Facts& f, model::ProfileKind kind, const s
   for (const auto& p : f.profiles) {
     if (p.kind != kind) continue;
     j.object().key("number").value(p.number).key("name");
-    if (p.name.empty()) j.null();
-    else j.value(p.name);
+    if (p.name.empty())
+      j.null();
+    else
+      j.value(p.name);
     j.key("data_rate").value(p.data_rate);
     time(j, "tck", p.tck_ps);
     // Every time under its layout key (taa, trcd, ... tfaw), with its clock count at tCK and the
@@ -70,8 +74,10 @@ void profiles_of(JsonWriter& j, const Facts& f, model::ProfileKind kind, const s
     j.end();
     for (const auto& v : p.voltages) j.key(v.key).value(std::round(v.volts * 100) / 100);
     j.key("command_rate");
-    if (p.command_rate != 0) j.value(fmt::format("{}N", p.command_rate));
-    else j.null();
+    if (p.command_rate != 0)
+      j.value(fmt::format("{}N", p.command_rate));
+    else
+      j.null();
     j.end();
   }
   j.end().end();
@@ -100,17 +106,25 @@ std::string info_document(const std::string& file, const Decode& d, const std::v
   maker(j, "module_maker", f.module_maker.bank_byte, f.module_maker.code_byte);
   maker(j, "dram_maker", f.dram_maker.bank_byte, f.dram_maker.code_byte);
   j.key("part_number");
-  if (!f.absent.empty()) j.null();
-  else j.value(f.part_number.empty() ? std::string("未记录") : f.part_number);
+  if (!f.absent.empty())
+    j.null();
+  else
+    j.value(f.part_number.empty() ? std::string("未记录") : f.part_number);
   j.key("serial_number");
-  if (!f.absent.empty()) j.null();
-  else j.value(f.serial_number);
+  if (!f.absent.empty())
+    j.null();
+  else
+    j.value(f.serial_number);
   j.key("manufacturing_date");
-  if (f.date) j.object().key("year").value(f.date->first).key("week").value(f.date->second).end();
-  else j.null();
+  if (f.date)
+    j.object().key("year").value(f.date->first).key("week").value(f.date->second).end();
+  else
+    j.null();
   j.key("spd_revision").value(f.spd_revision).key("absent");
-  if (f.absent.empty()) j.null();
-  else j.value(f.absent);
+  if (f.absent.empty())
+    j.null();
+  else
+    j.value(f.absent);
   profiles_of(j, f, model::ProfileKind::Xmp, f.xmp_version);
   if (g == DeviceType::DDR5) profiles_of(j, f, model::ProfileKind::Expo, f.expo_version);
   sections_of(j, sections);
@@ -121,7 +135,8 @@ std::string info_document(const std::string& file, const Decode& d, const std::v
 std::string registers_document(const std::string& file, Image r, const std::vector<InfoSection>& sections) {
   using namespace hub;
   JsonWriter j;
-  j.object().key("file").value(file).key("kind").value("reg").key("size").value(static_cast<unsigned long long>(r.size()));
+  j.object().key("file").value(file).key("kind").value("reg").key("size").value(
+      static_cast<unsigned long long>(r.size()));
   const bool hub = is_spd5118(r);
   j.key("spd5118").value(hub).key("device_type").value(unsigned(r[kDeviceTypeHigh] << 8 | r[kDeviceTypeLow]));
   if (hub) {
@@ -141,8 +156,10 @@ std::string registers_document(const std::string& file, Image r, const std::vect
     j.key("write_in_progress").value((r[kDeviceStatus] & kWriteInProgress) != 0);
     j.key("two_byte_addressing").value((r[kLegacyMode] & 0x08) != 0);
     j.key("thermal_sensor").value(sensor).key("thermal_sensor_enabled").value(sensor_on).key("temperature_c");
-    if (sensor_on) j.value(temperature(r[kTemperature], r[kTemperature + 1]));
-    else j.null();
+    if (sensor_on)
+      j.value(temperature(r[kTemperature], r[kTemperature + 1]));
+    else
+      j.null();
   }
   sections_of(j, sections);
   j.end();
@@ -152,23 +169,39 @@ std::string registers_document(const std::string& file, Image r, const std::vect
 std::string check_document(const std::string& file, Image image, std::optional<DeviceType> g,
                            const std::vector<std::string>* warnings) {
   JsonWriter j;
-  j.object().key("file").value(file).key("kind").value(g ? "spd" : "reg").key("size").value(static_cast<unsigned long long>(image.size()));
+  j.object()
+      .key("file")
+      .value(file)
+      .key("kind")
+      .value(g ? "spd" : "reg")
+      .key("size")
+      .value(static_cast<unsigned long long>(image.size()));
   j.key("generation");
-  if (g) j.value(unsigned{generation(*g)});
-  else j.null();
+  if (g)
+    j.value(unsigned{generation(*g)});
+  else
+    j.null();
   bool ok = true;
   j.key("checksums").array();
   if (g) {
     for (const auto& c : checksums(image, *g)) {
       ok = ok && c.ok();
-      j.object().key("id").value(c.id).key("name").value(c.name).key("from").value(static_cast<unsigned long long>(c.from));
+      j.object().key("id").value(c.id).key("name").value(c.name).key("from").value(
+          static_cast<unsigned long long>(c.from));
       j.key("to").value(static_cast<unsigned long long>(c.to)).key("at").value(static_cast<unsigned long long>(c.at));
-      j.key("stored").value(unsigned{c.stored}).key("computed").value(unsigned{c.computed}).key("ok").value(c.ok()).end();
+      j.key("stored")
+          .value(unsigned{c.stored})
+          .key("computed")
+          .value(unsigned{c.computed})
+          .key("ok")
+          .value(c.ok())
+          .end();
     }
   }
   j.end().key("skipped").array();
   if (g) {
-    for (const auto& s : skipped_blocks(image, *g)) j.object().key("id").value(s.id).key("name").value(s.name).key("reason").value(s.reason).end();
+    for (const auto& s : skipped_blocks(image, *g))
+      j.object().key("id").value(s.id).key("name").value(s.name).key("reason").value(s.reason).end();
   }
   j.end();
   if (warnings != nullptr) {
@@ -183,13 +216,24 @@ std::string check_document(const std::string& file, Image image, std::optional<D
 std::string diff_document(const std::string& a_path, Image a, const std::string& b_path, Image b,
                           const std::vector<DiffRun>& runs) {
   JsonWriter j;
-  j.object().key("a").object().key("file").value(a_path).key("size").value(static_cast<unsigned long long>(a.size())).end();
+  j.object()
+      .key("a")
+      .object()
+      .key("file")
+      .value(a_path)
+      .key("size")
+      .value(static_cast<unsigned long long>(a.size()))
+      .end();
   j.key("b").object().key("file").value(b_path).key("size").value(static_cast<unsigned long long>(b.size())).end();
   std::size_t bytes = 0;
   j.key("runs").array();
   for (const auto& r : runs) {
     bytes += r.to - r.from + 1;
-    j.object().key("from").value(static_cast<unsigned long long>(r.from)).key("to").value(static_cast<unsigned long long>(r.to));
+    j.object()
+        .key("from")
+        .value(static_cast<unsigned long long>(r.from))
+        .key("to")
+        .value(static_cast<unsigned long long>(r.to));
     j.key("old").array();
     for (std::size_t i = r.from; i <= r.to; ++i) j.value(unsigned{a[i]});
     j.end().key("new").array();

@@ -42,16 +42,18 @@ std::expected<Edited, std::string> finish(Image before, DeviceType g, Bytes afte
   const auto old_sums = model::checksums(before, g);
   for (const auto& c : old_sums) {
     if (c.ok() || std::none_of(changed.begin(), changed.end(), [&](std::size_t at) { return covers(c, at); })) continue;
-    return std::unexpected(fmt::format("修改前 {} 就不正确（存储 0x{:04X}，计算 0x{:04X}），重算会掩盖它；先用 dimmwand-spd check "
-                                       "查明原因，确认后用 dimmwand-spd fix 修正",
-                                       c.name, c.stored, c.computed));
+    return std::unexpected(
+        fmt::format("修改前 {} 就不正确（存储 0x{:04X}，计算 0x{:04X}），重算会掩盖它；先用 dimmwand-spd check "
+                    "查明原因，确认后用 dimmwand-spd fix 修正",
+                    c.name, c.stored, c.computed));
   }
   Edited e;
   // Recompute the checksums over changed bytes, and those of blocks the edit brought in (a
   // profile it enabled); leave every other checksum as it is.
   for (const auto& c : model::checksums(after, g)) {
     const bool touched = std::any_of(changed.begin(), changed.end(), [&](std::size_t at) { return covers(c, at); });
-    const bool new_block = std::none_of(old_sums.begin(), old_sums.end(), [&](const model::Checksum& o) { return o.id == c.id; });
+    const bool new_block =
+        std::none_of(old_sums.begin(), old_sums.end(), [&](const model::Checksum& o) { return o.id == c.id; });
     if (c.ok() || (!touched && !new_block)) continue;
     after[c.at] = static_cast<std::uint8_t>(c.computed & 0xFF);
     after[c.at + 1] = static_cast<std::uint8_t>(c.computed >> 8);
@@ -80,13 +82,14 @@ std::string suggestion(std::string_view typed, const std::vector<std::string>& k
   return near ? fmt::format("；你是说 {} 吗？", *near) : std::string("；");
 }
 
-std::expected<void, std::string> assign(Bytes& s, const std::vector<Settable>& all, std::string_view key, std::string_view value,
-                                        std::vector<std::string>& notes) {
+std::expected<void, std::string> assign(Bytes& s, const std::vector<Settable>& all, std::string_view key,
+                                        std::string_view value, std::vector<std::string>& notes) {
   const Settable* f = find_settable(all, key);
   if (f == nullptr) {
     std::vector<std::string> keys;
     for (const auto& k : all) keys.push_back(k.key);
-    return std::unexpected(fmt::format("此映像没有可设置的字段“{}”{}dimmwand-spd fields 列出全部字段", key, suggestion(key, keys)));
+    return std::unexpected(
+        fmt::format("此映像没有可设置的字段“{}”{}dimmwand-spd fields 列出全部字段", key, suggestion(key, keys)));
   }
   const Bytes before = s;
   if (auto r = write_value(s, *f, value); !r) return r;
@@ -129,9 +132,10 @@ std::expected<void, std::string> no_empty_profile_enabled(Image before, Image af
   for (const auto& f : all) {
     if (f.coding != Coding::Enable || empty_enabled(before, all, f)) continue;
     if (const auto profile = empty_enabled(after, all, f)) {
-      return std::unexpected(fmt::format("{} 没有时钟周期（tCK 为 0），是空配置：启用后主板会提供一个无法运行的配置；"
-                                         "先设定它的速率与时序（可在同一次 set 里），或关闭它（{}.enable=0）",
-                                         *profile, *profile));
+      return std::unexpected(
+          fmt::format("{} 没有时钟周期（tCK 为 0），是空配置：启用后主板会提供一个无法运行的配置；"
+                      "先设定它的速率与时序（可在同一次 set 里），或关闭它（{}.enable=0）",
+                      *profile, *profile));
     }
   }
   return {};
@@ -139,7 +143,8 @@ std::expected<void, std::string> no_empty_profile_enabled(Image before, Image af
 
 }  // namespace
 
-std::expected<Edited, std::string> edit_set(Image image, DeviceType g, const std::vector<std::string>& assignments, bool faster) {
+std::expected<Edited, std::string> edit_set(Image image, DeviceType g, const std::vector<std::string>& assignments,
+                                            bool faster) {
   Bytes s(image.begin(), image.end());
   const auto all = settables(image, g);
   std::vector<std::string> notes;
@@ -152,8 +157,9 @@ std::expected<Edited, std::string> edit_set(Image image, DeviceType g, const std
   }
   // The base rate is what the chips were tested at; the profiles are free to be faster.
   if (const unsigned was = rate_of(image, all), now = rate_of(s, all); !faster && was != 0 && now > was) {
-    return std::unexpected(fmt::format("DDR{}-{} 高于模块的额定速率 DDR{}-{}：颗粒从未在该速率下测试过，不能升速；确认要这样做时加 --force",
-                                       generation(g), now, generation(g), was));
+    return std::unexpected(fmt::format(
+        "DDR{}-{} 高于模块的额定速率 DDR{}-{}：颗粒从未在该速率下测试过，不能升速；确认要这样做时加 --force",
+        generation(g), now, generation(g), was));
   }
   if (auto r = no_empty_profile_enabled(image, s, all); !r) return std::unexpected(r.error());
   return finish(image, g, std::move(s), std::move(notes));
@@ -165,13 +171,14 @@ std::expected<Edited, std::string> edit_rebin(Image image, DeviceType g, unsigne
   if (bin == bins.end()) {
     std::vector<unsigned> rates;
     for (const auto& b : bins) rates.push_back(b.rate);
-    return std::unexpected(fmt::format("{} 不是 DDR{} 的 JEDEC 速率；可选: {}", speed, generation(g), fmt::join(rates, "、")));
+    return std::unexpected(
+        fmt::format("{} 不是 DDR{} 的 JEDEC 速率；可选: {}", speed, generation(g), fmt::join(rates, "、")));
   }
   const Decode d = decode(image, g);
   if (d.facts.data_rate == 0) return std::unexpected("映像没有时钟周期 (tCKmin)，无从降速");
   if (speed > d.facts.data_rate) {
-    return std::unexpected(fmt::format("DDR{}-{} 高于模块的额定速率 DDR{}-{}：颗粒从未在该速率下测试过，不能升速", generation(g), speed,
-                                       generation(g), d.facts.data_rate));
+    return std::unexpected(fmt::format("DDR{}-{} 高于模块的额定速率 DDR{}-{}：颗粒从未在该速率下测试过，不能升速",
+                                       generation(g), speed, generation(g), d.facts.data_rate));
   }
   Bytes s(image.begin(), image.end());
   const auto all = settables(image, g);
@@ -184,13 +191,15 @@ std::expected<Edited, std::string> edit_rebin(Image image, DeviceType g, unsigne
   std::copy_if(cas.begin(), cas.end(), std::back_inserter(kept), [&](unsigned cl) { return cl <= bin->max_cl; });
   const unsigned needed = cas_latency(static_cast<unsigned>(std::lround(d.facts.taa_ps)), bin->tck_ps, g);
   if (kept.empty() || kept.back() < needed || needed > bin->max_cl) {
-    return std::unexpected(fmt::format("tAA {} ns 在 DDR{}-{} 需要 CL{}，高于该速率 JEDEC 分档的最高 CL{}，或模块不支持", ns_text(d.facts.taa_ps),
-                                       generation(g), speed, needed, bin->max_cl));
+    return std::unexpected(
+        fmt::format("tAA {} ns 在 DDR{}-{} 需要 CL{}，高于该速率 JEDEC 分档的最高 CL{}，或模块不支持",
+                    ns_text(d.facts.taa_ps), generation(g), speed, needed, bin->max_cl));
   }
   if (kept.size() != cas.size()) {
     std::vector<unsigned> gone;
     std::copy_if(cas.begin(), cas.end(), std::back_inserter(gone), [&](unsigned cl) { return cl > bin->max_cl; });
-    notes.push_back(fmt::format("去掉了 DDR{}-{} 分档之外的 CAS 延迟 {}（最高 CL{}）", generation(g), speed, cl_text(gone), bin->max_cl));
+    notes.push_back(fmt::format("去掉了 DDR{}-{} 分档之外的 CAS 延迟 {}（最高 CL{}）", generation(g), speed,
+                                cl_text(gone), bin->max_cl));
     if (auto r = assign(s, all, "cl_list", cl_text(kept), notes); !r) return std::unexpected(r.error());
   }
   return finish(image, g, std::move(s), std::move(notes));

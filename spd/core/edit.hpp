@@ -29,7 +29,8 @@ struct Edited {
 
 // NAME=VALUE, each through the settable table, keys in any case; all or nothing. A base rate above
 // the image's own is refused unless `faster`; a profile switched on must have a cycle time.
-std::expected<Edited, std::string> edit_set(Image image, DeviceType g, const std::vector<std::string>& assignments, bool faster = false);
+std::expected<Edited, std::string> edit_set(Image image, DeviceType g, const std::vector<std::string>& assignments,
+                                            bool faster = false);
 
 // Makes `speed` (a JEDEC grade at or below the module's rating) the top speed: tCKmin becomes its
 // cycle time, the absolute timings stay, the CAS latencies above its bins' highest go.
@@ -39,6 +40,7 @@ std::expected<Edited, std::string> edit_rebin(Image image, DeviceType g, unsigne
 // CAS latencies joined to the base's (the base's stay for slower speeds). A profile whose own
 // checksum fails is refused; one above the generation's fixed voltages (VDD, and on DDR5 VDDQ
 // and VPP) is refused unless `accept_voltage`.
-std::expected<Edited, std::string> edit_promote(Image image, DeviceType g, const std::string& profile, bool accept_voltage);
+std::expected<Edited, std::string> edit_promote(Image image, DeviceType g, const std::string& profile,
+                                                bool accept_voltage);
 
 }  // namespace dimmwand::spd

@@ -39,14 +39,17 @@ std::vector<Rail> rails_above(const Profile& p, DeviceType g) {
   for (const auto& v : p.voltages) {
     const double nominal = nominal_volts(g, v.key);
     if (nominal <= 0 || v.volts <= nominal + 1e-6) continue;
-    out.push_back({fmt::format("{} 需要 {:.2f} V，高于 DDR{} 固定的 JEDEC 电压 {:.1f} V", v.label, v.volts, generation(g), nominal), v.volts, nominal});
+    out.push_back({fmt::format("{} 需要 {:.2f} V，高于 DDR{} 固定的 JEDEC 电压 {:.1f} V", v.label, v.volts,
+                               generation(g), nominal),
+                   v.volts, nominal});
   }
   return out;
 }
 
 // A checksum over the profile's own bytes that does not hold: its timings may not be the ones
 // its maker wrote, and promoting them would sign them with a valid base checksum.
-std::optional<model::Checksum> broken_checksum(Image image, DeviceType g, const std::vector<Settable>& all, std::string_view prefix) {
+std::optional<model::Checksum> broken_checksum(Image image, DeviceType g, const std::vector<Settable>& all,
+                                               std::string_view prefix) {
   std::vector<std::size_t> bytes;
   for (const auto& f : all) {
     if (!f.key.starts_with(prefix)) continue;
@@ -70,7 +73,8 @@ std::string at_least(const Settable& f, double ps) {
 
 }  // namespace
 
-std::expected<Edited, std::string> edit_promote(Image image, DeviceType g, const std::string& typed, bool accept_voltage) {
+std::expected<Edited, std::string> edit_promote(Image image, DeviceType g, const std::string& typed,
+                                                bool accept_voltage) {
   const Decode d = decode(image, g);
   const Profile* p = nullptr;
   std::vector<std::string> names;
@@ -81,24 +85,27 @@ std::expected<Edited, std::string> edit_promote(Image image, DeviceType g, const
   }
   if (p == nullptr) {
     if (names.empty()) return std::unexpected(fmt::format("映像没有可用的 XMP 或 EXPO 配置，没有 {} 可提升", typed));
-    return std::unexpected(fmt::format("映像没有可用的配置 {}{}可选: {}", typed, suggestion(typed, names), fmt::join(names, "、")));
+    return std::unexpected(
+        fmt::format("映像没有可用的配置 {}{}可选: {}", typed, suggestion(typed, names), fmt::join(names, "、")));
   }
   const std::string profile = model::profile_id(p->kind, p->number);
   const auto all = settables(image, g);
   if (const auto c = broken_checksum(image, g, all, profile + ".")) {
-    return std::unexpected(fmt::format("{} 不正确（存储 0x{:04X}，计算 0x{:04X}）：{} 的内容可能已损坏，提升它会把损坏的时序写进基本区；"
-                                       "先用 dimmwand-spd check 查明原因",
-                                       c->name, c->stored, c->computed, profile));
+    return std::unexpected(
+        fmt::format("{} 不正确（存储 0x{:04X}，计算 0x{:04X}）：{} 的内容可能已损坏，提升它会把损坏的时序写进基本区；"
+                    "先用 dimmwand-spd check 查明原因",
+                    c->name, c->stored, c->computed, profile));
   }
   const auto above = rails_above(*p, g);
   if (!above.empty() && !accept_voltage) {
     std::vector<std::string> texts;
     for (const auto& r : above) texts.push_back(r.text);
     const bool one = above.size() == 1;
-    return std::unexpected(fmt::format("{} 的 {}：没有 XMP/EXPO 的主板只给 {}，模块在提升后的速率下可能不稳定或无法启动。"
-                                       "确认主板会设定{}时加 --accept-voltage",
-                                       profile, fmt::join(texts, "；"), one ? fmt::format("{:.1f} V", above[0].nominal) : "JEDEC 电压",
-                                       one ? fmt::format(" {:.2f} V ", above[0].volts) : "这些电压"));
+    return std::unexpected(
+        fmt::format("{} 的 {}：没有 XMP/EXPO 的主板只给 {}，模块在提升后的速率下可能不稳定或无法启动。"
+                    "确认主板会设定{}时加 --accept-voltage",
+                    profile, fmt::join(texts, "；"), one ? fmt::format("{:.1f} V", above[0].nominal) : "JEDEC 电压",
+                    one ? fmt::format(" {:.2f} V ", above[0].volts) : "这些电压"));
   }
   Bytes s(image.begin(), image.end());
   std::vector<std::string> notes;
@@ -119,7 +126,8 @@ std::expected<Edited, std::string> edit_promote(Image image, DeviceType g, const
   for (const auto& t : p->times) {
     if (auto r = put_time(std::string(t.key), t.ps); !r) return std::unexpected(r.error());
     if (t.min_nck != 0 && t.ps > 0) {
-      if (auto r = assign(s, all, std::string(t.key) + "_nck", fmt::format("{}", t.min_nck), notes); !r) return std::unexpected(r.error());
+      if (auto r = assign(s, all, std::string(t.key) + "_nck", fmt::format("{}", t.min_nck), notes); !r)
+        return std::unexpected(r.error());
     }
   }
   // The base's latencies stay for slower speeds; the profile's join them, with the one it runs at.
@@ -127,14 +135,17 @@ std::expected<Edited, std::string> edit_promote(Image image, DeviceType g, const
   for (const unsigned cl : cl_values(image, all, "cl_list")) cls.insert(cl);
   for (const unsigned cl : p->cas) cls.insert(cl);
   cls.insert(p->clocks.cl);
-  if (auto r = assign(s, all, "cl_list", cl_text({cls.begin(), cls.end()}), notes); !r) return std::unexpected(r.error());
+  if (auto r = assign(s, all, "cl_list", cl_text({cls.begin(), cls.end()}), notes); !r)
+    return std::unexpected(r.error());
   if (!above.empty()) {
     std::vector<std::string> volts;
     for (const auto& v : p->voltages) {
       if (nominal_volts(g, v.key) > 0) volts.push_back(fmt::format("{:.2f} V", v.volts));
-      if (nominal_volts(g, v.key) > 0 && p->voltages.size() > 1) volts.back() = fmt::format("{} {}", v.label, volts.back());
+      if (nominal_volts(g, v.key) > 0 && p->voltages.size() > 1)
+        volts.back() = fmt::format("{} {}", v.label, volts.back());
     }
-    notes.push_back(fmt::format("{} 需要 {}（已用 --accept-voltage 确认）；基本区不存电压，主板须手动设定", profile, fmt::join(volts, "、")));
+    notes.push_back(fmt::format("{} 需要 {}（已用 --accept-voltage 确认）；基本区不存电压，主板须手动设定", profile,
+                                fmt::join(volts, "、")));
   }
   return finish(image, g, std::move(s), std::move(notes));
 }

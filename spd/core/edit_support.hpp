@@ -23,8 +23,8 @@ std::vector<std::size_t> offsets_of(const Settable& s);
 std::string suggestion(std::string_view typed, const std::vector<std::string>& known);
 
 // KEY=VALUE through the settable table; what storing a rate decided goes to `notes`.
-std::expected<void, std::string> assign(Bytes& s, const std::vector<Settable>& all, std::string_view key, std::string_view value,
-                                        std::vector<std::string>& notes);
+std::expected<void, std::string> assign(Bytes& s, const std::vector<Settable>& all, std::string_view key,
+                                        std::string_view value, std::vector<std::string>& notes);
 
 std::string cl_text(const std::vector<unsigned>& cls);
 std::vector<unsigned> cl_values(Image s, const std::vector<Settable>& all, std::string_view key);

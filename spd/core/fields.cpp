@@ -32,7 +32,9 @@ std::vector<Field> ddr5_extensions(Image image) {
   }
   if (expo) block(model::kExpoBlock);
   // Neither block: the whole extension area, from the XMP header to the end.
-  if (out.empty()) out.push_back({model::kXmp3Header, spd_size(DeviceType::DDR5) - model::kXmp3Header, 0, Unit::Bytes, "", "XMP / EXPO / 用户区"});
+  if (out.empty())
+    out.push_back({model::kXmp3Header, spd_size(DeviceType::DDR5) - model::kXmp3Header, 0, Unit::Bytes, "",
+                   "XMP / EXPO / 用户区"});
   return out;
 }
 
@@ -40,9 +42,12 @@ std::vector<Field> ddr5_extensions(Image image) {
 
 Layout layout_of(DeviceType g) {
   switch (g) {
-    case DeviceType::DDR3: return ddr3::kLayout;
-    case DeviceType::DDR4: return ddr4::kLayout;
-    case DeviceType::DDR5: return ddr5::kLayout;
+    case DeviceType::DDR3:
+      return ddr3::kLayout;
+    case DeviceType::DDR4:
+      return ddr4::kLayout;
+    case DeviceType::DDR5:
+      return ddr5::kLayout;
   }
   return {};
 }

@@ -11,8 +11,8 @@ namespace dimmwand::spd {
 namespace {
 
 struct Maker {
-  unsigned bank;       // 1 + the number of continuation codes
-  std::uint8_t code;   // without its parity bit
+  unsigned bank;      // 1 + the number of continuation codes
+  std::uint8_t code;  // without its parity bit
   std::string_view name;
 };
 
@@ -30,9 +30,8 @@ constexpr bool odd_parity(std::uint8_t b) { return std::popcount(b) % 2 == 1; }
 bool valid_parity(std::uint8_t continuation, std::uint8_t code) { return odd_parity(continuation) && odd_parity(code); }
 
 std::optional<std::string_view> maker_name(unsigned bank, std::uint8_t code) {
-  const auto at = std::lower_bound(std::begin(kMakers), std::end(kMakers), std::pair(bank, code), [](const Maker& m, auto key) {
-    return std::pair(m.bank, m.code) < key;
-  });
+  const auto at = std::lower_bound(std::begin(kMakers), std::end(kMakers), std::pair(bank, code),
+                                   [](const Maker& m, auto key) { return std::pair(m.bank, m.code) < key; });
   if (at == std::end(kMakers) || at->bank != bank || at->code != code) return std::nullopt;
   return at->name;
 }

@@ -29,8 +29,8 @@ class JsonWriter {
   void before_value();
   JsonWriter& open(char opener, char closer);
   std::string out_;
-  std::vector<bool> empty_;     // per open container: nothing written in it yet
-  std::string closers_;         // per open container: '}' or ']'
+  std::vector<bool> empty_;  // per open container: nothing written in it yet
+  std::string closers_;      // per open container: '}' or ']'
   bool after_key_ = false;
 };
 

@@ -16,6 +16,7 @@ Result<DeviceType> kit_generation(const std::string& file, const std::vector<std
 
 // Appends to `text` the report on the images (`files` names them, in the same order); the error
 // says why they cannot run together, or which image is no SPD.
-Result<> kit_report(const std::vector<std::string>& files, const std::vector<std::vector<std::uint8_t>>& images, std::string& text);
+Result<> kit_report(const std::vector<std::string>& files, const std::vector<std::vector<std::uint8_t>>& images,
+                    std::string& text);
 
 }  // namespace dimmwand::spd

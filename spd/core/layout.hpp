@@ -18,17 +18,17 @@ namespace dimmwand::spd {
 using model::Image;
 
 enum class Unit {
-  Code,     // a number or code, its meaning in the decoder's tables
-  Flags,    // bits, each with its own meaning
-  Mtb,      // a count of the medium timebase (DDR3: from bytes 10-11; DDR4: 125 ps)
-  Fine,     // a signed correction in fine-timebase units (DDR3: from byte 9; DDR4: 1 ps)
-  Ps,       // picoseconds
-  Ns,       // nanoseconds
-  Nck,      // clock cycles
-  Text,     // ASCII, padded with spaces
-  Bcd,      // binary-coded decimal
-  Jep106,   // a maker: continuation count and code, each with its odd-parity bit
-  Bytes,    // bytes shown as they are (serial numbers, CRCs)
+  Code,    // a number or code, its meaning in the decoder's tables
+  Flags,   // bits, each with its own meaning
+  Mtb,     // a count of the medium timebase (DDR3: from bytes 10-11; DDR4: 125 ps)
+  Fine,    // a signed correction in fine-timebase units (DDR3: from byte 9; DDR4: 1 ps)
+  Ps,      // picoseconds
+  Ns,      // nanoseconds
+  Nck,     // clock cycles
+  Text,    // ASCII, padded with spaces
+  Bcd,     // binary-coded decimal
+  Jep106,  // a maker: continuation count and code, each with its odd-parity bit
+  Bytes,   // bytes shown as they are (serial numbers, CRCs)
   Millivolts,
   Volts20,   // a profile's voltage byte in twentieths (XMP 1.x, XMP 3.0, EXPO): codec.hpp
   Volts100,  // a profile's voltage byte in hundredths (XMP 2.0): codec.hpp
@@ -36,12 +36,12 @@ enum class Unit {
 };
 
 struct Field {
-  std::size_t offset;         // first byte
-  std::size_t length = 1;     // bytes; values wider than one byte are little-endian
-  std::uint32_t mask = 0;     // the value's bits within those bytes; 0: all of them
+  std::size_t offset;      // first byte
+  std::size_t length = 1;  // bytes; values wider than one byte are little-endian
+  std::uint32_t mask = 0;  // the value's bits within those bytes; 0: all of them
   Unit unit = Unit::Code;
-  std::string_view key;       // snake_case, as info --json names the value
-  std::string_view name;      // what it is, in the user's words
+  std::string_view key;   // snake_case, as info --json names the value
+  std::string_view name;  // what it is, in the user's words
 };
 
 // The bits of `f` as a number, shifted down to bit 0. Bytes past the image's end read as 0.

@@ -109,14 +109,22 @@ inline constexpr Field kCasLatencies{7, 5, 0, Unit::CasMap, "cl_list", "CAS 延�
 // clocks (two bytes of ps, one of nCK) in the order of Intel's memory-init header (MRC's
 // SPD_EXTREME_MEMORY_PROFILE_DATA_3_0; edlf/DDR5SPDEditor swaps tCCD_L and tRRD_L).
 inline constexpr std::array kTimes{
-    Field{13, 2, 0, Unit::Ps, "taa", "tAA"},           Field{15, 2, 0, Unit::Ps, "trcd", "tRCD"},
-    Field{17, 2, 0, Unit::Ps, "trp", "tRP"},           Field{19, 2, 0, Unit::Ps, "tras", "tRAS"},
-    Field{21, 2, 0, Unit::Ps, "trc", "tRC"},           Field{23, 2, 0, Unit::Ps, "twr", "tWR"},
-    Field{25, 2, 0, Unit::Ns, "trfc1", "tRFC1"},       Field{27, 2, 0, Unit::Ns, "trfc2", "tRFC2"},
-    Field{29, 2, 0, Unit::Ns, "trfcsb", "tRFCsb"},     Field{31, 3, 0, Unit::Ps, "tccd_l", "tCCD_L"},
-    Field{34, 3, 0, Unit::Ps, "tccd_l_wr", "tCCD_L_WR"}, Field{37, 3, 0, Unit::Ps, "tccd_l_wr2", "tCCD_L_WR2"},
-    Field{40, 3, 0, Unit::Ps, "tccd_l_wtr", "tCCD_L_WTR"}, Field{43, 3, 0, Unit::Ps, "tccd_s_wtr", "tCCD_S_WTR"},
-    Field{46, 3, 0, Unit::Ps, "trrd_l", "tRRD_L"},     Field{49, 3, 0, Unit::Ps, "trtp", "tRTP"},
+    Field{13, 2, 0, Unit::Ps, "taa", "tAA"},
+    Field{15, 2, 0, Unit::Ps, "trcd", "tRCD"},
+    Field{17, 2, 0, Unit::Ps, "trp", "tRP"},
+    Field{19, 2, 0, Unit::Ps, "tras", "tRAS"},
+    Field{21, 2, 0, Unit::Ps, "trc", "tRC"},
+    Field{23, 2, 0, Unit::Ps, "twr", "tWR"},
+    Field{25, 2, 0, Unit::Ns, "trfc1", "tRFC1"},
+    Field{27, 2, 0, Unit::Ns, "trfc2", "tRFC2"},
+    Field{29, 2, 0, Unit::Ns, "trfcsb", "tRFCsb"},
+    Field{31, 3, 0, Unit::Ps, "tccd_l", "tCCD_L"},
+    Field{34, 3, 0, Unit::Ps, "tccd_l_wr", "tCCD_L_WR"},
+    Field{37, 3, 0, Unit::Ps, "tccd_l_wr2", "tCCD_L_WR2"},
+    Field{40, 3, 0, Unit::Ps, "tccd_l_wtr", "tCCD_L_WTR"},
+    Field{43, 3, 0, Unit::Ps, "tccd_s_wtr", "tCCD_S_WTR"},
+    Field{46, 3, 0, Unit::Ps, "trrd_l", "tRRD_L"},
+    Field{49, 3, 0, Unit::Ps, "trtp", "tRTP"},
     Field{52, 3, 0, Unit::Ps, "tfaw", "tFAW"},
 };
 inline constexpr Field kCommandRate{60, 1, 0x0F, Unit::Code, "command_rate", "命令速率"};  // 1-3: 1N-3N, 0 not set
@@ -143,14 +151,22 @@ inline constexpr std::array kVoltages{kVdd, kVddq, kVpp};
 inline constexpr Field kTck{4, 2, 0, Unit::Ps, "tck", "tCKAVGmin"};
 // The times in the order of the JEDEC base section; the refresh times in ns.
 inline constexpr std::array kTimes{
-    Field{6, 2, 0, Unit::Ps, "taa", "tAA"},            Field{8, 2, 0, Unit::Ps, "trcd", "tRCD"},
-    Field{10, 2, 0, Unit::Ps, "trp", "tRP"},           Field{12, 2, 0, Unit::Ps, "tras", "tRAS"},
-    Field{14, 2, 0, Unit::Ps, "trc", "tRC"},           Field{16, 2, 0, Unit::Ps, "twr", "tWR"},
-    Field{18, 2, 0, Unit::Ns, "trfc1", "tRFC1"},       Field{20, 2, 0, Unit::Ns, "trfc2", "tRFC2"},
-    Field{22, 2, 0, Unit::Ns, "trfcsb", "tRFCsb"},     Field{24, 2, 0, Unit::Ps, "trrd_l", "tRRD_L"},
-    Field{26, 2, 0, Unit::Ps, "tccd_l", "tCCD_L"},     Field{28, 2, 0, Unit::Ps, "tccd_l_wr", "tCCD_L_WR"},
-    Field{30, 2, 0, Unit::Ps, "tccd_l_wr2", "tCCD_L_WR2"}, Field{32, 2, 0, Unit::Ps, "tfaw", "tFAW"},
-    Field{34, 2, 0, Unit::Ps, "tccd_l_wtr", "tCCD_L_WTR"}, Field{36, 2, 0, Unit::Ps, "tccd_s_wtr", "tCCD_S_WTR"},
+    Field{6, 2, 0, Unit::Ps, "taa", "tAA"},
+    Field{8, 2, 0, Unit::Ps, "trcd", "tRCD"},
+    Field{10, 2, 0, Unit::Ps, "trp", "tRP"},
+    Field{12, 2, 0, Unit::Ps, "tras", "tRAS"},
+    Field{14, 2, 0, Unit::Ps, "trc", "tRC"},
+    Field{16, 2, 0, Unit::Ps, "twr", "tWR"},
+    Field{18, 2, 0, Unit::Ns, "trfc1", "tRFC1"},
+    Field{20, 2, 0, Unit::Ns, "trfc2", "tRFC2"},
+    Field{22, 2, 0, Unit::Ns, "trfcsb", "tRFCsb"},
+    Field{24, 2, 0, Unit::Ps, "trrd_l", "tRRD_L"},
+    Field{26, 2, 0, Unit::Ps, "tccd_l", "tCCD_L"},
+    Field{28, 2, 0, Unit::Ps, "tccd_l_wr", "tCCD_L_WR"},
+    Field{30, 2, 0, Unit::Ps, "tccd_l_wr2", "tCCD_L_WR2"},
+    Field{32, 2, 0, Unit::Ps, "tfaw", "tFAW"},
+    Field{34, 2, 0, Unit::Ps, "tccd_l_wtr", "tCCD_L_WTR"},
+    Field{36, 2, 0, Unit::Ps, "tccd_s_wtr", "tCCD_S_WTR"},
     Field{38, 2, 0, Unit::Ps, "trtp", "tRTP"},
 };
 

@@ -14,7 +14,8 @@ namespace {
 using namespace detail_format;
 
 std::string time_text(const ProfileTime& t) {
-  return fmt::format("{} {}{}", t.label, ns3(t.ps / 1000), t.min_nck != 0 ? fmt::format("（至少 {} nCK）", t.min_nck) : "");
+  return fmt::format("{} {}{}", t.label, ns3(t.ps / 1000),
+                     t.min_nck != 0 ? fmt::format("（至少 {} nCK）", t.min_nck) : "");
 }
 
 const ProfileTime* find(const Profile& p, std::string_view key) {
@@ -47,8 +48,10 @@ void profile_lines(InfoLines& lines, const Profile& p, DeviceType g) {
   std::vector<std::string> volts;
   for (const auto& v : p.voltages) volts.push_back(fmt::format("{} {:.2f} V", v.label, v.volts));
   lines.push_back({prefix + " 电压", fmt::format("{}", fmt::join(volts, "，"))});
-  lines.push_back({prefix + " 速率", fmt::format("DDR{}-{} (tCK {})", generation(g), p.data_rate, ns3(p.tck_ps / 1000))});
-  lines.push_back({prefix + " 时序", fmt::format("CL{}-{}-{}-{}", p.clocks.cl, p.clocks.trcd, p.clocks.trp, p.clocks.tras)});
+  lines.push_back(
+      {prefix + " 速率", fmt::format("DDR{}-{} (tCK {})", generation(g), p.data_rate, ns3(p.tck_ps / 1000))});
+  lines.push_back(
+      {prefix + " 时序", fmt::format("CL{}-{}-{}-{}", p.clocks.cl, p.clocks.trcd, p.clocks.trp, p.clocks.tras)});
   if (!p.cas.empty()) lines.push_back({prefix + " 支持的 CAS 延迟", cas_list(p.cas)});
   // The core times, then the rest: two lines a reader can take in.
   std::vector<std::string> core, rest;
@@ -56,8 +59,10 @@ void profile_lines(InfoLines& lines, const Profile& p, DeviceType g) {
     const bool is_core = t.key == "taa" || t.key == "trcd" || t.key == "trp" || t.key == "tras" || t.key == "trc" ||
                          t.key == "twr" || t.key.starts_with("trfc");
     // A secondary time of 0 is one the profile leaves to the JEDEC base (real kits do so).
-    if (is_core) core.push_back(time_text(t));
-    else if (t.ps != 0) rest.push_back(time_text(t));
+    if (is_core)
+      core.push_back(time_text(t));
+    else if (t.ps != 0)
+      rest.push_back(time_text(t));
   }
   lines.push_back({prefix + " 参数", fmt::format("{}", fmt::join(core, "，"))});
   if (!rest.empty()) lines.push_back({prefix + " 其他时序", fmt::format("{}", fmt::join(rest, "，"))});

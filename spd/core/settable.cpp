@@ -20,8 +20,8 @@ namespace {
 struct Table {
   std::vector<Settable> out;
   DeviceType g = DeviceType::DDR4;
-  std::string prefix, label;  // the profile's key and name prefixes; empty for the base section
-  std::size_t base = 0;       // where the offsets of the fields count from
+  std::string prefix, label;      // the profile's key and name prefixes; empty for the base section
+  std::size_t base = 0;           // where the offsets of the fields count from
   double mtb_ps = 0, ftb_ps = 0;  // the time bases of the times added next (DDR3, DDR4)
 
   void profile(model::ProfileKind kind, unsigned n, std::size_t start) {
@@ -54,7 +54,8 @@ struct Table {
   // A DDR5 time: ps (or ns) in two bytes, and a lower limit in clocks in a third.
   void ps_time(const Field& f) {
     add(f.unit == Unit::Ns ? Coding::Ns16 : Coding::Ps16, time_part(f));
-    if (f.length == 3) add(Coding::Count, nck_part(f), std::string(f.key) + "_nck", std::string(f.name) + " 下限 (nCK)").max = 255;
+    if (f.length == 3)
+      add(Coding::Count, nck_part(f), std::string(f.key) + "_nck", std::string(f.name) + " 下限 (nCK)").max = 255;
   }
   // The data rate, stored as the cycle time just added.
   void rate() {
@@ -90,10 +91,11 @@ struct Table {
     time(c.trc, &c.trc_high, &c.trc_fine);
   }
   void enable(std::vector<std::pair<std::size_t, std::uint8_t>> bits) {
-    add(Coding::Enable, Field{bits.front().first - base, 1, 0, Unit::Flags, {}, {}}, "enable", "启用").enable_bits = std::move(bits);
+    add(Coding::Enable, Field{bits.front().first - base, 1, 0, Unit::Flags, {}, {}}, "enable", "启用").enable_bits =
+        std::move(bits);
   }
-  void maker_data(const Field& module_maker, const Field& date, const Field& serial, const Field& part, const Field& revision,
-                  const Field& dram_maker) {
+  void maker_data(const Field& module_maker, const Field& date, const Field& serial, const Field& part,
+                  const Field& revision, const Field& dram_maker) {
     add(Coding::Text, part).max = static_cast<unsigned>(part.length);
     add(Coding::Serial, serial);
     add(Coding::Date, date);
@@ -108,7 +110,7 @@ void ddr3_table(Table& t, Image s) {
   t.mtb_ps = get(s, kMtbDivisor) != 0 ? 1000.0 * get(s, kMtbDividend) / get(s, kMtbDivisor) : 0;
   t.ftb_ps = get(s, kFtbDivisor) != 0 ? static_cast<double>(get(s, kFtbDividend)) / get(s, kFtbDivisor) : 0;
   t.classic_times({kTck, kTckFine, nullptr, nullptr, kCasLatencies, kCasDdr3, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,
-                    kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
+                   kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
   for (const Field& f : {kTwr, kTrrd, kTrfc, kTwtr, kTrtp}) t.time(f);
   t.time(kTfaw, &kTfawHigh);
   t.maker_data(kModuleMaker, kDate, kSerial, kPart, kModuleRevision, kDramMaker);
@@ -125,7 +127,7 @@ void ddr3_xmp(Table& t, Image s) {
     t.enable({{kHeader + xmp::kEnabled, static_cast<std::uint8_t>(1u << (n - 1))}});
     t.voltage(kVdd);
     t.classic_times({kTck, kTckFine, nullptr, nullptr, kCasLatencies, kCasDdr3, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,
-                      kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
+                     kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
     for (const Field& f : {kTwr, kTrfc, kTrtp, kTrrd}) t.time(f);
     t.time(kTfaw, &kTfawHigh);
     t.time(kTwtr);
@@ -138,8 +140,8 @@ void ddr4_table(Table& t, Image s) {
   // Timebases other than 125 ps and 1 ps are not defined; no time is settable then.
   t.mtb_ps = get(s, kTimebases) == 0 ? 125 : 0;
   t.ftb_ps = 1;
-  t.classic_times({kTck, kTckFine, &kTckMax, &kTckMaxFine, kCasLatencies, kCasDdr4, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,
-                    kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
+  t.classic_times({kTck, kTckFine, &kTckMax, &kTckMaxFine, kCasLatencies, kCasDdr4, kTaa, kTaaFine, kTrcd, kTrcdFine,
+                   kTrp, kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
   for (const Field& f : {kTrfc1, kTrfc2, kTrfc4}) t.time(f);
   t.time(kTfaw, &kTfawHigh);
   t.time(kTrrdS, nullptr, &kTrrdSFine);
@@ -160,7 +162,7 @@ void ddr4_xmp(Table& t, Image s) {
     t.enable({{kHeader + xmp::kEnabled, static_cast<std::uint8_t>(1u << (n - 1))}});
     t.voltage(kVdd);
     t.classic_times({kTck, kTckFine, nullptr, nullptr, kCasLatencies, kCasDdr4, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,
-                      kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
+                     kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
     for (const Field& f : {kTrfc1, kTrfc2, kTrfc4}) t.time(f);
     t.time(kTfaw, &kTfawHigh);
     t.time(kTrrdS, nullptr, &kTrrdSFine);
@@ -174,8 +176,9 @@ void ddr5_table(Table& t, Image s) {
   t.rate();
   t.add(Coding::Ps16, kTckMax);
   t.cl_list(kCasLatencies, kCasDdr5);
-  for (const Field& f : {kTaa, kTrcd, kTrp, kTras, kTrc, kTwr, kTrfc1, kTrfc2, kTrfcsb, kTrfc1Dlr, kTrfc2Dlr, kTrfcsbDlr, kTrrdL,
-                         kTccdL, kTccdLWr, kTccdLWr2, kTfaw, kTccdLWtr, kTccdSWtr, kTrtp, kTccdM, kTccdMWr, kTccdMWtr}) {
+  for (const Field& f : {kTaa,    kTrcd,     kTrp,      kTras,      kTrc,   kTwr,     kTrfc1,   kTrfc2,
+                         kTrfcsb, kTrfc1Dlr, kTrfc2Dlr, kTrfcsbDlr, kTrrdL, kTccdL,   kTccdLWr, kTccdLWr2,
+                         kTfaw,   kTccdLWtr, kTccdSWtr, kTrtp,      kTccdM, kTccdMWr, kTccdMWtr}) {
     t.ps_time(f);
   }
   if (s.size() < spd_size(DeviceType::DDR5)) return;  // the first half alone: no maker data, no profiles
@@ -233,7 +236,9 @@ std::vector<Settable> settables(Image image, DeviceType g) {
       ddr4_table(t, image);
       ddr4_xmp(t, image);
       break;
-    case DeviceType::DDR5: ddr5_table(t, image); break;
+    case DeviceType::DDR5:
+      ddr5_table(t, image);
+      break;
   }
   return t.out;
 }

@@ -38,15 +38,15 @@ struct Settable {
   std::string key;   // "tck", "xmp1.vdd"
   std::string name;  // "tCKmin", "XMP 配置 1 VDD"
   Coding coding;
-  Field field;                 // where the value (its coarse part) is, absolute
-  std::optional<Field> high;   // Mtb: the high bits of the coarse count (a nibble)
-  std::optional<Field> fine;   // Mtb: the signed fine correction
+  Field field;                // where the value (its coarse part) is, absolute
+  std::optional<Field> high;  // Mtb: the high bits of the coarse count (a nibble)
+  std::optional<Field> fine;  // Mtb: the signed fine correction
   double mtb_ps = 0, ftb_ps = 0;
-  CasMap cas{0, 1, 0};         // ClList: the bit map
+  CasMap cas{0, 1, 0};                                            // ClList: the bit map
   std::vector<std::pair<std::size_t, std::uint8_t>> enable_bits;  // Enable: all set or all clear
   std::optional<Field> cycle;  // Rate: the cycle time it is stored as (a Ps16 or Mtb settable's)
   DeviceType generation = DeviceType::DDR4;
-  unsigned max = 0;            // Count: the largest value; Text: its length
+  unsigned max = 0;  // Count: the largest value; Text: its length
 };
 
 // Every field of this image's generation an editor may set, base section first, then each
@@ -75,7 +75,8 @@ std::string range_of(const Settable& s);
 // Writes `value` into `image`: only the field's bits change, and none when the value reads back
 // as the field already does. A value out of range, or that cannot be stored exactly (the
 // nearest that can is named), is refused with the reason and the image is untouched.
-std::expected<void, std::string> write_value(std::vector<std::uint8_t>& image, const Settable& s, std::string_view value);
+std::expected<void, std::string> write_value(std::vector<std::uint8_t>& image, const Settable& s,
+                                             std::string_view value);
 
 // What storing a rate decided, said for the user: a rate that is no JEDEC grade stored as the
 // cycle not shorter than 2000 / rate ns, or a grade's cycle this image's units hold only near.

@@ -29,11 +29,12 @@ inline void put(Bytes& s, const Field& f, std::uint64_t value) {
 }
 
 // How many bits the field has.
-inline unsigned bits_of(const Field& f) { return f.mask == 0 ? 8 * static_cast<unsigned>(f.length) : static_cast<unsigned>(std::popcount(f.mask)); }
+inline unsigned bits_of(const Field& f) {
+  return f.mask == 0 ? 8 * static_cast<unsigned>(f.length) : static_cast<unsigned>(std::popcount(f.mask));
+}
 
 // The bits of a time's coarse count, with its high nibble.
 inline unsigned coarse_bits(const Settable& f) { return bits_of(f.field) + (f.high ? bits_of(*f.high) : 0); }
-
 
 // A DDR3 or DDR4 time: the coarse count in medium timebase units and the fine correction.
 inline double mtb_ps(Image s, const Settable& f) {
@@ -44,6 +45,5 @@ inline double mtb_ps(Image s, const Settable& f) {
 inline double largest_mtb(const Settable& f) {
   return static_cast<double>((1ull << coarse_bits(f)) - 1) * f.mtb_ps + (f.fine ? 127 * f.ftb_ps : 0);
 }
-
 
 }  // namespace dimmwand::spd::settable_bits

@@ -11,7 +11,6 @@
 
 namespace dimmwand::spd {
 
-
 std::string ns_text(double ps) {
   if (std::abs(ps - std::round(ps)) < settable_bits::kSamePs) return fmt::format("{:.3f}", ps / 1000);
   // A time base that is no whole picosecond (DDR3 lets the image choose one): every digit it has.
@@ -22,14 +21,21 @@ std::string ns_text(double ps) {
 
 std::string read_value(Image s, const Settable& f) {
   switch (f.coding) {
-    case Coding::Ps16: return ns_text(get(s, f.field));
-    case Coding::Ns16: return fmt::format("{}", get(s, f.field));
-    case Coding::Count: return fmt::format("{}", get(s, f.field));
-    case Coding::Mtb: return ns_text(settable_bits::mtb_ps(s, f));
-    case Coding::Rate: return fmt::format("{}", rate_of(s, f));
+    case Coding::Ps16:
+      return ns_text(get(s, f.field));
+    case Coding::Ns16:
+      return fmt::format("{}", get(s, f.field));
+    case Coding::Count:
+      return fmt::format("{}", get(s, f.field));
+    case Coding::Mtb:
+      return ns_text(settable_bits::mtb_ps(s, f));
+    case Coding::Rate:
+      return fmt::format("{}", rate_of(s, f));
     case Coding::Volts20:
-    case Coding::Volts100: return fmt::format("{:.2f}", volts(s, f.field));
-    case Coding::Text: return detail_format::part_text(bytes_of(s, f.field));
+    case Coding::Volts100:
+      return fmt::format("{:.2f}", volts(s, f.field));
+    case Coding::Text:
+      return detail_format::part_text(bytes_of(s, f.field));
     case Coding::Serial:
     case Coding::Hex: {
       std::string t = f.coding == Coding::Hex ? "0x" : "";
@@ -49,24 +55,30 @@ std::string read_value(Image s, const Settable& f) {
       if (!valid_parity(bank, code)) return fmt::format("无效 (0x{:02X} 0x{:02X})", bank, code);
       const unsigned b = (bank & 0x7Fu) + 1;
       const auto c = static_cast<std::uint8_t>(code & 0x7F);
-      if (const auto name = maker_name(b, c); name && maker_by_name(*name) == std::pair(b, c)) return std::string(*name);
+      if (const auto name = maker_name(b, c); name && maker_by_name(*name) == std::pair(b, c))
+        return std::string(*name);
       return fmt::format("{}:0x{:02X}", b, code);  // the code as stored, with its parity bit
     }
     case Coding::ClList: {
       const auto cls = latencies(s, f);
       return cls.empty() ? std::string("无") : fmt::format("{}", fmt::join(cls, ","));
     }
-    case Coding::Enable: return enabled(s, f) ? "1" : "0";
+    case Coding::Enable:
+      return enabled(s, f) ? "1" : "0";
   }
   return {};
 }
 
 std::optional<double> time_ps(Image s, const Settable& f) {
   switch (f.coding) {
-    case Coding::Ps16: return get(s, f.field);
-    case Coding::Ns16: return get(s, f.field) * 1000.0;
-    case Coding::Mtb: return settable_bits::mtb_ps(s, f);
-    default: return std::nullopt;
+    case Coding::Ps16:
+      return get(s, f.field);
+    case Coding::Ns16:
+      return get(s, f.field) * 1000.0;
+    case Coding::Mtb:
+      return settable_bits::mtb_ps(s, f);
+    default:
+      return std::nullopt;
   }
 }
 
@@ -94,44 +106,68 @@ std::string unit_of(const Settable& f) {
   switch (f.coding) {
     case Coding::Ps16:
     case Coding::Ns16:
-    case Coding::Mtb: return "ns";
-    case Coding::Rate: return "MT/s";
+    case Coding::Mtb:
+      return "ns";
+    case Coding::Rate:
+      return "MT/s";
     case Coding::Volts20:
-    case Coding::Volts100: return "V";
-    case Coding::Count: return f.key.ends_with("_nck") ? "nCK" : "";
-    case Coding::Text: return "文本";
+    case Coding::Volts100:
+      return "V";
+    case Coding::Count:
+      return f.key.ends_with("_nck") ? "nCK" : "";
+    case Coding::Text:
+      return "文本";
     case Coding::Serial:
-    case Coding::Hex: return "十六进制";
-    case Coding::Date: return "YYYY-WW";
-    case Coding::Maker: return "JEP106";
-    case Coding::ClList: return "CL 列表";
-    case Coding::Enable: return "0 | 1";
+    case Coding::Hex:
+      return "十六进制";
+    case Coding::Date:
+      return "YYYY-WW";
+    case Coding::Maker:
+      return "JEP106";
+    case Coding::ClList:
+      return "CL 列表";
+    case Coding::Enable:
+      return "0 | 1";
   }
   return {};
 }
 
 std::string range_of(const Settable& f) {
   switch (f.coding) {
-    case Coding::Ps16: return "0.000-65.535 ns，步长 0.001 ns";
-    case Coding::Ns16: return "0-65535 ns，整数";
-    case Coding::Count: return fmt::format("0-{}", f.max);
+    case Coding::Ps16:
+      return "0.000-65.535 ns，步长 0.001 ns";
+    case Coding::Ns16:
+      return "0-65535 ns，整数";
+    case Coding::Count:
+      return fmt::format("0-{}", f.max);
     case Coding::Mtb:
       return fmt::format("0.000-{} ns，单位 {} ns{}", ns_text(settable_bits::largest_mtb(f)), ns_text(f.mtb_ps),
                          f.fine ? fmt::format("，微调 {} ps", f.ftb_ps) : std::string());
-    case Coding::Rate: return "以 MT/s 计的速率，按本代的周期存储";
-    case Coding::Volts20: return "0.00-3.55 V，步长 0.05 V";
-    case Coding::Volts100: return "0.00-1.99 V，步长 0.01 V";
-    case Coding::Text: return fmt::format("最多 {} 个可打印 ASCII 字符", f.max);
-    case Coding::Serial: return fmt::format("{} 位十六进制数", 2 * f.field.length);
-    case Coding::Date: return "YYYY-WW，2000-2099 年第 01-53 周";
-    case Coding::Maker: return "JEP106 名称或 bank:code";
-    case Coding::Hex: return fmt::format("{} 字节十六进制数", f.field.length);
+    case Coding::Rate:
+      return "以 MT/s 计的速率，按本代的周期存储";
+    case Coding::Volts20:
+      return "0.00-3.55 V，步长 0.05 V";
+    case Coding::Volts100:
+      return "0.00-1.99 V，步长 0.01 V";
+    case Coding::Text:
+      return fmt::format("最多 {} 个可打印 ASCII 字符", f.max);
+    case Coding::Serial:
+      return fmt::format("{} 位十六进制数", 2 * f.field.length);
+    case Coding::Date:
+      return "YYYY-WW，2000-2099 年第 01-53 周";
+    case Coding::Maker:
+      return "JEP106 名称或 bank:code";
+    case Coding::Hex:
+      return fmt::format("{} 字节十六进制数", f.field.length);
     case Coding::ClList: {
       const CasMap& m = f.cas;
-      if (m.high_first != 0) return fmt::format("CL {}-{}，或全部在 {}-{} 之间", m.first, m.last(), m.high_first, m.high_first + m.step * (m.bits - 1));
+      if (m.high_first != 0)
+        return fmt::format("CL {}-{}，或全部在 {}-{} 之间", m.first, m.last(), m.high_first,
+                           m.high_first + m.step * (m.bits - 1));
       return fmt::format("CL {}-{}{}，至少一个", m.first, m.last(), m.step == 2 ? "（偶数）" : "");
     }
-    case Coding::Enable: return "0（关闭）或 1（启用）";
+    case Coding::Enable:
+      return "0（关闭）或 1（启用）";
   }
   return {};
 }

@@ -14,7 +14,6 @@
 
 namespace dimmwand::spd {
 
-
 namespace {
 
 // The nearest value a time field can hold: the coarse count rounded up and a negative fine
@@ -58,7 +57,8 @@ std::optional<double> storable_cycle(const Settable& t, RateCycle want) {
   }
   Coded c;
   c.coarse = static_cast<std::uint64_t>(std::ceil(want.ps / t.mtb_ps - 1e-9));
-  if (t.fine) c.fine = static_cast<int>(std::ceil((want.ps - static_cast<double>(c.coarse) * t.mtb_ps) / t.ftb_ps - 1e-9));
+  if (t.fine)
+    c.fine = static_cast<int>(std::ceil((want.ps - static_cast<double>(c.coarse) * t.mtb_ps) / t.ftb_ps - 1e-9));
   if (c.fine < -128 || c.coarse >= (1ull << settable_bits::coarse_bits(t))) return std::nullopt;
   return static_cast<double>(c.coarse) * t.mtb_ps + c.fine * t.ftb_ps;
 }
@@ -67,7 +67,8 @@ std::optional<double> number(std::string_view text, std::string_view unit) {
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
   if (!unit.empty() && text.size() > unit.size()) {
     const auto tail = text.substr(text.size() - unit.size());
-    if (std::equal(tail.begin(), tail.end(), unit.begin(), unit.end(), [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; })) {
+    if (std::equal(tail.begin(), tail.end(), unit.begin(), unit.end(),
+                   [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; })) {
       text.remove_suffix(unit.size());
     }
   }
@@ -85,7 +86,9 @@ std::optional<std::uint64_t> hex_number(std::string_view text) {
   return v;
 }
 
-std::string ps_value(const Settable& f, double ps) { return f.coding == Coding::Ns16 ? fmt::format("{}", ps / 1000) : ns_text(ps); }
+std::string ps_value(const Settable& f, double ps) {
+  return f.coding == Coding::Ns16 ? fmt::format("{}", ps / 1000) : ns_text(ps);
+}
 
 std::unexpected<std::string> refuse(const Settable& f, std::string_view value, std::string_view why) {
   return std::unexpected(fmt::format("{}（{}）不能设为“{}”：{}", f.key, f.name, value, why));
@@ -102,15 +105,17 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
       const double stored = ns ? std::round(*v) : std::round(*v * 1000);
       if (stored > 65535) return refuse(f, value, fmt::format("超出范围（{}）", range_of(f)));
       if (std::abs(stored - (ns ? *v : *v * 1000)) > (ns ? 1e-9 : 1e-6)) {
-        return refuse(f, value, fmt::format("无法精确存储（单位 {}）；最接近的可存值为 {}", ns ? "1 ns" : "1 ps",
-                                             ps_value(f, ns ? stored * 1000 : stored)));
+        return refuse(f, value,
+                      fmt::format("无法精确存储（单位 {}）；最接近的可存值为 {}", ns ? "1 ns" : "1 ps",
+                                  ps_value(f, ns ? stored * 1000 : stored)));
       }
       settable_bits::put(s, f.field, static_cast<std::uint64_t>(stored));
       return {};
     }
     case Coding::Count: {
       const auto v = number(value, "");
-      if (!v || *v < 0 || *v > f.max || *v != std::floor(*v)) return refuse(f, value, fmt::format("应为 {}", range_of(f)));
+      if (!v || *v < 0 || *v > f.max || *v != std::floor(*v))
+        return refuse(f, value, fmt::format("应为 {}", range_of(f)));
       settable_bits::put(s, f.field, static_cast<std::uint64_t>(*v));
       return {};
     }
@@ -121,15 +126,17 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
       const auto c = code_mtb(f, ps);
       if (!c) return refuse(f, value, fmt::format("超出范围（{}）", range_of(f)));
       if (std::abs(c->ps - ps) >= settable_bits::kSamePs) {
-        return refuse(f, value, fmt::format("无法精确存储（单位 {} ns{}）；最接近的可存值为 {} ns", ns_text(f.mtb_ps),
-                                             f.fine ? fmt::format("，微调 {} ps", f.ftb_ps) : std::string(), ns_text(c->ps)));
+        return refuse(f, value,
+                      fmt::format("无法精确存储（单位 {} ns{}）；最接近的可存值为 {} ns", ns_text(f.mtb_ps),
+                                  f.fine ? fmt::format("，微调 {} ps", f.ftb_ps) : std::string(), ns_text(c->ps)));
       }
       store_mtb(s, f, *c);
       return {};
     }
     case Coding::Rate: {
       const auto v = number(value, "");
-      if (!v || *v < 100 || *v > 20000 || *v != std::floor(*v)) return refuse(f, value, "应为以 MT/s 计的速率，如 2400");
+      if (!v || *v < 100 || *v > 20000 || *v != std::floor(*v))
+        return refuse(f, value, "应为以 MT/s 计的速率，如 2400");
       const auto rate = static_cast<unsigned>(*v);
       Settable t = f;
       t.coding = f.mtb_ps > 0 ? Coding::Mtb : Coding::Ps16;  // as its cycle time is coded
@@ -139,7 +146,8 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
       if (!stored || (want.grade && data_rate(*stored, f.generation) != rate)) {
         return refuse(f, value,
                       fmt::format("其周期 {} ns 无法存储（{}）{}", ns_text(want.ps), range_of(t),
-                                  stored ? fmt::format("；最接近的可存值 {} ns 读作 {} MT/s", ns_text(*stored), data_rate(*stored, f.generation))
+                                  stored ? fmt::format("；最接近的可存值 {} ns 读作 {} MT/s", ns_text(*stored),
+                                                       data_rate(*stored, f.generation))
                                          : std::string()));
       }
       return code_value(s, t, ns_text(*stored));
@@ -148,7 +156,8 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
     case Coding::Volts100: {
       const auto v = number(value, "v");
       const bool twenty = f.coding == Coding::Volts20;
-      if (!v || *v < 0 || *v > (twenty ? 3.55 : 1.99) + 1e-9) return refuse(f, value, fmt::format("应为 {}", range_of(f)));
+      if (!v || *v < 0 || *v > (twenty ? 3.55 : 1.99) + 1e-9)
+        return refuse(f, value, fmt::format("应为 {}", range_of(f)));
       const double step = twenty ? 0.05 : 0.01;
       const double units = std::round((*v - std::floor(*v + 1e-9)) / step);
       const double whole = std::floor(*v + 1e-9);
@@ -166,15 +175,18 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
       if (!std::all_of(value.begin(), value.end(), [](char c) { return c >= 0x20 && c < 0x7F; })) {
         return refuse(f, value, "只能用可打印的 ASCII 字符");
       }
-      for (std::size_t i = 0; i < f.field.length; ++i) s[f.field.offset + i] = i < value.size() ? static_cast<std::uint8_t>(value[i]) : 0x20;
+      for (std::size_t i = 0; i < f.field.length; ++i)
+        s[f.field.offset + i] = i < value.size() ? static_cast<std::uint8_t>(value[i]) : 0x20;
       return {};
     }
     case Coding::Serial: {
       const auto digits = value.starts_with("0x") || value.starts_with("0X") ? value.substr(2) : value;
       const auto v = hex_number(digits);
-      if (!v || digits.size() != 2 * f.field.length) return refuse(f, value, fmt::format("应为 {} 位十六进制数", 2 * f.field.length));
+      if (!v || digits.size() != 2 * f.field.length)
+        return refuse(f, value, fmt::format("应为 {} 位十六进制数", 2 * f.field.length));
       for (std::size_t i = 0; i < f.field.length; ++i) {
-        s[f.field.offset + i] = static_cast<std::uint8_t>(*v >> (8 * (f.field.length - 1 - i)));  // as written, first byte first
+        s[f.field.offset + i] =
+            static_cast<std::uint8_t>(*v >> (8 * (f.field.length - 1 - i)));  // as written, first byte first
       }
       return {};
     }
@@ -183,7 +195,8 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
       const bool form = value.size() == 7 && value[4] == '-' &&
                         std::from_chars(value.data(), value.data() + 4, year).ptr == value.data() + 4 &&
                         std::from_chars(value.data() + 5, value.data() + 7, week).ptr == value.data() + 7;
-      if (!form || year < 2000 || year > 2099 || week < 1 || week > 53) return refuse(f, value, "应为 YYYY-WW，年份 2000-2099，周 01-53");
+      if (!form || year < 2000 || year > 2099 || week < 1 || week > 53)
+        return refuse(f, value, "应为 YYYY-WW，年份 2000-2099，周 01-53");
       s[f.field.offset] = static_cast<std::uint8_t>(((year % 100) / 10) << 4 | (year % 10));
       s[f.field.offset + 1] = static_cast<std::uint8_t>((week / 10) << 4 | (week % 10));
       return {};
@@ -194,8 +207,8 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
         unsigned bank = 0;
         const auto b = value.substr(0, colon);
         const auto code = hex_number(value.substr(colon + 1));
-        if (std::from_chars(b.data(), b.data() + b.size(), bank).ptr == b.data() + b.size() && !b.empty() && code && bank >= 1 &&
-            bank <= 128 && *code <= 0xFF) {
+        if (std::from_chars(b.data(), b.data() + b.size(), bank).ptr == b.data() + b.size() && !b.empty() && code &&
+            bank >= 1 && bank <= 128 && *code <= 0xFF) {
           id = std::pair(bank, static_cast<std::uint8_t>(*code & 0x7F));  // with or without its parity bit
         }
       }
@@ -207,7 +220,8 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
     }
     case Coding::Hex: {
       const auto v = hex_number(value);
-      if (!v || *v >= (1ull << (8 * f.field.length))) return refuse(f, value, fmt::format("应为 {} 字节的十六进制数", f.field.length));
+      if (!v || *v >= (1ull << (8 * f.field.length)))
+        return refuse(f, value, fmt::format("应为 {} 字节的十六进制数", f.field.length));
       for (std::size_t i = 0; i < f.field.length; ++i) {
         s[f.field.offset + i] = static_cast<std::uint8_t>(*v >> (8 * (f.field.length - 1 - i)));
       }
@@ -219,7 +233,8 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
         const auto end = std::min(value.find(',', at), value.size());
         unsigned cl = 0;
         const auto item = value.substr(at, end - at);
-        if (item.empty() || std::from_chars(item.data(), item.data() + item.size(), cl).ptr != item.data() + item.size()) {
+        if (item.empty() ||
+            std::from_chars(item.data(), item.data() + item.size(), cl).ptr != item.data() + item.size()) {
           return refuse(f, value, "应为以逗号分隔的 CAS 延迟，如 6,7,8,9,10,11");
         }
         cls.push_back(cl);
@@ -227,7 +242,8 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
       }
       const auto all = cas_encode(get64(s, f.field), cls, f.cas);
       if (!all) return refuse(f, value, fmt::format("CL{} 不能存储（{}）", all.error(), range_of(f)));
-      for (std::size_t i = 0; i < f.field.length; ++i) s[f.field.offset + i] = static_cast<std::uint8_t>(*all >> (8 * i));
+      for (std::size_t i = 0; i < f.field.length; ++i)
+        s[f.field.offset + i] = static_cast<std::uint8_t>(*all >> (8 * i));
       return {};
     }
     case Coding::Enable: {
@@ -251,15 +267,18 @@ std::optional<std::string> rate_note(Image image, const Settable& f, std::string
   const RateCycle want = rate_cycle(rate, f.generation);
   const double stored = f.mtb_ps > 0 ? settable_bits::mtb_ps(image, f) : get(image, f.field);
   if (!want.grade) {
-    return fmt::format("{} MT/s 不是 DDR{} 的 JEDEC 速率：{} 的周期存为 {} ns（不短于 2000/{} ns），读作 DDR{}-{}", rate,
-                       generation(f.generation), f.key, ns_text(stored), rate, generation(f.generation), data_rate(stored, f.generation));
+    return fmt::format("{} MT/s 不是 DDR{} 的 JEDEC 速率：{} 的周期存为 {} ns（不短于 2000/{} ns），读作 DDR{}-{}",
+                       rate, generation(f.generation), f.key, ns_text(stored), rate, generation(f.generation),
+                       data_rate(stored, f.generation));
   }
   if (std::abs(stored - want.ps) < settable_bits::kSamePs) return std::nullopt;
-  return fmt::format("DDR{}-{} 的周期 {} ns 在此映像中存为 {} ns（{}）", generation(f.generation), rate, ns_text(want.ps), ns_text(stored),
+  return fmt::format("DDR{}-{} 的周期 {} ns 在此映像中存为 {} ns（{}）", generation(f.generation), rate,
+                     ns_text(want.ps), ns_text(stored),
                      f.fine ? fmt::format("微调单位 {} ps", f.ftb_ps) : fmt::format("单位 {} ns", ns_text(f.mtb_ps)));
 }
 
-std::expected<void, std::string> write_value(std::vector<std::uint8_t>& image, const Settable& f, std::string_view value) {
+std::expected<void, std::string> write_value(std::vector<std::uint8_t>& image, const Settable& f,
+                                             std::string_view value) {
   settable_bits::Bytes candidate = image;
   if (auto coded = code_value(candidate, f, value); !coded) return coded;
   // A value that reads back as the field already does changes nothing, however it is coded.

@@ -39,8 +39,8 @@ void row_cycle(std::vector<std::string>& out, Image s, const std::vector<Settabl
   const auto trp = time_ps(s, all, prefix + "trp");
   if (!trc || !tras || !trp || *trc == 0) return;
   if (*trc + 0.5 < *tras + *trp) {
-    out.push_back(fmt::format("{}tRC {} ns 小于 tRAS + tRP（{} + {} = {} ns）", where, ns_text(*trc), ns_text(*tras), ns_text(*trp),
-                              ns_text(*tras + *trp)));
+    out.push_back(fmt::format("{}tRC {} ns 小于 tRAS + tRP（{} + {} = {} ns）", where, ns_text(*trc), ns_text(*tras),
+                              ns_text(*trp), ns_text(*tras + *trp)));
   }
 }
 
@@ -69,15 +69,16 @@ void geometry(std::vector<std::string>& out, Image s, DeviceType g) {
     using namespace ddr3;
     if (get(s, kDensity) > 6) return;
     density_gbit = 0.25 * (1u << get(s, kDensity));
-    bits = std::ldexp(1.0, static_cast<int>(get(s, kRows) + 12 + get(s, kColumns) + 9)) * (8u << get(s, kBanks)) * (4u << get(s, kDeviceWidth));
+    bits = std::ldexp(1.0, static_cast<int>(get(s, kRows) + 12 + get(s, kColumns) + 9)) * (8u << get(s, kBanks)) *
+           (4u << get(s, kDeviceWidth));
   } else if (g == DeviceType::DDR4) {
     using namespace ddr4;
     static constexpr double kGbit[] = {0.25, 0.5, 1, 2, 4, 8, 16, 32, 12, 24};
     if (get(s, kDensity) > 9 || get(s, kBankGroups) > 2 || get(s, kBanks) > 1) return;
     density_gbit = kGbit[get(s, kDensity)];
     const unsigned groups = get(s, kBankGroups) == 0 ? 1 : 1u << get(s, kBankGroups);
-    bits = std::ldexp(1.0, static_cast<int>(get(s, kRows) + 12 + get(s, kColumns) + 9)) * groups * (4u << get(s, kBanks)) *
-           (4u << get(s, kDeviceWidth));
+    bits = std::ldexp(1.0, static_cast<int>(get(s, kRows) + 12 + get(s, kColumns) + 9)) * groups *
+           (4u << get(s, kBanks)) * (4u << get(s, kDeviceWidth));
   } else {
     using namespace ddr5;
     static constexpr double kGbit[] = {0, 4, 8, 12, 16, 24, 32, 48, 64};
@@ -105,8 +106,9 @@ void date(std::vector<std::string>& out, Image s, const Field& f, DeviceType g) 
   const auto read = detail_format::manufacturing_week(s.subspan(f.offset, 2));
   if (!read || read->second < 1 || read->second > 53 || read->first < first_year(g) ||
       read->first > static_cast<unsigned>(static_cast<int>(now.year())) + 1) {
-    out.push_back(fmt::format("生产日期不可信（字节 {}-{} = {:02X} {:02X}）：DDR{} 模块应在 {} 年之后、BCD（或二进制）编码、第 01-53 周", f.offset,
-                              f.offset + 1, y, w, generation(g), first_year(g)));
+    out.push_back(fmt::format(
+        "生产日期不可信（字节 {}-{} = {:02X} {:02X}）：DDR{} 模块应在 {} 年之后、BCD（或二进制）编码、第 01-53 周",
+        f.offset, f.offset + 1, y, w, generation(g), first_year(g)));
   }
 }
 
@@ -114,13 +116,15 @@ void parity(std::vector<std::string>& out, Image s, const Field& f, const char* 
   const std::uint8_t bank = s[f.offset], code = s[f.offset + 1];
   if ((bank == 0 && code == 0) || (bank == 0xFF && code == 0xFF)) return;
   if (!valid_parity(bank, code)) {
-    out.push_back(fmt::format("{}的 JEP106 校验位不成立（字节 {}-{} = {:02X} {:02X}）", what, f.offset, f.offset + 1, bank, code));
+    out.push_back(fmt::format("{}的 JEP106 校验位不成立（字节 {}-{} = {:02X} {:02X}）", what, f.offset, f.offset + 1,
+                              bank, code));
   }
 }
 
 }  // namespace
 
-std::optional<std::string> cl_finding(DeviceType g, unsigned cl, double tck, double taa, const std::vector<unsigned>& cas) {
+std::optional<std::string> cl_finding(DeviceType g, unsigned cl, double tck, double taa,
+                                      const std::vector<unsigned>& cas) {
   if (tck <= 0 || cas.empty()) return std::nullopt;
   if (std::find(cas.begin(), cas.end(), cl) == cas.end()) {
     return fmt::format("CL{} 不在支持的 CAS 延迟列表中（{}）", cl, fmt::join(cas, ","));
@@ -144,16 +148,27 @@ std::vector<std::string> strict_warnings(Image s, DeviceType g) {
     row_cycle(out, s, all, prefix, where);
     if (!p.cas.empty()) headline_cl(out, g, p.clocks, p.tck_ps, p.taa_ps, p.cas, where);
     if (f.data_rate != 0 && p.data_rate < f.data_rate) {
-      out.push_back(fmt::format("{}速率 DDR{}-{} 低于基本区的 DDR{}-{}", where, generation(g), p.data_rate, generation(g), f.data_rate));
+      out.push_back(fmt::format("{}速率 DDR{}-{} 低于基本区的 DDR{}-{}", where, generation(g), p.data_rate,
+                                generation(g), f.data_rate));
     }
   }
   empty_profiles(out, s, all);
   geometry(out, s, g);
   if (f.absent.empty()) {
-    const Field* date_field = g == DeviceType::DDR3 ? &ddr3::kDate : g == DeviceType::DDR4 ? &ddr4::kDate : &ddr5::kDate;
+    const Field* date_field = g == DeviceType::DDR3   ? &ddr3::kDate
+                              : g == DeviceType::DDR4 ? &ddr4::kDate
+                                                      : &ddr5::kDate;
     date(out, s, *date_field, g);
-    parity(out, s, g == DeviceType::DDR3 ? ddr3::kModuleMaker : g == DeviceType::DDR4 ? ddr4::kModuleMaker : ddr5::kModuleMaker, "模块制造商");
-    parity(out, s, g == DeviceType::DDR3 ? ddr3::kDramMaker : g == DeviceType::DDR4 ? ddr4::kDramMaker : ddr5::kDramMaker, "颗粒制造商");
+    parity(out, s,
+           g == DeviceType::DDR3   ? ddr3::kModuleMaker
+           : g == DeviceType::DDR4 ? ddr4::kModuleMaker
+                                   : ddr5::kModuleMaker,
+           "模块制造商");
+    parity(out, s,
+           g == DeviceType::DDR3   ? ddr3::kDramMaker
+           : g == DeviceType::DDR4 ? ddr4::kDramMaker
+                                   : ddr5::kDramMaker,
+           "颗粒制造商");
   }
   return out;
 }

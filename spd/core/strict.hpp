@@ -19,6 +19,7 @@ std::vector<std::string> strict_warnings(Image image, DeviceType g);
 
 // The rule for a headline CL (of the base or a profile): listed, and not below the clocks tAA
 // needs at the cycle time. The finding, or nothing.
-std::optional<std::string> cl_finding(DeviceType g, unsigned cl, double tck_ps, double taa_ps, const std::vector<unsigned>& cas);
+std::optional<std::string> cl_finding(DeviceType g, unsigned cl, double tck_ps, double taa_ps,
+                                      const std::vector<unsigned>& cas);
 
 }  // namespace dimmwand::spd

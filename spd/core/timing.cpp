@@ -9,7 +9,7 @@ unsigned clocks(unsigned time_ps, unsigned cycle_ps, DeviceType g) {
   if (cycle_ps == 0) return 0;
   const unsigned long long t = time_ps;
   if (g == DeviceType::DDR5) return static_cast<unsigned>((t * 997 / cycle_ps + 1000) / 1000);  // 0.3 % guard band
-  return static_cast<unsigned>((t * 1000 / cycle_ps + 974) / 1000);                              // 2.5 % guard band
+  return static_cast<unsigned>((t * 1000 / cycle_ps + 974) / 1000);                             // 2.5 % guard band
 }
 
 unsigned cas_latency(unsigned time_ps, unsigned cycle_ps, DeviceType g) {
@@ -30,17 +30,21 @@ unsigned supported_cl(unsigned needed, const std::vector<unsigned>& supported) {
 }
 
 std::span<const SpeedBin> speed_bins(DeviceType g) {
-  static constexpr SpeedBin kDdr3[] = {{800, 2500, 6},  {1066, 1875, 8},  {1333, 1500, 10},
+  static constexpr SpeedBin kDdr3[] = {{800, 2500, 6},   {1066, 1875, 8},  {1333, 1500, 10},
                                        {1600, 1250, 11}, {1866, 1071, 13}, {2133, 938, 14}};
   static constexpr SpeedBin kDdr4[] = {{1600, 1250, 12}, {1866, 1071, 14}, {2133, 938, 16}, {2400, 833, 18},
                                        {2666, 750, 20},  {2933, 682, 22},  {3200, 625, 24}};
-  static constexpr SpeedBin kDdr5[] = {{3200, 625, 28}, {3600, 555, 32}, {4000, 500, 36}, {4400, 454, 40}, {4800, 416, 42},
-                                       {5200, 384, 46}, {5600, 357, 50}, {6000, 333, 54}, {6400, 312, 56}, {6800, 294, 60},
-                                       {7200, 277, 64}, {7600, 263, 68}, {8000, 250, 70}, {8400, 238, 74}, {8800, 227, 78}};
+  static constexpr SpeedBin kDdr5[] = {{3200, 625, 28}, {3600, 555, 32}, {4000, 500, 36}, {4400, 454, 40},
+                                       {4800, 416, 42}, {5200, 384, 46}, {5600, 357, 50}, {6000, 333, 54},
+                                       {6400, 312, 56}, {6800, 294, 60}, {7200, 277, 64}, {7600, 263, 68},
+                                       {8000, 250, 70}, {8400, 238, 74}, {8800, 227, 78}};
   switch (g) {
-    case DeviceType::DDR3: return kDdr3;
-    case DeviceType::DDR4: return kDdr4;
-    case DeviceType::DDR5: return kDdr5;
+    case DeviceType::DDR3:
+      return kDdr3;
+    case DeviceType::DDR4:
+      return kDdr4;
+    case DeviceType::DDR5:
+      return kDdr5;
   }
   return {};
 }

@@ -23,7 +23,7 @@ namespace {
 constexpr std::size_t kBytesShown = 32;  // of one run of differences
 // What a data area can hold: the DDR5 REG area, the DDR3 SPD, the DDR4 SPD or a DDR5 half, the DDR5 SPD.
 constexpr std::array<std::size_t, 4> kAreaSizes{kRegAreaSize, spd_size(DeviceType::DDR3), spd_size(DeviceType::DDR4),
-                                                 spd_size(DeviceType::DDR5)};
+                                                spd_size(DeviceType::DDR5)};
 
 // A REG-area image: so said with -t reg (then it must be one), or a 128-byte file of which
 // nothing else was said.
@@ -33,7 +33,8 @@ Result<bool> is_register_image(const ImageArgs& args, std::size_t size) {
       return std::unexpected(DeviceError::other(fmt::format("-t 仅适用于 D5（当前 D{}）", generation(*args.device))));
     }
     if (size != kRegAreaSize) {
-      return std::unexpected(DeviceError::other(fmt::format("REG 区映像为 {} 字节，文件有 {} 字节", kRegAreaSize, size)));
+      return std::unexpected(
+          DeviceError::other(fmt::format("REG 区映像为 {} 字节，文件有 {} 字节", kRegAreaSize, size)));
     }
     return true;
   }
@@ -43,12 +44,13 @@ Result<bool> is_register_image(const ImageArgs& args, std::size_t size) {
 constexpr std::string_view kRegisterIdentity = "DDR5 REG 区（SPD 集线器寄存器），128 字节";
 
 std::string describe_identity(DeviceType g, std::size_t size, bool given) {
-  return fmt::format("DDR{} SPD，{} 字节（{}）", generation(g), size, given ? "按命令行给出的类型" : "由大小与内存类型字节判断");
+  return fmt::format("DDR{} SPD，{} 字节（{}）", generation(g), size,
+                     given ? "按命令行给出的类型" : "由大小与内存类型字节判断");
 }
 
 std::string checksum_line(const Checksum& c) {
-  return fmt::format("{}: 字节 {}-{}，存于 {}-{}: 存储 0x{:04X}，计算 0x{:04X}，{}", c.name, c.from, c.to, c.at, c.at + 1,
-                     c.stored, c.computed, c.ok() ? "正确" : "错误");
+  return fmt::format("{}: 字节 {}-{}，存于 {}-{}: 存储 0x{:04X}，计算 0x{:04X}，{}", c.name, c.from, c.to, c.at,
+                     c.at + 1, c.stored, c.computed, c.ok() ? "正确" : "错误");
 }
 
 std::string bytes_text(std::span<const std::uint8_t> bytes) {
@@ -66,14 +68,17 @@ Result<> run_check(const ImageArgs& args) {
   const auto reg = is_register_image(args, image->size());
   if (!reg) return std::unexpected(reg.error());
   if (*reg) {
-    if (args.json) fmt::print("{}\n", check_document(args.file, *image, std::nullopt));
-    else fmt::print("{}\nREG 区不带校验和，无需检查\n", kRegisterIdentity);
+    if (args.json)
+      fmt::print("{}\n", check_document(args.file, *image, std::nullopt));
+    else
+      fmt::print("{}\nREG 区不带校验和，无需检查\n", kRegisterIdentity);
     return {};
   }
   const auto g = identify(*image, args.device);
   if (!g) return std::unexpected(g.error());
   const auto sums = checksums(*image, *g);
-  const auto wrong = static_cast<std::size_t>(std::count_if(sums.begin(), sums.end(), [](const Checksum& c) { return !c.ok(); }));
+  const auto wrong =
+      static_cast<std::size_t>(std::count_if(sums.begin(), sums.end(), [](const Checksum& c) { return !c.ok(); }));
   const auto warnings = args.strict ? strict_warnings(*image, *g) : std::vector<std::string>{};
   if (args.json) {
     fmt::print("{}\n", check_document(args.file, *image, *g, args.strict ? &warnings : nullptr));
@@ -127,8 +132,10 @@ Result<> run_info(const ImageArgs& args) {
     if (!g) return std::unexpected(g.error());
     // One decode; the summary, the full listing and the JSON document are its views.
     const Decode d = decode(*image, *g);
-    if (args.all) sections = d.sections;
-    else sections.push_back({"概要", summary(d)});
+    if (args.all)
+      sections = d.sections;
+    else
+      sections.push_back({"概要", summary(d)});
     if (args.json) {
       fmt::print("{}\n", info_document(args.file, d, sections));
       return {};
@@ -148,8 +155,10 @@ Result<bool> run_diff(const std::string& a_path, const std::string& b_path, bool
   if (!b) return std::unexpected(std::move(b.error()));
   // Field names follow the first image that can be identified.
   std::optional<DeviceType> g;
-  if (auto ga = identify(*a, std::nullopt)) g = *ga;
-  else if (auto gb = identify(*b, std::nullopt)) g = *gb;
+  if (auto ga = identify(*a, std::nullopt))
+    g = *ga;
+  else if (auto gb = identify(*b, std::nullopt))
+    g = *gb;
 
   std::vector<DiffRun> runs;
   const std::size_t common = std::min(a->size(), b->size());
@@ -193,7 +202,8 @@ Result<bool> run_diff(const std::string& a_path, const std::string& b_path, bool
 Result<> run_convert(const std::string& in, const std::string& out, bool any_size) {
   const bool to_stdout = out == "-";
   // Refused before anything is read: the file that stands there stays as it is.
-  if (!to_stdout && path_exists(out)) return std::unexpected(DeviceError::other(fmt::format("输出文件已存在: {}（convert 从不覆盖文件）", out)));
+  if (!to_stdout && path_exists(out))
+    return std::unexpected(DeviceError::other(fmt::format("输出文件已存在: {}（convert 从不覆盖文件）", out)));
   if (to_stdout) {
     if (auto ok = stdout_takes_image(); !ok) return ok;
   }
@@ -203,13 +213,14 @@ Result<> run_convert(const std::string& in, const std::string& out, bool any_siz
   // A dump that lost or gained lines comes out at a size no module has: caught here, before it
   // is saved as an image that looks like any other.
   if (!any_size && std::find(kAreaSizes.begin(), kAreaSizes.end(), image->size()) == kAreaSizes.end()) {
-    return std::unexpected(DeviceError::other(fmt::format("读出 {} 字节，不是任何数据区的大小（{} 字节）；未写入文件", image->size(),
-                                                          fmt::join(kAreaSizes, "、")))
+    return std::unexpected(DeviceError::other(fmt::format("读出 {} 字节，不是任何数据区的大小（{} 字节）；未写入文件",
+                                                          image->size(), fmt::join(kAreaSizes, "、")))
                                .note("提示: 确实只要这些字节时加 --any-size"));
   }
   if (to_stdout) return write_image_to_stdout(*image);
   if (auto saved = save_new_image(out, *image); !saved) {
-    if (path_exists(out)) return std::unexpected(DeviceError::other(fmt::format("输出文件已存在: {}（convert 从不覆盖文件）", out)));
+    if (path_exists(out))
+      return std::unexpected(DeviceError::other(fmt::format("输出文件已存在: {}（convert 从不覆盖文件）", out)));
     return std::unexpected(DeviceError::file(FileFailure::Action::Write, out, saved.error()));
   }
   fmt::print("已保存 {} 字节: {}\n", image->size(), out);

@@ -34,21 +34,32 @@ void print_report(const Edited& e, std::span<const std::uint8_t> before) {
   if (e.fields.empty()) fmt::print(stderr, "未改变任何字节\n");
   for (const auto& f : e.fields) {
     std::vector<std::string> bytes;
-    for (const std::size_t at : f.bytes) bytes.push_back(fmt::format("{}: {:02X} → {:02X}", place(at), before[at], e.image[at]));
+    for (const std::size_t at : f.bytes)
+      bytes.push_back(fmt::format("{}: {:02X} → {:02X}", place(at), before[at], e.image[at]));
     fmt::print(stderr, "{}（{}）: {} → {}；字节 {}\n", f.key, f.name, f.old_value, f.new_value, fmt::join(bytes, "，"));
   }
   for (const auto& c : e.checksums) {
-    fmt::print(stderr, "已重算 {}（字节 {}-{}，存于 {}-{}）: 0x{:04X} → 0x{:04X}\n", c.name, c.from, c.to, c.at, c.at + 1, c.stored, c.computed);
+    fmt::print(stderr, "已重算 {}（字节 {}-{}，存于 {}-{}）: 0x{:04X} → 0x{:04X}\n", c.name, c.from, c.to, c.at,
+               c.at + 1, c.stored, c.computed);
   }
   for (const auto& n : e.notes) fmt::print(stderr, "注意: {}\n", n);
   for (const auto& w : e.warnings) fmt::print(stderr, "警告: {}\n", w);
 }
 
-std::string edit_document(const std::string& file, const std::string& out, const Edited& e, std::span<const std::uint8_t> before) {
+std::string edit_document(const std::string& file, const std::string& out, const Edited& e,
+                          std::span<const std::uint8_t> before) {
   JsonWriter j;
   j.object().key("file").value(file).key("out").value(out).key("changes").array();
   for (const auto& f : e.fields) {
-    j.object().key("field").value(f.key).key("name").value(f.name).key("old").value(f.old_value).key("new").value(f.new_value);
+    j.object()
+        .key("field")
+        .value(f.key)
+        .key("name")
+        .value(f.name)
+        .key("old")
+        .value(f.old_value)
+        .key("new")
+        .value(f.new_value);
     j.key("bytes").array();
     for (const std::size_t at : f.bytes) {
       j.object().key("at").value(static_cast<unsigned long long>(at)).key("old").value(unsigned{before[at]});
@@ -71,7 +82,8 @@ std::string edit_document(const std::string& file, const std::string& out, const
 
 // The edit's result saved as a new file (or over an existing one with --force), never over the
 // input; then the report.
-Result<> save(const std::string& file, const Loaded& in, std::expected<Edited, std::string> edited, const EditOutput& out) {
+Result<> save(const std::string& file, const Loaded& in, std::expected<Edited, std::string> edited,
+              const EditOutput& out) {
   if (!edited) return std::unexpected(DeviceError::other(edited.error() + "；未写入文件"));
   if (out.path == "-") {
     // The new image on standard output, as convert writes it; the report stays on standard error.
@@ -114,8 +126,8 @@ Result<> run_fields(const std::string& file, bool json) {
   }
   for (const auto& s : all) {
     const std::string unit = unit_of(s);
-    fmt::print("{} = {}{}（{}；{}）\n", s.key, read_value(in->bytes, s), unit == "ns" || unit == "V" || unit == "MT/s" || unit == "nCK" ? " " + unit : "",
-               s.name, range_of(s));
+    fmt::print("{} = {}{}（{}；{}）\n", s.key, read_value(in->bytes, s),
+               unit == "ns" || unit == "V" || unit == "MT/s" || unit == "nCK" ? " " + unit : "", s.name, range_of(s));
   }
   return {};
 }

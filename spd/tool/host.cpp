@@ -24,12 +24,14 @@ struct Module {
   std::optional<Decode> decoded;  // an SPD
   std::string not_spd;            // why not, when it is readable but no SPD
   std::vector<std::string> wrong_checksums;
-  std::optional<std::string> saved;  // where --save put it
-  bool saved_before = false;         // the same bytes were there already
+  std::optional<std::string> saved;      // where --save put it
+  bool saved_before = false;             // the same bytes were there already
   std::vector<std::string> passed_over;  // the better names, taken by other bytes
 };
 
-std::string place(const InstalledEeprom& e) { return fmt::format("总线 {} 地址 0x{:02X}（{}）", e.bus, e.address, e.driver); }
+std::string place(const InstalledEeprom& e) {
+  return fmt::format("总线 {} 地址 0x{:02X}（{}）", e.bus, e.address, e.driver);
+}
 
 std::string modprobe_hint(const std::vector<std::string>& loaded) {
   struct Load {
@@ -50,7 +52,8 @@ std::string modprobe_hint(const std::vector<std::string>& loaded) {
 std::string file_part(std::string_view text) {
   std::string out;
   for (const char c : text) {
-    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
+    const bool plain =
+        (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
     out += plain ? c : '-';
   }
   while (!out.empty() && (out.front() == '.' || out.front() == '-')) out.erase(out.begin());
@@ -59,7 +62,8 @@ std::string file_part(std::string_view text) {
 
 // A serial number of zeros or of erased bytes is no serial at all.
 bool blank_serial(std::string_view serial) {
-  return serial.find_first_not_of('0') == std::string_view::npos || serial.find_first_not_of('F') == std::string_view::npos;
+  return serial.find_first_not_of('0') == std::string_view::npos ||
+         serial.find_first_not_of('F') == std::string_view::npos;
 }
 
 // The names to try for a module's image, best first: part number and serial; with the slot's
@@ -98,20 +102,34 @@ std::string document(const HostArgs& args, const InstalledEeproms& found, const 
   j.end().key("modules").array();
   for (const auto& m : modules) {
     const InstalledEeprom& e = *m.eeprom;
-    j.object().key("bus").value(e.bus).key("address").value(e.address).key("driver").value(e.driver).key("path").value(e.path);
+    j.object().key("bus").value(e.bus).key("address").value(e.address).key("driver").value(e.driver).key("path").value(
+        e.path);
     j.key("readable").value(e.bytes.has_value()).key("spd").value(m.decoded.has_value()).key("error");
-    if (!e.bytes) j.value(e.bytes.error());
-    else if (!m.decoded) j.value(m.not_spd);
-    else j.null();
+    if (!e.bytes)
+      j.value(e.bytes.error());
+    else if (!m.decoded)
+      j.value(m.not_spd);
+    else
+      j.null();
     if (m.decoded) {
       const Facts& f = m.decoded->facts;
-      j.key("size").value(static_cast<unsigned long long>(f.size)).key("generation").value(unsigned{generation(f.generation)});
-      j.key("module_type").value(f.module_type).key("capacity_mb").value(f.capacity_mb).key("data_rate").value(f.data_rate);
+      j.key("size")
+          .value(static_cast<unsigned long long>(f.size))
+          .key("generation")
+          .value(unsigned{generation(f.generation)});
+      j.key("module_type")
+          .value(f.module_type)
+          .key("capacity_mb")
+          .value(f.capacity_mb)
+          .key("data_rate")
+          .value(f.data_rate);
       j.key("tck_ps").value(f.tck_ps).key("module_maker").value(maker_text(f.module_maker));
       j.key("part_number").value(f.part_number).key("serial_number").value(f.serial_number);
       j.key("checksums_ok").value(m.wrong_checksums.empty()).key("saved");
-      if (m.saved) j.value(*m.saved);
-      else j.null();
+      if (m.saved)
+        j.value(*m.saved);
+      else
+        j.null();
     }
     j.end();
   }
@@ -153,7 +171,9 @@ std::vector<std::string> save_all(const std::string& folder, std::vector<Module>
       }
       m.passed_over.push_back(name);
     }
-    if (!m.saved) refused.push_back(failed.value_or(fmt::format("{}的映像没有保存：以它命名的文件都已存在，内容不同", place(*m.eeprom))));
+    if (!m.saved)
+      refused.push_back(
+          failed.value_or(fmt::format("{}的映像没有保存：以它命名的文件都已存在，内容不同", place(*m.eeprom))));
   }
   return refused;
 }
@@ -163,8 +183,9 @@ std::vector<std::string> save_all(const std::string& folder, std::vector<Module>
 Result<> run_host(const HostArgs& args) {
   const auto found = installed_eeproms(args.sysfs, kLargestEeprom);
   if (!found) {
-    return std::unexpected(DeviceError::other("Windows 上无法读取已安装的内存条：读取主板上的 SMBus 需要内核驱动，dimmwand 不带驱动")
-                               .note("提示: 用编程器读取内存条（dimmwand read），或在 Linux 上运行 dimmwand-spd host"));
+    return std::unexpected(
+        DeviceError::other("Windows 上无法读取已安装的内存条：读取主板上的 SMBus 需要内核驱动，dimmwand 不带驱动")
+            .note("提示: 用编程器读取内存条（dimmwand read），或在 Linux 上运行 dimmwand-spd host"));
   }
   if (found->drivers.empty()) {
     return std::unexpected(DeviceError::other(fmt::format("没有加载读取内存条 SPD 的内核驱动（{} 下没有 {}）",
@@ -174,10 +195,12 @@ Result<> run_host(const HostArgs& args) {
   if (found->eeproms.empty()) {
     const std::string hint = modprobe_hint(found->drivers);
     return std::unexpected(
-        DeviceError::other(fmt::format("已加载 {}，但没有内存条的 EEPROM（地址 0x50-0x57）由它读取", fmt::join(found->drivers, "、")))
-            .note(fmt::format("提示: {}{}内核在 SMBus 驱动（Intel: i2c-i801，AMD: i2c-piix4）加载后才登记内存条的 EEPROM；"
-                              "老内核上可手动登记，例如 echo ee1004 0x50 | sudo tee /sys/bus/i2c/devices/i2c-0/new_device",
-                              hint, hint.empty() ? "" : "；")));
+        DeviceError::other(
+            fmt::format("已加载 {}，但没有内存条的 EEPROM（地址 0x50-0x57）由它读取", fmt::join(found->drivers, "、")))
+            .note(fmt::format(
+                "提示: {}{}内核在 SMBus 驱动（Intel: i2c-i801，AMD: i2c-piix4）加载后才登记内存条的 EEPROM；"
+                "老内核上可手动登记，例如 echo ee1004 0x50 | sudo tee /sys/bus/i2c/devices/i2c-0/new_device",
+                hint, hint.empty() ? "" : "；")));
   }
 
   std::vector<Module> modules;
@@ -187,8 +210,10 @@ Result<> run_host(const HostArgs& args) {
       const std::uint8_t key = e.bytes->size() > kKeyByte ? (*e.bytes)[kKeyByte] : 0;
       if (auto g = identify(*e.bytes, std::nullopt); !g) {
         // Another EEPROM on the bus (a board's or a display's) has no memory type at all.
-        m.not_spd = generation_of_key(key) ? g.error().display()
-                                           : fmt::format("{} 字节，字节 2 为 0x{:02X}，不是 DDR3、DDR4、DDR5 的内存类型", e.bytes->size(), key);
+        m.not_spd =
+            generation_of_key(key)
+                ? g.error().display()
+                : fmt::format("{} 字节，字节 2 为 0x{:02X}，不是 DDR3、DDR4、DDR5 的内存类型", e.bytes->size(), key);
       } else {
         m.decoded = decode(*e.bytes, *g);
         for (const auto& c : checksums(*e.bytes, *g)) {

@@ -23,23 +23,30 @@ Result<std::vector<std::uint8_t>> load_image(const std::string& path) {
   const std::string name = from_stdin ? "标准输入" : path;
   auto data = from_stdin ? read_standard_input(kLargestText + 1) : read_image(path, kLargestText + 1);
   if (!data) return std::unexpected(DeviceError::file(FileFailure::Action::Read, name, data.error()));
-  const std::string is = static_cast<unsigned char>(name.back()) < 0x80 ? " 是" : "是";  // a space after a Latin name only
+  const std::string is =
+      static_cast<unsigned char>(name.back()) < 0x80 ? " 是" : "是";  // a space after a Latin name only
   // A text is never taken for the raw bytes of an image: it is a dump, or it is refused.
   if (!data->empty() && image::as_text(*data)) {
     auto text = image::read_text_dump(*data);
     if (!text) {
-      return std::unexpected(DeviceError::other(fmt::format("{}文本，认不出其中的十六进制转储（认得 dimmwand read、i2cdump、"
-                                                            "hexdump -C、xxd 的输出和十六进制字节），不是映像",
-                                                            name + is)));
+      return std::unexpected(
+          DeviceError::other(fmt::format("{}文本，认不出其中的十六进制转储（认得 dimmwand read、i2cdump、"
+                                         "hexdump -C、xxd 的输出和十六进制字节），不是映像",
+                                         name + is)));
     }
-    if (!*text) return std::unexpected(DeviceError::other(fmt::format("{}文本，{}", name + is, image::unparsed_text(text->error()))));
-    fmt::print(stderr, "提示: {}文本（{}），读出 {} 字节\n", name + is, image::form_name((*text)->form), (*text)->bytes.size());
-    if (!(*text)->skipped.empty()) fmt::print(stderr, "提示: 跳过了转储前后的其他文字（{}）\n", image::line_list((*text)->skipped));
+    if (!*text)
+      return std::unexpected(
+          DeviceError::other(fmt::format("{}文本，{}", name + is, image::unparsed_text(text->error()))));
+    fmt::print(stderr, "提示: {}文本（{}），读出 {} 字节\n", name + is, image::form_name((*text)->form),
+               (*text)->bytes.size());
+    if (!(*text)->skipped.empty())
+      fmt::print(stderr, "提示: 跳过了转储前后的其他文字（{}）\n", image::line_list((*text)->skipped));
     std::fflush(stderr);
     return std::move((*text)->bytes);
   }
   if (data->size() > kLargestImage) {
-    return std::unexpected(DeviceError::other(fmt::format("{}{}大于 64 KiB，不是 SPD 映像", name, from_stdin ? "" : " ")));
+    return std::unexpected(
+        DeviceError::other(fmt::format("{}{}大于 64 KiB，不是 SPD 映像", name, from_stdin ? "" : " ")));
   }
   return std::move(*data);
 }

@@ -79,9 +79,11 @@ std::optional<std::string> optional_text(const CLI::App& sub, const char* id) {
 }
 
 spd::ImageArgs image_of(const CLI::App& sub) {
-  spd::ImageArgs args{text(sub, "file"), std::nullopt, std::nullopt, flag(sub, "--all"), flag(sub, "--json"), flag(sub, "--strict")};
+  spd::ImageArgs args{text(sub, "file"),  std::nullopt,        std::nullopt,
+                      flag(sub, "--all"), flag(sub, "--json"), flag(sub, "--strict")};
   if (flag(sub, "device")) args.device = kGenerations[*cli::match_value(kDeviceValues, text(sub, "device"), false)];
-  if (flag(sub, "-t")) args.mode = cli::match_value(kModeValues, text(sub, "-t"), true) == 1 ? DataMode::Reg : DataMode::Spd;
+  if (flag(sub, "-t"))
+    args.mode = cli::match_value(kModeValues, text(sub, "-t"), true) == 1 ? DataMode::Reg : DataMode::Spd;
   return args;
 }
 
@@ -92,14 +94,17 @@ void edit_output(CLI::App& sub, const char* force = "替换已存在的输出文
   sub.add_flag("--json")->description("在标准输出给出修改清单的 JSON 文档");
 }
 
-spd::EditOutput edit_output_of(const CLI::App& sub) { return {text(sub, "-o"), flag(sub, "--force"), flag(sub, "--json")}; }
+spd::EditOutput edit_output_of(const CLI::App& sub) {
+  return {text(sub, "-o"), flag(sub, "--force"), flag(sub, "--json")};
+}
 
 // A field to set, as NAME=VALUE.
 CLI::Validator assignment() {
   return {[](std::string& v) -> std::string {
             const auto eq = v.find('=');
             if (eq != std::string::npos && eq > 0) return {};
-            return fmt::format("“{}”应写成 字段=值，如 part_number=ABC 或 taa=13.75（字段见 dimmwand-spd fields FILE）", cli::shown(v));
+            return fmt::format("“{}”应写成 字段=值，如 part_number=ABC 或 taa=13.75（字段见 dimmwand-spd fields FILE）",
+                               cli::shown(v));
           },
           ""};
 }
@@ -124,28 +129,36 @@ struct SpdSubcommand {
 
 // One row a subcommand: the parser, the help, the dispatch and the completions' lists follow it.
 const std::array<SpdSubcommand, 11> kSubcommands{{
-    {"check", {}, "检查 JEDEC、XMP 3.0 与 EXPO 校验和",
+    {"check",
+     {},
+     "检查 JEDEC、XMP 3.0 与 EXPO 校验和",
      [](CLI::App& sub) {
        image(sub, "SPD 或 REG 区映像文件");
        sub.add_flag("--strict")->description("再检查时序、容量、日期与厂商代码是否自洽（只警告，不改变退出状态）");
        json(sub);
      },
      [](const CLI::App& sub) { return finish(spd::run_check(image_of(sub))); }},
-    {"fix", {}, "重算所有校验和，另存为新文件",
+    {"fix",
+     {},
+     "重算所有校验和，另存为新文件",
      [](CLI::App& sub) {
        image(sub, "SPD 映像文件");
        output(sub, "输出文件（已存在时须加 --force；从不改写输入文件）");
        sub.add_flag("--force")->description("替换已存在的输出文件");
      },
      [](const CLI::App& sub) { return finish(spd::run_fix(image_of(sub), text(sub, "-o"), flag(sub, "--force"))); }},
-    {"info", {}, "解读映像：类型、容量、速率、时序、制造商等；REG 区: 集线器寄存器",
+    {"info",
+     {},
+     "解读映像：类型、容量、速率、时序、制造商等；REG 区: 集线器寄存器",
      [](CLI::App& sub) {
        image(sub, "SPD 或 REG 区映像文件");
        sub.add_flag("--all")->description("完整解读：每个字段，按节列出");
        json(sub);
      },
      [](const CLI::App& sub) { return finish(spd::run_info(image_of(sub))); }},
-    {"diff", {}, "比较两个映像，按字段列出不同的字节",
+    {"diff",
+     {},
+     "比较两个映像，按字段列出不同的字节",
      [](CLI::App& sub) {
        file(sub, "a", "A", "原映像");
        file(sub, "b", "B", "新映像");
@@ -158,16 +171,25 @@ const std::array<SpdSubcommand, 11> kSubcommands{{
        const int status = finish(Result<>{});
        return *differ ? kExitCommandFailed : status;
      }},
-    {"convert", {}, "把文本转储（dimmwand read、i2cdump、hexdump -C、xxd、十六进制字节）转成原始映像",
+    {"convert",
+     {},
+     "把文本转储（dimmwand read、i2cdump、hexdump -C、xxd、十六进制字节）转成原始映像",
      [](CLI::App& sub) {
        file(sub, "file", "FILE", "文本转储或映像文件（- 为标准输入）");
        output(sub, "输出文件，不覆盖已有文件（- 为标准输出）");
        sub.add_flag("--any-size")->description("读出的字节数不是任何数据区的大小（128、256、512、1024）时也保存");
      },
-     [](const CLI::App& sub) { return finish(spd::run_convert(text(sub, "file"), text(sub, "-o"), flag(sub, "--any-size"))); }},
-    {"host", {}, "列出本机已安装的内存条（Linux，经内核的 SPD 驱动读取），可逐条保存",
+     [](const CLI::App& sub) {
+       return finish(spd::run_convert(text(sub, "file"), text(sub, "-o"), flag(sub, "--any-size")));
+     }},
+    {"host",
+     {},
+     "列出本机已安装的内存条（Linux，经内核的 SPD 驱动读取），可逐条保存",
      [](CLI::App& sub) {
-       sub.add_option("--sysfs")->description("sysfs 的位置（缺省 /sys）")->type_name("ROOT")->check(cli::path_value("--sysfs <ROOT>", kUsage));
+       sub.add_option("--sysfs")
+           ->description("sysfs 的位置（缺省 /sys）")
+           ->type_name("ROOT")
+           ->check(cli::path_value("--sysfs <ROOT>", kUsage));
        sub.add_option("--save")
            ->description("把每条内存条的映像存入该文件夹，以型号和序列号命名，不覆盖已有文件")
            ->type_name("DIR")
@@ -175,51 +197,89 @@ const std::array<SpdSubcommand, 11> kSubcommands{{
        json(sub);
      },
      [](const CLI::App& sub) {
-       spd::HostArgs args{optional_text(sub, "--sysfs").value_or("/sys"), optional_text(sub, "--save"), flag(sub, "--json")};
+       spd::HostArgs args{optional_text(sub, "--sysfs").value_or("/sys"), optional_text(sub, "--save"),
+                          flag(sub, "--json")};
        return finish(spd::run_host(args));
      }},
-    {"kit", {}, "几条内存条能否一起使用，共同的速率与时序",
-     [](CLI::App& sub) { sub.add_option("files")->description("各内存条的映像（至少两个）")->type_name("FILE")->required()->expected(2, -1)->allow_extra_args(); },
+    {"kit",
+     {},
+     "几条内存条能否一起使用，共同的速率与时序",
+     [](CLI::App& sub) {
+       sub.add_option("files")
+           ->description("各内存条的映像（至少两个）")
+           ->type_name("FILE")
+           ->required()
+           ->expected(2, -1)
+           ->allow_extra_args();
+     },
      [](const CLI::App& sub) { return finish(spd::run_kit(sub.get_option("files")->as<std::vector<std::string>>())); }},
-    {"fields", {}, "列出可修改的字段：当前值、单位与可取的范围",
+    {"fields",
+     {},
+     "列出可修改的字段：当前值、单位与可取的范围",
      [](CLI::App& sub) {
        file(sub, "file", "FILE", "SPD 映像文件");
        json(sub);
      },
      [](const CLI::App& sub) { return finish(spd::run_fields(text(sub, "file"), flag(sub, "--json"))); }},
-    {"set", {}, "修改字段（型号、序列号、日期、时序、XMP/EXPO 配置…），另存为新文件；只改这些字段与覆盖它们的校验和",
+    {"set",
+     {},
+     "修改字段（型号、序列号、日期、时序、XMP/EXPO 配置…），另存为新文件；只改这些字段与覆盖它们的校验和",
      [](CLI::App& sub) {
        file(sub, "file", "FILE", "SPD 映像文件");
        sub.add_option("assignments")
-           ->description("要改的字段，写成 字段=值，可给多个（全改或都不改）；字段名不分大小写；速率按 JEDEC 速度档的周期存储")->type_name("NAME=VALUE")->required()->expected(1, -1)->allow_extra_args()->check(assignment());
+           ->description(
+               "要改的字段，写成 字段=值，可给多个（全改或都不改）；字段名不分大小写；速率按 JEDEC 速度档的周期存储")
+           ->type_name("NAME=VALUE")
+           ->required()
+           ->expected(1, -1)
+           ->allow_extra_args()
+           ->check(assignment());
        edit_output(sub, "替换已存在的输出文件；也允许把基本速率设得高于映像原有的速率");
      },
      [](const CLI::App& sub) {
-       return finish(spd::run_set(text(sub, "file"), sub.get_option("assignments")->as<std::vector<std::string>>(), edit_output_of(sub)));
+       return finish(spd::run_set(text(sub, "file"), sub.get_option("assignments")->as<std::vector<std::string>>(),
+                                  edit_output_of(sub)));
      }},
-    {"rebin", {}, "降低最高速率：tCKmin 改为该速率的周期，时序的纳秒数不变，CL 列表按 JEDEC 速度档裁剪",
+    {"rebin",
+     {},
+     "降低最高速率：tCKmin 改为该速率的周期，时序的纳秒数不变，CL 列表按 JEDEC 速度档裁剪",
      [](CLI::App& sub) {
        file(sub, "file", "FILE", "SPD 映像文件");
-       sub.add_option("--speed")->description("新的最高速率（MT/s），不高于模组的额定速率")->type_name("N")->required()->check(speed_value());
+       sub.add_option("--speed")
+           ->description("新的最高速率（MT/s），不高于模组的额定速率")
+           ->type_name("N")
+           ->required()
+           ->check(speed_value());
        edit_output(sub);
      },
      [](const CLI::App& sub) {
-       return finish(spd::run_rebin(text(sub, "file"), static_cast<unsigned>(std::stoul(text(sub, "--speed"))), edit_output_of(sub)));
+       return finish(spd::run_rebin(text(sub, "file"), static_cast<unsigned>(std::stoul(text(sub, "--speed"))),
+                                    edit_output_of(sub)));
      }},
-    {"promote", {}, "把 XMP/EXPO 配置的速率与时序设为 JEDEC 基本设置，CL 列表与基本设置的合并",
+    {"promote",
+     {},
+     "把 XMP/EXPO 配置的速率与时序设为 JEDEC 基本设置，CL 列表与基本设置的合并",
      [](CLI::App& sub) {
        file(sub, "file", "FILE", "SPD 映像文件");
-       sub.add_option("--profile")->description("配置: xmp1、xmp2、xmp3…、expo1、expo2（不分大小写；校验和不成立的配置不提升）")->type_name("PROFILE")->required()->check(cli::utf8_text("PROFILE", kUsage));
-       sub.add_flag("--accept-voltage")->description("配置要求的电压（VDD；DDR5 还有 VDDQ、VPP）高于 JEDEC 固定电压时仍然提升（主板须能给出该电压）");
+       sub.add_option("--profile")
+           ->description("配置: xmp1、xmp2、xmp3…、expo1、expo2（不分大小写；校验和不成立的配置不提升）")
+           ->type_name("PROFILE")
+           ->required()
+           ->check(cli::utf8_text("PROFILE", kUsage));
+       sub.add_flag("--accept-voltage")
+           ->description(
+               "配置要求的电压（VDD；DDR5 还有 VDDQ、VPP）高于 JEDEC 固定电压时仍然提升（主板须能给出该电压）");
        edit_output(sub);
      },
      [](const CLI::App& sub) {
-       return finish(spd::run_promote(text(sub, "file"), text(sub, "--profile"), flag(sub, "--accept-voltage"), edit_output_of(sub)));
+       return finish(spd::run_promote(text(sub, "file"), text(sub, "--profile"), flag(sub, "--accept-voltage"),
+                                      edit_output_of(sub)));
      }},
 }};
 
 std::unique_ptr<CLI::App> description() {
-  auto app = std::make_unique<CLI::App>("SPD 映像的校验、修正、解读、比较与修改；读取文本转储与本机的内存条", "dimmwand-spd");
+  auto app =
+      std::make_unique<CLI::App>("SPD 映像的校验、修正、解读、比较与修改；读取文本转储与本机的内存条", "dimmwand-spd");
   app->formatter(std::make_shared<HelpFormatter>());
   app->allow_windows_style_options(false);
   app->set_help_flag("-h,--help", "Print help");

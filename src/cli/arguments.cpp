@@ -45,7 +45,10 @@ void add_port_and_device(CLI::App& sub) {
 }
 
 void add_mode(CLI::App& sub) {
-  sub.add_option("-t")->description("数据模式（仅 D5 可用，缺省 SPD）")->type_name("MODE")->check(one_of(kModeValues, "MODE", true));
+  sub.add_option("-t")
+      ->description("数据模式（仅 D5 可用，缺省 SPD）")
+      ->type_name("MODE")
+      ->check(one_of(kModeValues, "MODE", true));
 }
 
 CLI::Option* add_hex(CLI::App& sub, const char* id, const char* value_name, const char* help, bool byte) {

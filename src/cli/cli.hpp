@@ -22,7 +22,6 @@ class App;
 
 namespace dimmwand {
 
-
 // One alternative per subcommand, in the order of the help listing.
 using Commands = std::variant<ScanArgs, ReadArgs, ReadByteArgs, WriteArgs, WriteByteArgs, WriteProtectArgs>;
 

@@ -73,7 +73,8 @@ std::string HelpFormatter::make_usage(const CLI::App* app, std::string /*name*/)
   }
   for (const auto* o : app->get_options([](const CLI::Option* p) { return p->get_positional(); })) {
     const std::string more = o->get_expected_max() > 1 ? "..." : "";  // a list of values
-    usage += o->get_required() ? fmt::format(" <{}>{}", o->get_type_name(), more) : fmt::format(" [{}]{}", o->get_type_name(), more);
+    usage += o->get_required() ? fmt::format(" <{}>{}", o->get_type_name(), more)
+                               : fmt::format(" [{}]{}", o->get_type_name(), more);
   }
   if (!app->get_subcommands([](const CLI::App*) { return true; }).empty()) usage += " <COMMAND>";
   return usage + "\n";
@@ -95,8 +96,8 @@ std::string HelpFormatter::make_help(const CLI::App* app, std::string name, CLI:
 
   std::vector<Row> arguments;
   for (const auto* o : app->get_options([](const CLI::Option* p) { return p->get_positional(); })) {
-    arguments.push_back({fmt::format("<{}>{}", o->get_type_name(), o->get_expected_max() > 1 ? "..." : ""), o->get_description(),
-                         values_of(o)});
+    arguments.push_back({fmt::format("<{}>{}", o->get_type_name(), o->get_expected_max() > 1 ? "..." : ""),
+                         o->get_description(), values_of(o)});
   }
   out += section("Arguments", arguments);
 

@@ -26,7 +26,8 @@ const UsageTexts kEnglishUsage{
     .extra = "",
     .unknown_option = "",
     .invalid_value = "invalid value '{typed}' for '<{name}>'\n  [possible values: {values}]",
-    .option_as_path = "a value is required for '{label}' but none was supplied (write './{typed}' for a file of that name)",
+    .option_as_path =
+        "a value is required for '{label}' but none was supplied (write './{typed}' for a file of that name)",
     .invalid_utf8 = "invalid UTF-8 was detected in '<{name}>'",
     .did_you_mean = "",
 };
@@ -144,7 +145,8 @@ std::string error_message(const CLI::App& app, const CLI::ParseError& e, const U
     const auto extras = extras_of(app);
     const bool options = std::any_of(extras.begin(), extras.end(), option_like);
     if (!extras.empty()) {
-      return say(options ? texts.unknown_option : texts.extra, fmt::arg("list", fmt::join(extras, " "))) + typo_hint(app, texts).value_or("");
+      return say(options ? texts.unknown_option : texts.extra, fmt::arg("list", fmt::join(extras, " "))) +
+             typo_hint(app, texts).value_or("");
     }
   }
   if (dynamic_cast<const CLI::ValidationError*>(&e) != nullptr) {
@@ -215,9 +217,13 @@ CLI::Validator path_value(std::string_view label, const UsageTexts& texts) {
 }
 
 void add_help_subcommand(CLI::App& app, const UsageTexts& texts) {
-  CLI::App* help = app.add_subcommand(std::string(kHelpSubcommand), "Print this message or the help of the given subcommand(s)");
+  CLI::App* help =
+      app.add_subcommand(std::string(kHelpSubcommand), "Print this message or the help of the given subcommand(s)");
   help->footer("");
-  help->add_option("command")->description("Print help for the subcommand")->type_name("COMMAND")->check(utf8_text("COMMAND", texts));
+  help->add_option("command")
+      ->description("Print help for the subcommand")
+      ->type_name("COMMAND")
+      ->check(utf8_text("COMMAND", texts));
 }
 
 CLI::App* add_subcommand(CLI::App& app, std::string_view name, std::span<const std::string_view> aliases,
@@ -233,8 +239,9 @@ CLI::App* add_subcommand(CLI::App& app, std::string_view name, std::span<const s
 
 std::string rejection(const CLI::App& app, const std::string& message, const UsageTexts& texts) {
   const CLI::App* where = chosen_subcommand(app);
-  const std::string hint = where == &app ? say(texts.top_hint, fmt::arg("program", app.get_name()))
-                                         : say(texts.sub_hint, fmt::arg("program", app.get_name()), fmt::arg("sub", where->get_name()));
+  const std::string hint =
+      where == &app ? say(texts.top_hint, fmt::arg("program", app.get_name()))
+                    : say(texts.sub_hint, fmt::arg("program", app.get_name()), fmt::arg("sub", where->get_name()));
   std::string usage = HelpFormatter{}.make_usage(where, where->get_name());
   if (usage.starts_with(kEnglishUsage.usage)) usage.replace(0, kEnglishUsage.usage.size(), texts.usage);
   // The message may quote what was typed, which need not be valid UTF-8.
@@ -258,7 +265,8 @@ std::expected<const CLI::App*, ParseStop> parse_with(CLI::App& app, std::span<co
   if (chosen.empty()) {
     return std::unexpected(ParseStop{ParseStop::Kind::Error, rejection(app, std::string(texts.no_subcommand), texts)});
   }
-  if (chosen.front()->get_name() == kHelpSubcommand) return std::unexpected(help_requested(app, *chosen.front(), texts));
+  if (chosen.front()->get_name() == kHelpSubcommand)
+    return std::unexpected(help_requested(app, *chosen.front(), texts));
   return chosen.front();
 }
 

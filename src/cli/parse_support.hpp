@@ -19,10 +19,10 @@ namespace dimmwand::cli {
 // already know; dimmwand-spd speaks Chinese like the rest of its messages. Each is a format with
 // named fields; an empty one leaves the parser's own message.
 struct UsageTexts {
-  std::string_view rejection;           // {message} {usage} {hint}
-  std::string_view usage;               // the usage line's first word, as the help prints it in English
-  std::string_view top_hint;            // {program}
-  std::string_view sub_hint;            // {program} {sub}
+  std::string_view rejection;  // {message} {usage} {hint}
+  std::string_view usage;      // the usage line's first word, as the help prints it in English
+  std::string_view top_hint;   // {program}
+  std::string_view sub_hint;   // {program} {sub}
   std::string_view no_subcommand;
   std::string_view unknown_subcommand;  // {typed}
   std::string_view similar;             // {name}

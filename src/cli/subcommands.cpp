@@ -62,8 +62,10 @@ void write_arguments(CLI::App& sub) {
   sub.add_option("-i")->description("输入二进制文件")->type_name("INPUT")->required()->check(path_value("-i <INPUT>"));
   sub.add_flag("--verify")->description("写入后读回校验");
   sub.add_flag("--changed")->description("先读取器件，只写入不同的字节");
-  sub.add_option("--backup")->description("写入前先把器件内容备份到文件（文件不得已存在）")->type_name("FILE")->check(
-      path_value("--backup <FILE>"));
+  sub.add_option("--backup")
+      ->description("写入前先把器件内容备份到文件（文件不得已存在）")
+      ->type_name("FILE")
+      ->check(path_value("--backup <FILE>"));
   auto* check = sub.add_flag("--check")->description(
       "写入前检查映像是否适合模块，不适合则什么都不发送：\n"
       "SPD 区须为该代的大小、内存类型字节（字节 2）相符、每个校验和正确；\n"
@@ -77,8 +79,12 @@ Converted<Commands> write_record(const CLI::App& sub) {
   if (!common) return std::unexpected(common.error());
   auto input = text_of(sub, "input", "-i");
   if (!input) return std::unexpected(input.error());
-  return WriteArgs{std::move(*common),     std::move(*input),           flag(sub, "--verify"),
-                   flag(sub, "--changed"), optional_text(sub, "--backup"), flag(sub, "--check"),
+  return WriteArgs{std::move(*common),
+                   std::move(*input),
+                   flag(sub, "--verify"),
+                   flag(sub, "--changed"),
+                   optional_text(sub, "--backup"),
+                   flag(sub, "--check"),
                    flag(sub, "--protect")};
 }
 
@@ -116,13 +122,30 @@ Converted<Commands> write_protect_record(const CLI::App& sub) {
 
 const std::array<Subcommand, std::variant_size_v<Commands>> kSubcommands{{
     {"scan", {}, "搜索可用串口", scan_arguments, scan_record, handled_by<ScanArgs, run_scan>()},
-    {"read", {}, "读取数据，-o 保存文件，缺省打印十六进制", read_arguments, read_record, handled_by<ReadArgs, run_read>()},
-    {"ReadByte", {"read-byte", "readbyte"}, "读取单个字节", read_byte_arguments, read_byte_record,
+    {"read",
+     {},
+     "读取数据，-o 保存文件，缺省打印十六进制",
+     read_arguments,
+     read_record,
+     handled_by<ReadArgs, run_read>()},
+    {"ReadByte",
+     {"read-byte", "readbyte"},
+     "读取单个字节",
+     read_byte_arguments,
+     read_byte_record,
      handled_by<ReadByteArgs, run_read_byte>()},
     {"write", {}, "写入文件数据到器件", write_arguments, write_record, handled_by<WriteArgs, run_write>()},
-    {"WriteByte", {"write-byte", "writebyte"}, "写入单个字节（器件返回 1 表示成功、0 表示失败）", write_byte_arguments,
-     write_byte_record, handled_by<WriteByteArgs, run_write_byte>()},
-    {"write-protect", {}, "设置写保护码", write_protect_arguments, write_protect_record,
+    {"WriteByte",
+     {"write-byte", "writebyte"},
+     "写入单个字节（器件返回 1 表示成功、0 表示失败）",
+     write_byte_arguments,
+     write_byte_record,
+     handled_by<WriteByteArgs, run_write_byte>()},
+    {"write-protect",
+     {},
+     "设置写保护码",
+     write_protect_arguments,
+     write_protect_record,
      handled_by<WriteProtectArgs, run_write_protect>()},
 }};
 

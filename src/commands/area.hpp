@@ -11,9 +11,9 @@
 namespace dimmwand {
 
 struct AreaSpec {
-  std::size_t capacity;        // bytes in the area
-  CommandCode read_command;    // block read of the whole area
-  CommandCode write_command;   // write of one byte of the area
+  std::size_t capacity;       // bytes in the area
+  CommandCode read_command;   // block read of the whole area
+  CommandCode write_command;  // write of one byte of the area
 };
 
 // The SPD area of the generation, or the REG area, which only DDR5 has. No mode means SPD.

@@ -16,8 +16,8 @@ struct DiffRun {
 };
 
 struct ImageDiff {
-  std::size_t count = 0;       // differing bytes
-  std::vector<DiffRun> runs;   // in ascending order
+  std::size_t count = 0;      // differing bytes
+  std::vector<DiffRun> runs;  // in ascending order
 };
 
 // Compares the common length of the two images.

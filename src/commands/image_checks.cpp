@@ -54,11 +54,13 @@ Result<> refuse_text_dump(std::span<const std::uint8_t> file, const WriteArgs& a
                        d.skipped.empty() ? "" : fmt::format("；另有不属于转储的文字: {}", image::line_list(d.skipped)));
   }
   // Only a raw image can be written; the text's characters would land on the module instead.
-  const std::string hint = dump ? fmt::format("提示: 文本转储不能直接写入；先用 dimmwand-spd convert {} -o 映像.bin 转成二进制映像，"
-                                              "写入时用 -i 给出它",
-                                              typed(args.input))
-                                : "提示: 只能写入二进制映像（如 dimmwand read -o 保存的文件）；十六进制转储可先用 "
-                                  "dimmwand-spd convert 转成二进制映像";
+  const std::string hint =
+      dump ? fmt::format(
+                 "提示: 文本转储不能直接写入；先用 dimmwand-spd convert {} -o 映像.bin 转成二进制映像，"
+                 "写入时用 -i 给出它",
+                 typed(args.input))
+           : "提示: 只能写入二进制映像（如 dimmwand read -o 保存的文件）；十六进制转储可先用 "
+             "dimmwand-spd convert 转成二进制映像";
   return std::unexpected(DeviceError::other(what + "，未写入任何字节").note(hint));
 }
 
@@ -69,20 +71,22 @@ std::expected<void, std::string> check_spd_image(std::span<const std::uint8_t> i
   // Another generation's key byte says the most; a REG image's byte 2 is only a register.
   const bool reg_sized = device == DeviceType::DDR5 && image.size() == kRegAreaSize;
   if (const auto other = key ? generation_of_key(*key) : std::nullopt; other && *other != device && !reg_sized) {
-    return std::unexpected(fmt::format("字节 2（内存类型）为 0x{:02X}，是 DDR{} 映像，不是 DDR{}", *key, generation(*other), n));
+    return std::unexpected(
+        fmt::format("字节 2（内存类型）为 0x{:02X}，是 DDR{} 映像，不是 DDR{}", *key, generation(*other), n));
   }
   if (image.size() != size) {
     return std::unexpected(fmt::format("文件 {} 字节，DDR{} SPD 区为 {} 字节{}", image.size(), n, size,
                                        reg_sized ? "；128 字节的像是 REG 区映像，写 REG 区要加 -t reg" : ""));
   }
   if (const std::uint8_t stored = image[kKeyByte]; stored != key_byte(device)) {
-    return std::unexpected(fmt::format("字节 2（内存类型）为 0x{:02X}，不是 DDR{} 的 0x{:02X}", stored, n, key_byte(device)));
+    return std::unexpected(
+        fmt::format("字节 2（内存类型）为 0x{:02X}，不是 DDR{} 的 0x{:02X}", stored, n, key_byte(device)));
   }
   std::string wrong;
   for (const auto& c : model::checksums(image, device)) {
     if (c.ok()) continue;
-    wrong += fmt::format("{}{} 错误（字节 {}-{}，存储 0x{:04X}，计算 0x{:04X}）", wrong.empty() ? "" : "；", c.name, c.from,
-                         c.to, c.stored, c.computed);
+    wrong += fmt::format("{}{} 错误（字节 {}-{}，存储 0x{:04X}，计算 0x{:04X}）", wrong.empty() ? "" : "；", c.name,
+                         c.from, c.to, c.stored, c.computed);
   }
   if (!wrong.empty()) return std::unexpected(wrong + "；dimmwand-spd fix 可以重算校验和");
   return {};
@@ -93,8 +97,8 @@ std::expected<void, std::string> check_reg_image(std::span<const std::uint8_t> i
     return std::unexpected(fmt::format("文件 {} 字节，REG 区为 {} 字节", image.size(), kRegAreaSize));
   }
   if (!hub::is_spd5118(image)) {
-    return std::unexpected(fmt::format("MR0-MR1 为 {:02X} {:02X}，不是 SPD5118 集线器的 51 18", image[hub::kDeviceTypeHigh],
-                                       image[hub::kDeviceTypeLow]));
+    return std::unexpected(fmt::format("MR0-MR1 为 {:02X} {:02X}，不是 SPD5118 集线器的 51 18",
+                                       image[hub::kDeviceTypeHigh], image[hub::kDeviceTypeLow]));
   }
   return {};
 }
@@ -103,11 +107,11 @@ std::expected<void, std::string> check_reg_protection(std::span<const std::uint8
                                                       std::span<const std::uint8_t> module, bool allowed) {
   const auto added = static_cast<std::uint16_t>(hub::protected_blocks(image) & ~hub::protected_blocks(module));
   if (added == 0 || allowed) return {};
-  return std::unexpected(fmt::format(
-      "映像会把块 {} 设为写保护（映像 MR12={:02X} MR13={:02X}，模块现为 MR12={:02X} MR13={:02X}）；"
-      "块写保护只能在 SPD 集线器的脱机模式下清除（模块 HSA 引脚接地），确要设置请加 --protect",
-      hub::block_list(added), image[hub::kProtectLow], image[hub::kProtectHigh], module[hub::kProtectLow],
-      module[hub::kProtectHigh]));
+  return std::unexpected(
+      fmt::format("映像会把块 {} 设为写保护（映像 MR12={:02X} MR13={:02X}，模块现为 MR12={:02X} MR13={:02X}）；"
+                  "块写保护只能在 SPD 集线器的脱机模式下清除（模块 HSA 引脚接地），确要设置请加 --protect",
+                  hub::block_list(added), image[hub::kProtectLow], image[hub::kProtectHigh], module[hub::kProtectLow],
+                  module[hub::kProtectHigh]));
 }
 
 DeviceError image_refused(const std::string& reason) { return DeviceError::other("映像检查未通过: " + reason); }

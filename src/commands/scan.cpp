@@ -27,13 +27,16 @@ std::string bridge_kind(const PortDetails& port) {
   };
   // The bridges found on programmer boards, by their USB vendor and product ids.
   static constexpr Bridge kBridges[] = {
-      {0x1A86, 0x7523, "WCH CH340"},       {0x1A86, 0x7522, "WCH CH340K"},     {0x1A86, 0x5523, "WCH CH341"},
-      {0x1A86, 0x55D3, "WCH CH343"},       {0x1A86, 0x55D4, "WCH CH9102"},     {0x1A86, 0x55D2, "WCH CH342"},
-      {0x1A86, 0x55DE, "WCH CH347"},       {0x1A86, 0, "WCH"},                 {0x10C4, 0xEA60, "Silicon Labs CP210x"},
-      {0x10C4, 0xEA70, "Silicon Labs CP2105"}, {0x10C4, 0xEA71, "Silicon Labs CP2108"}, {0x10C4, 0, "Silicon Labs"},
-      {0x0403, 0x6001, "FTDI FT232R"},     {0x0403, 0x6010, "FTDI FT2232"},    {0x0403, 0x6011, "FTDI FT4232"},
-      {0x0403, 0x6014, "FTDI FT232H"},     {0x0403, 0x6015, "FTDI FT-X"},      {0x0403, 0, "FTDI"},
-      {0x067B, 0x2303, "Prolific PL2303"}, {0x067B, 0, "Prolific"},
+      {0x1A86, 0x7523, "WCH CH340"},           {0x1A86, 0x7522, "WCH CH340K"},
+      {0x1A86, 0x5523, "WCH CH341"},           {0x1A86, 0x55D3, "WCH CH343"},
+      {0x1A86, 0x55D4, "WCH CH9102"},          {0x1A86, 0x55D2, "WCH CH342"},
+      {0x1A86, 0x55DE, "WCH CH347"},           {0x1A86, 0, "WCH"},
+      {0x10C4, 0xEA60, "Silicon Labs CP210x"}, {0x10C4, 0xEA70, "Silicon Labs CP2105"},
+      {0x10C4, 0xEA71, "Silicon Labs CP2108"}, {0x10C4, 0, "Silicon Labs"},
+      {0x0403, 0x6001, "FTDI FT232R"},         {0x0403, 0x6010, "FTDI FT2232"},
+      {0x0403, 0x6011, "FTDI FT4232"},         {0x0403, 0x6014, "FTDI FT232H"},
+      {0x0403, 0x6015, "FTDI FT-X"},           {0x0403, 0, "FTDI"},
+      {0x067B, 0x2303, "Prolific PL2303"},     {0x067B, 0, "Prolific"},
   };
   if (port.vid) {
     for (const auto& b : kBridges) {
@@ -77,7 +80,8 @@ Result<std::string> scan_long_report(const std::expected<std::vector<PortDetails
 }
 
 Result<> run_scan(ScanArgs args, const Context& ctx) {
-  const auto report = args.long_listing ? scan_long_report(list_serial_port_details()) : scan_report(list_serial_ports());
+  const auto report =
+      args.long_listing ? scan_long_report(list_serial_port_details()) : scan_report(list_serial_ports());
   if (!report) return std::unexpected(report.error());
   ctx.out(*report);
   return {};

@@ -22,7 +22,8 @@ Result<> check_block_protection(std::span<const std::uint8_t> registers, std::sp
 
 }  // namespace
 
-Result<WritePlan> plan_write(std::span<const std::uint8_t> image, const std::optional<std::vector<std::uint8_t>>& current,
+Result<WritePlan> plan_write(std::span<const std::uint8_t> image,
+                             const std::optional<std::vector<std::uint8_t>>& current,
                              const std::optional<std::vector<std::uint8_t>>& registers) {
   WritePlan plan;
   for (std::size_t i = 0; i < image.size(); ++i) {

@@ -22,7 +22,8 @@ struct WritePlan {
 // the registers of a DDR5 module's SPD hub, a write into a block that MR12/MR13 protect is
 // refused: the hub would ignore those bytes silently. Registers without the hub's device type
 // leave nothing to judge, which the notice says.
-Result<WritePlan> plan_write(std::span<const std::uint8_t> image, const std::optional<std::vector<std::uint8_t>>& current,
+Result<WritePlan> plan_write(std::span<const std::uint8_t> image,
+                             const std::optional<std::vector<std::uint8_t>>& current,
                              const std::optional<std::vector<std::uint8_t>>& registers);
 
 }  // namespace dimmwand

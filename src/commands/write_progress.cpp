@@ -2,7 +2,6 @@
 
 #include <fmt/format.h>
 
-
 namespace dimmwand {
 namespace {
 

@@ -13,7 +13,8 @@ namespace dimmwand {
 // ends as if it had never been there.
 class LiveProgress {
  public:
-  LiveProgress(std::size_t total, Output& output) : total_(total), enabled_(output.err_is_terminal()), output_(output) {}
+  LiveProgress(std::size_t total, Output& output)
+      : total_(total), enabled_(output.err_is_terminal()), output_(output) {}
   ~LiveProgress() { erase(); }
   LiveProgress(const LiveProgress&) = delete;
   LiveProgress& operator=(const LiveProgress&) = delete;

@@ -13,7 +13,8 @@ Result<> run_write_protect(WriteProtectArgs args, const Context& ctx) {
   if (!link) return std::unexpected(std::move(link.error()));
   const auto answer = programmer::write_protect(*link, generation(args.device), args.code);
   if (!answer) return std::unexpected(answer.error());
-  const bool printable = std::all_of(answer->begin(), answer->end(), [](std::uint8_t b) { return b >= 0x20 && b <= 0x7E; });
+  const bool printable =
+      std::all_of(answer->begin(), answer->end(), [](std::uint8_t b) { return b >= 0x20 && b <= 0x7E; });
   if (printable) {
     ctx.out(fmt::format("设备返回: {}\n", std::string(answer->begin(), answer->end())));
   } else {

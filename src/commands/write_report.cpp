@@ -23,8 +23,9 @@ std::string free_name(const std::string& path) {
 }  // namespace
 
 std::string typed(const std::string& word) {
-  const bool plain = !word.empty() && word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                                                             "0123456789._-/\\:") == std::string::npos;
+  const bool plain = !word.empty() && word.find_first_not_of(
+                                          "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                          "0123456789._-/\\:") == std::string::npos;
   return plain ? word : fmt::format("\"{}\"", word);
 }
 

@@ -84,7 +84,8 @@ class AddressedReader {
     }
     if (address < next) {
       const bool new_page = form_ == TextForm::I2cdump && next % kI2cdumpPage == 0;
-      return Failure(fmt::format("地址 0x{:X} 重复（应为 0x{:X}）{}", address, next, new_page ? "；下一页的表前应有 i2cdump 的表头行" : ""));
+      return Failure(fmt::format("地址 0x{:X} 重复（应为 0x{:X}）{}", address, next,
+                                 new_page ? "；下一页的表前应有 i2cdump 的表头行" : ""));
     }
     if (address > next) return Failure(fmt::format("地址跳跃: 0x{:X}，应为 0x{:X}", address, next));
     return {};
@@ -176,11 +177,16 @@ struct PlainReader {
 
 std::string_view form_name(TextForm form) {
   switch (form) {
-    case TextForm::Dimmwand: return "dimmwand read 打印的十六进制转储";
-    case TextForm::I2cdump: return "i2cdump 的输出";
-    case TextForm::HexdumpC: return "hexdump -C 的输出";
-    case TextForm::Xxd: return "xxd 的输出";
-    case TextForm::PlainHex: return "十六进制字节文本";
+    case TextForm::Dimmwand:
+      return "dimmwand read 打印的十六进制转储";
+    case TextForm::I2cdump:
+      return "i2cdump 的输出";
+    case TextForm::HexdumpC:
+      return "hexdump -C 的输出";
+    case TextForm::Xxd:
+      return "xxd 的输出";
+    case TextForm::PlainHex:
+      return "十六进制字节文本";
   }
   return "";
 }
@@ -188,8 +194,8 @@ std::string_view form_name(TextForm form) {
 std::string unparsed_text(const TextDumpError& e) {
   const std::string_view form = form_name(e.form);
   // A space between the Chinese text and a tool's name.
-  return fmt::format("像是{}{}，但第 {} 行无法解析（{}）", static_cast<unsigned char>(form.front()) < 0x80 ? " " : "", form,
-                     e.line, e.why);
+  return fmt::format("像是{}{}，但第 {} 行无法解析（{}）", static_cast<unsigned char>(form.front()) < 0x80 ? " " : "",
+                     form, e.line, e.why);
 }
 
 std::string line_list(std::span<const std::size_t> lines) {

@@ -29,7 +29,7 @@ struct TextDump {
 std::string line_list(std::span<const std::size_t> lines);
 
 struct TextDumpError {
-  TextForm form;    // what the text was taken for
+  TextForm form;     // what the text was taken for
   std::size_t line;  // 1-based
   std::string why;
 };

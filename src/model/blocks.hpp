@@ -19,11 +19,11 @@ namespace dimmwand::model {
 
 // A block that ends with its CRC: bytes [from, at + 1], the CRC at `at`, low byte first.
 struct Block {
-  std::string_view id;     // "xmp3.profile1"
-  std::string_view label;  // "XMP 配置 1": the views' names of the block and of its CRC
+  std::string_view id;         // "xmp3.profile1"
+  std::string_view label;      // "XMP 配置 1": the views' names of the block and of its CRC
   std::string_view crc_label;  // "XMP 配置 1 CRC"
-  std::size_t from;        // first covered byte
-  std::size_t at;          // where the CRC is stored; it covers [from, at - 1]
+  std::size_t from;            // first covered byte
+  std::size_t at;              // where the CRC is stored; it covers [from, at - 1]
   constexpr std::size_t to() const { return at - 1; }
   constexpr std::size_t end() const { return at + 2; }  // one past the block
 };
@@ -38,7 +38,8 @@ inline constexpr std::size_t kExpoSize = 0x80;
 
 // The one map of DDR5's extension blocks, in byte order: the XMP 3.0 header, its profiles 1-5,
 // then EXPO (which, where present, stands over XMP profiles 3 and 4).
-inline constexpr Block kXmp3HeaderBlock{"xmp3.header", "XMP 3.0 头", "XMP 3.0 头 CRC", kXmp3Header, kXmp3Header + kXmp3Size - 2};
+inline constexpr Block kXmp3HeaderBlock{"xmp3.header", "XMP 3.0 头", "XMP 3.0 头 CRC", kXmp3Header,
+                                        kXmp3Header + kXmp3Size - 2};
 inline constexpr Block kXmp3ProfileBlocks[kXmp3Profiles] = {
     {"xmp3.profile1", "XMP 配置 1", "XMP 配置 1 CRC", kXmp3Profile, kXmp3Profile + kXmp3Size - 2},
     {"xmp3.profile2", "XMP 配置 2", "XMP 配置 2 CRC", kXmp3Profile + kXmp3Size, kXmp3Profile + 2 * kXmp3Size - 2},

@@ -27,9 +27,12 @@ inline constexpr std::array<DeviceType, 3> kGenerations{DeviceType::DDR3, Device
 // Bytes in the SPD area of a generation.
 constexpr std::size_t spd_size(DeviceType g) {
   switch (g) {
-    case DeviceType::DDR3: return 256;
-    case DeviceType::DDR4: return 512;
-    case DeviceType::DDR5: return 1024;
+    case DeviceType::DDR3:
+      return 256;
+    case DeviceType::DDR4:
+      return 512;
+    case DeviceType::DDR5:
+      return 1024;
   }
   return 0;
 }
@@ -38,9 +41,12 @@ constexpr std::size_t spd_size(DeviceType g) {
 // modules without XMP or EXPO (JESD79-3 1.5 V, JESD79-4 1.2 V, JESD79-5 1.1 V).
 constexpr unsigned jedec_millivolts(DeviceType g) {
   switch (g) {
-    case DeviceType::DDR3: return 1500;
-    case DeviceType::DDR4: return 1200;
-    case DeviceType::DDR5: return 1100;
+    case DeviceType::DDR3:
+      return 1500;
+    case DeviceType::DDR4:
+      return 1200;
+    case DeviceType::DDR5:
+      return 1100;
   }
   return 0;
 }
@@ -54,9 +60,12 @@ inline constexpr std::size_t kKeyByte = 2;
 // The key byte of each generation.
 constexpr std::uint8_t key_byte(DeviceType g) {
   switch (g) {
-    case DeviceType::DDR3: return 0x0B;
-    case DeviceType::DDR4: return 0x0C;
-    case DeviceType::DDR5: return 0x12;
+    case DeviceType::DDR3:
+      return 0x0B;
+    case DeviceType::DDR4:
+      return 0x0C;
+    case DeviceType::DDR5:
+      return 0x12;
   }
   return 0;
 }
@@ -73,14 +82,22 @@ constexpr std::optional<DeviceType> generation_of_key(std::uint8_t key) {
 // libjedec (libjedec.h, spd_dram_type_t) and decode-dimms list them.
 constexpr std::optional<std::string_view> other_memory_type(std::uint8_t key) {
   switch (key) {
-    case 0x0E: return "DDR4E";
-    case 0x0F: return "LPDDR3";
-    case 0x10: return "LPDDR4";
-    case 0x11: return "LPDDR4X";
-    case 0x13: return "LPDDR5";
-    case 0x14: return "DDR5 NVDIMM-P";
-    case 0x15: return "LPDDR5X";
-    default: return std::nullopt;
+    case 0x0E:
+      return "DDR4E";
+    case 0x0F:
+      return "LPDDR3";
+    case 0x10:
+      return "LPDDR4";
+    case 0x11:
+      return "LPDDR4X";
+    case 0x13:
+      return "LPDDR5";
+    case 0x14:
+      return "DDR5 NVDIMM-P";
+    case 0x15:
+      return "LPDDR5X";
+    default:
+      return std::nullopt;
   }
 }
 

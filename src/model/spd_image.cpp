@@ -11,11 +11,13 @@ namespace {
 
 std::string size_mismatch(DeviceType g, std::size_t size) {
   const auto n = generation(g);
-  if (size < spd_size(g)) return fmt::format("映像不完整: DDR{} SPD 为 {} 字节，文件只有 {} 字节", n, spd_size(g), size);
+  if (size < spd_size(g))
+    return fmt::format("映像不完整: DDR{} SPD 为 {} 字节，文件只有 {} 字节", n, spd_size(g), size);
   return fmt::format("文件 {} 字节，大于 DDR{} SPD 的 {} 字节", size, n, spd_size(g));
 }
 
-Checksum block(Image image, std::string_view id, std::string_view name, std::size_t from, std::size_t to, std::size_t at) {
+Checksum block(Image image, std::string_view id, std::string_view name, std::size_t from, std::size_t to,
+               std::size_t at) {
   return {std::string(id), std::string(name), from, to, at, u16(image, at), crc16(image.subspan(from, to - from + 1))};
 }
 
@@ -44,15 +46,15 @@ std::expected<DeviceType, std::string> identify(Image image, std::optional<Devic
   }
   if (generation_of_size(image.size())) {
     if (const auto other = other_memory_type(type)) {
-      return std::unexpected(
-          fmt::format("内存类型为 {}（字节 2 = 0x{:02X}）：不支持解读，只支持 DDR3、DDR4 与 DDR5 的 SPD", *other, type));
+      return std::unexpected(fmt::format(
+          "内存类型为 {}（字节 2 = 0x{:02X}）：不支持解读，只支持 DDR3、DDR4 与 DDR5 的 SPD", *other, type));
     }
     return std::unexpected(fmt::format(
         "未知内存类型 0x{:02X} (字节 2)；如确为 DDR3、DDR4 或 DDR5 映像，请在命令行给出类型 3 | 4 | 5", type));
   }
-  return std::unexpected(fmt::format("文件大小 {} 字节不符合任何 SPD（DDR3 256、DDR4 512、DDR5 1024 字节）{}",
-                                     image.size(),
-                                     image.size() == kRegAreaSize ? "；128 字节的是 DDR5 REG 区映像，它不带校验和" : ""));
+  return std::unexpected(
+      fmt::format("文件大小 {} 字节不符合任何 SPD（DDR3 256、DDR4 512、DDR5 1024 字节）{}", image.size(),
+                  image.size() == kRegAreaSize ? "；128 字节的是 DDR5 REG 区映像，它不带校验和" : ""));
 }
 
 bool is_ddr5_first_half(Image image) {
@@ -66,8 +68,8 @@ bool has_xmp3(Image image) {
 }
 
 bool has_expo(Image image) {
-  return image.size() >= kExpo + kExpoSize && image[kExpo] == 'E' && image[kExpo + 1] == 'X' && image[kExpo + 2] == 'P' &&
-         image[kExpo + 3] == 'O';
+  return image.size() >= kExpo + kExpoSize && image[kExpo] == 'E' && image[kExpo + 1] == 'X' &&
+         image[kExpo + 2] == 'P' && image[kExpo + 3] == 'O';
 }
 
 namespace {
@@ -91,7 +93,9 @@ Survey survey(Image image, DeviceType g) {
     case DeviceType::DDR5: {
       out.checked.push_back(block(image, "base", "基本区 CRC", 0, 509, 510));
       if (image.size() < spd_size(g)) {
-        out.skipped.push_back({"upper_half", fmt::format("字节 {}-{}（制造信息、XMP 与 EXPO 区）", image.size(), spd_size(g) - 1), "映像中没有"});
+        out.skipped.push_back({"upper_half",
+                               fmt::format("字节 {}-{}（制造信息、XMP 与 EXPO 区）", image.size(), spd_size(g) - 1),
+                               "映像中没有"});
         break;
       }
       const bool expo = has_expo(image);
@@ -107,15 +111,18 @@ Survey survey(Image image, DeviceType g) {
           }
           auto c = block(image, b);
           if (n <= 3) {
-            if ((enabled >> (n - 1) & 1) != 0) out.checked.push_back(std::move(c));
-            else out.skipped.push_back({id, name, "未启用"});
+            if ((enabled >> (n - 1) & 1) != 0)
+              out.checked.push_back(std::move(c));
+            else
+              out.skipped.push_back({id, name, "未启用"});
           } else if (blank(image.subspan(b.from, b.end() - b.from))) {
             out.skipped.push_back({id, name, "未启用（空白）"});
           } else if (c.ok()) {
             out.checked.push_back(std::move(c));
           } else {
             // A user profile has no enable bit: only its own checksum tells it from vendor data.
-            out.skipped.push_back({id, name, "未识别（不是校验和成立的 XMP 用户配置，可能是厂商数据），不检查、不修正"});
+            out.skipped.push_back(
+                {id, name, "未识别（不是校验和成立的 XMP 用户配置，可能是厂商数据），不检查、不修正"});
           }
         }
       }

@@ -53,13 +53,14 @@ int rename_new(const char* temp, const char* target) {
 
 int move_into_place(const std::string& temp, const std::string& target, Replace replace) {
   const auto& calls = save_calls();
-  return replace == Replace::Yes ? calls.replace(temp.c_str(), target.c_str()) : calls.move_new(temp.c_str(), target.c_str());
+  return replace == Replace::Yes ? calls.replace(temp.c_str(), target.c_str())
+                                 : calls.move_new(temp.c_str(), target.c_str());
 }
 
 // Writes `bytes` to a temporary file beside `target`, flushes it to the disk, and moves it to
 // `target`. On any failure the temporary file is removed and `target` is untouched.
 std::expected<void, std::string> save_through_temporary(const std::string& target, std::span<const std::uint8_t> bytes,
-                                                       mode_t mode, Replace replace) {
+                                                        mode_t mode, Replace replace) {
   const auto slash = target.rfind('/');
   std::string temp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".dimmwand-XXXXXX";
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
@@ -101,7 +102,7 @@ std::expected<std::vector<std::uint8_t>, std::string> read_image(const std::stri
 }
 
 std::expected<void, std::string> save_image(const std::string& path, std::span<const std::uint8_t> bytes) {
-  struct stat st {};
+  struct stat st{};
   const bool exists = stat(path.c_str(), &st) == 0;
   if (exists && !S_ISREG(st.st_mode)) return write_directly(path, bytes);
 
@@ -122,7 +123,7 @@ std::expected<void, std::string> save_new_image(const std::string& path, std::sp
 }
 
 bool path_exists(const std::string& path) {
-  struct stat st {};
+  struct stat st{};
   return lstat(path.c_str(), &st) == 0;
 }
 

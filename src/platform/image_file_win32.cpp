@@ -38,7 +38,7 @@ namespace {
 // Writes `bytes` to a temporary file beside `target`, flushed, and moves it there; without
 // MOVEFILE_REPLACE_EXISTING in `flags` an existing target makes the move fail and stays.
 std::expected<void, std::string> save_through_temporary(const std::wstring& target, std::span<const std::uint8_t> bytes,
-                                                       DWORD flags) {
+                                                        DWORD flags) {
   const std::size_t slash = target.find_last_of(L"\\/");
   const std::wstring folder = slash == std::wstring::npos ? L"." : target.substr(0, slash + 1);
   wchar_t temp[MAX_PATH + 1];

@@ -3,6 +3,8 @@
 
 namespace dimmwand {
 
-std::optional<InstalledEeproms> installed_eeproms(const std::string& /*root*/, std::size_t /*limit*/) { return std::nullopt; }
+std::optional<InstalledEeproms> installed_eeproms(const std::string& /*root*/, std::size_t /*limit*/) {
+  return std::nullopt;
+}
 
 }  // namespace dimmwand

@@ -15,7 +15,7 @@ void on_interrupt(int /*signo*/) { caught.store(true); }
 }  // namespace
 
 void catch_interrupts() {
-  struct sigaction sa {};
+  struct sigaction sa{};
   sa.sa_handler = on_interrupt;
   sigemptyset(&sa.sa_mask);
   sa.sa_flags = 0;  // no SA_RESTART: a wait for the programmer returns at once

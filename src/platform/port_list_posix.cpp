@@ -53,8 +53,12 @@ std::expected<std::vector<PortDetails>, std::string> list_serial_port_details() 
         d.manufacturer = text(sp_get_port_usb_manufacturer(*p));
         break;
       }
-      case SP_TRANSPORT_BLUETOOTH: d.transport = "蓝牙"; break;
-      case SP_TRANSPORT_NATIVE: d.transport = "板载"; break;
+      case SP_TRANSPORT_BLUETOOTH:
+        d.transport = "蓝牙";
+        break;
+      case SP_TRANSPORT_NATIVE:
+        d.transport = "板载";
+        break;
     }
     details.push_back(std::move(d));
   }

@@ -72,7 +72,8 @@ std::map<std::string, PortDetails> ports_class_devices() {
     if (key == INVALID_HANDLE_VALUE) continue;
     wchar_t port[64] = {};
     DWORD size = sizeof port - sizeof(wchar_t);
-    const bool named = RegQueryValueExW(key, L"PortName", nullptr, nullptr, reinterpret_cast<BYTE*>(port), &size) == ERROR_SUCCESS;
+    const bool named =
+        RegQueryValueExW(key, L"PortName", nullptr, nullptr, reinterpret_cast<BYTE*>(port), &size) == ERROR_SUCCESS;
     RegCloseKey(key);
     if (!named) continue;
     PortDetails d;
@@ -91,9 +92,12 @@ std::map<std::string, PortDetails> ports_class_devices() {
         d.serial_number = win32::narrow(id.substr(last + 1));
       }
     }
-    if (d.vid) d.transport = "USB";
-    else if (hardware.starts_with(L"BTHENUM")) d.transport = "蓝牙";
-    else if (hardware.starts_with(L"ACPI")) d.transport = "板载";
+    if (d.vid)
+      d.transport = "USB";
+    else if (hardware.starts_with(L"BTHENUM"))
+      d.transport = "蓝牙";
+    else if (hardware.starts_with(L"ACPI"))
+      d.transport = "板载";
     found[d.name] = std::move(d);
   }
   SetupDiDestroyDeviceInfoList(set);

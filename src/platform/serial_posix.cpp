@@ -101,7 +101,7 @@ std::expected<std::unique_ptr<SerialPort>, std::string> open_serial_port(const s
     close(fd);
     return std::unexpected(std::move(reason));
   };
-  struct stat st {};
+  struct stat st{};
   if (fstat(fd, &st) != 0) return fail(system_message(errno));
   if (!S_ISCHR(st.st_mode) || !isatty(fd)) return fail(kNotSerial);
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(system_message(errno == EWOULDBLOCK ? EBUSY : errno));

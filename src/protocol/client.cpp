@@ -12,7 +12,8 @@ DeviceError no_data() { return DeviceError::other("未收到设备返回数据")
 }  // namespace
 
 Result<std::vector<std::uint8_t>> read_area(SerialLink& link, CommandCode read_command, std::uint8_t device) {
-  if (auto sent = send_request(link, {read_command, device, 0, 0}); !sent) return std::unexpected(std::move(sent.error()));
+  if (auto sent = send_request(link, {read_command, device, 0, 0}); !sent)
+    return std::unexpected(std::move(sent.error()));
   return receive_bytes(link);
 }
 

@@ -20,9 +20,9 @@ enum class CommandCode : std::uint8_t {
 
 struct RequestFrame {
   CommandCode command;
-  std::uint8_t device;     // the DDR generation number: 3, 4 or 5
-  std::uint16_t address;   // byte address or position; otherwise 0
-  std::uint16_t value;     // data byte in bits 7..0, or the 16-bit protection code; otherwise 0
+  std::uint8_t device;    // the DDR generation number: 3, 4 or 5
+  std::uint16_t address;  // byte address or position; otherwise 0
+  std::uint16_t value;    // data byte in bits 7..0, or the 16-bit protection code; otherwise 0
 };
 
 inline constexpr std::size_t kFrameSize = 9;
@@ -72,7 +72,8 @@ constexpr EncodedFrame encode_frame(const RequestFrame& f) {
 constexpr std::optional<RequestFrame> decode_frame(std::span<const std::uint8_t, kFrameSize> bytes) {
   if (bytes[0] != kFrameHeader0 || bytes[1] != kFrameHeader1) return std::nullopt;
   if (bytes[8] != frame_checksum(bytes.subspan<2, 6>())) return std::nullopt;
-  return RequestFrame{static_cast<CommandCode>(bytes[2]), bytes[3], static_cast<std::uint16_t>(bytes[4] << 8 | bytes[5]),
+  return RequestFrame{static_cast<CommandCode>(bytes[2]), bytes[3],
+                      static_cast<std::uint16_t>(bytes[4] << 8 | bytes[5]),
                       static_cast<std::uint16_t>(bytes[6] << 8 | bytes[7])};
 }
 

@@ -12,7 +12,7 @@
 namespace dimmwand {
 
 inline constexpr std::chrono::seconds kAnswerDeadline{3};  // from the start of a reception
-inline constexpr std::size_t kReadChunk = 4096;           // bytes asked for per read
+inline constexpr std::size_t kReadChunk = 4096;            // bytes asked for per read
 // The most of an answer that is kept: far above the longest real answer (a DDR5 SPD area is
 // 2048 digits), so that a programmer babbling without a line feed cannot exhaust memory
 // before the deadline. Bytes past it are read and dropped; a line feed among them still ends

@@ -11,7 +11,8 @@ char fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a
 }  // namespace
 
 bool same_name(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return fold(x) == fold(y); });
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return fold(x) == fold(y); });
 }
 
 std::size_t edit_distance(std::string_view a, std::string_view b) {
@@ -35,7 +36,8 @@ std::optional<std::string> nearest(std::string_view typed, std::span<const std::
   std::size_t best_distance = 0;
   for (const auto& name : known) {
     const std::size_t d = edit_distance(typed, name);
-    const bool prefix = typed.size() >= 3 && name.size() > typed.size() && same_name(name.substr(0, typed.size()), typed);
+    const bool prefix =
+        typed.size() >= 3 && name.size() > typed.size() && same_name(name.substr(0, typed.size()), typed);
     if (d > allowed && !prefix) continue;
     if (!best || d < best_distance) {
       best = name;

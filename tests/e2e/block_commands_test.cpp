@@ -119,9 +119,10 @@ TEST(Read, OutputThatCannotBeWritten) {
   }
   // A full disk, as a file-size limit on the tool's own process plays it: never a system device.
   TempDir dir;
-  const auto full = testing::run_program({testing::emulator_path(), "--", "/bin/bash", "-c",
-                                          "trap '' XFSZ; ulimit -f 0; exec " + testing::tool_path() + " read {port} 4 -o full.bin"},
-                                         dir.path());
+  const auto full =
+      testing::run_program({testing::emulator_path(), "--", "/bin/bash", "-c",
+                            "trap '' XFSZ; ulimit -f 0; exec " + testing::tool_path() + " read {port} 4 -o full.bin"},
+                           dir.path());
   EXPECT_EQ(full.status, 1);
   EXPECT_EQ(full.err, "错误: 写入 full.bin 失败: File too large\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 0);  // nothing left behind
@@ -155,7 +156,10 @@ TEST(Write, FramesAddressesAndCodes) {
   for (const auto& c : std::vector<Case>{
            {{"4", "-i", "ten.bin"}, "完成\n", 10, "AA 55 02 04 00 00 00 F0", "AA 55 02 04 00 09 00 F9"},
            {{"3", "-i", "256.bin"}, "完成\n", 256, "AA 55 02 03 00 00 00 00", "AA 55 02 03 00 FF 00 FF"},
-           {{"3", "-i", "300.bin"}, "文件超出 D3 容量，仅写入前 256 字节\n完成\n", 256, "AA 55 02 03 00 00 00 07",
+           {{"3", "-i", "300.bin"},
+            "文件超出 D3 容量，仅写入前 256 字节\n完成\n",
+            256,
+            "AA 55 02 03 00 00 00 07",
             "AA 55 02 03 00 FF 00 06"},
            {{"5", "-t", "reg", "-i", "128.bin"}, "完成\n", 128, "AA 55 07 05 00 00 00 80", "AA 55 07 05 00 7F 00 FF"},
            {{"5", "-t", "SPD", "-i", "128.bin"}, "完成\n", 128, "AA 55 02 05 00 00 00 80", "AA 55 02 05 00 7F 00 FF"},
@@ -203,7 +207,8 @@ TEST(Write, ChecksComeBeforeThePortInOrder) {
            {{"4", "-i", dir.path()}, "", "错误: 读取 " + dir.path() + " 失败: Is a directory\n"},
            {{"4", "-i", dir.file("empty.bin")}, "", "错误: 文件为空\n"},
            {{"4", "-i", dir.file("one.bin")}, "", "错误: 打开 /nonexistent/ttyACM0 失败: No such file or directory\n"},
-           {{"3", "-i", "/dev/zero"}, "文件超出 D3 容量，仅写入前 256 字节\n",
+           {{"3", "-i", "/dev/zero"},
+            "文件超出 D3 容量，仅写入前 256 字节\n",
             "错误: 打开 /nonexistent/ttyACM0 失败: No such file or directory\n"},
        }) {
     std::vector<std::string> argv{testing::tool_path(), "write", "/nonexistent/ttyACM0"};

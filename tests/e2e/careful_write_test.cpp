@@ -47,36 +47,57 @@ TEST(CarefulWrite, OutcomesOnHealthyAndFaultyModules) {
   };
   // After a failed verification without a backup: how to see what the module holds now.
   const auto advice = [](const std::string& device) {
-    return fmt::format("提示: 模块现在的内容与映像不符，其校验和可能已不正确；用 dimmwand read {{port}} {} -o 现状.bin 读出，"
-                       "dimmwand-spd check 现状.bin 会显示它现在的内容\n",
-                       device);
+    return fmt::format(
+        "提示: 模块现在的内容与映像不符，其校验和可能已不正确；用 dimmwand read {{port}} {} -o 现状.bin 读出，"
+        "dimmwand-spd check 现状.bin 会显示它现在的内容\n",
+        device);
   };
   const std::string protection_error =
       "错误: 块 7 受写保护（MR12=80 MR13=00），未写入任何字节\n"
       "提示: 块写保护只能在 SPD 集线器的脱机模式下清除（模块 HSA 引脚接地，再把 MR12、MR13 的对应位写 0）；"
       "MR48 表明器件现不在脱机模式，无法清除\n";
   for (const auto& c : std::vector<Case>{
-           {{}, {"5", "-i", "edited5.bin", "--changed", "--verify"}, 0, "完成\n校验通过\n",
-            "写入中 2 字节（1022 字节相同，跳过） ... ", Writes{"01 FE:11", "01 FF:22"}},
+           {{},
+            {"5", "-i", "edited5.bin", "--changed", "--verify"},
+            0,
+            "完成\n校验通过\n",
+            "写入中 2 字节（1022 字节相同，跳过） ... ",
+            Writes{"01 FE:11", "01 FF:22"}},
            {{}, {"5", "-i", "spd5.bin", "--changed"}, 0, "内容相同，未写入\n", "", Writes{}},
            {{}, {"4", "-i", "rewritten4.bin", "--verify"}, 0, "完成\n校验通过\n", "写入中 512 字节 ... ", std::nullopt},
-           {{"--lose-writes", "1FF"}, {"5", "-i", "edited5.bin", "--changed", "--verify"}, 1, "完成\n",
-            "写入中 2 字节（1022 字节相同，跳过） ...   地址 01FF: 写入 22，读回 "
-            + fmt::format("{:02X}", static_cast<std::uint8_t>(read_file(sample_path("spd5"))[0x1FF])) + "\n"
-            "错误: 校验失败: 共 1 字节不符，首个在地址 01FF（写入 22，读回 " +
-            fmt::format("{:02X}", static_cast<std::uint8_t>(read_file(sample_path("spd5"))[0x1FF])) + "）\n" +
-            advice("5"),
+           {{"--lose-writes", "1FF"},
+            {"5", "-i", "edited5.bin", "--changed", "--verify"},
+            1,
+            "完成\n",
+            "写入中 2 字节（1022 字节相同，跳过） ...   地址 01FF: 写入 22，读回 " +
+                fmt::format("{:02X}", static_cast<std::uint8_t>(read_file(sample_path("spd5"))[0x1FF])) +
+                "\n"
+                "错误: 校验失败: 共 1 字节不符，首个在地址 01FF（写入 22，读回 " +
+                fmt::format("{:02X}", static_cast<std::uint8_t>(read_file(sample_path("spd5"))[0x1FF])) + "）\n" +
+                advice("5"),
             Writes{"01 FE:11", "01 FF:22"}},
-           {{"--protect-range", "100-103"}, {"4", "-i", "rewritten4.bin", "--changed", "--verify"}, 1, "完成\n",
+           {{"--protect-range", "100-103"},
+            {"4", "-i", "rewritten4.bin", "--changed", "--verify"},
+            1,
+            "完成\n",
             "写入中 8 字节（504 字节相同，跳过） ...   地址 0100-0103: 写入 5A 5A 5A 5A，读回 00 00 00 00\n"
-            "错误: 校验失败: 共 4 字节不符，首个在地址 0100（写入 5A，读回 00）\n" + advice("4"),
+            "错误: 校验失败: 共 4 字节不符，首个在地址 0100（写入 5A，读回 00）\n" +
+                advice("4"),
             Writes{"01 00:5A", "01 01:5A", "01 02:5A", "01 03:5A", "01 04:5A", "01 05:5A", "01 06:5A", "01 07:5A"}},
            {{"--protect-blocks", "7"}, {"5", "-i", "edited5.bin", "--verify"}, 1, "", protection_error, Writes{}},
-           {{"--reg5", "blank-reg.bin"}, {"5", "-i", "edited5.bin", "--changed"}, 0, "完成\n",
+           {{"--reg5", "blank-reg.bin"},
+            {"5", "-i", "edited5.bin", "--changed"},
+            0,
+            "完成\n",
             "REG 区不是 SPD5118 集线器的寄存器（MR0-MR1 = 00 00），跳过块写保护检查\n"
-            "写入中 2 字节（1022 字节相同，跳过） ... ", Writes{"01 FE:11", "01 FF:22"}},
-           {{"--protect-blocks", "8-15"}, {"5", "-i", "edited5.bin", "--changed"}, 0, "完成\n",
-            "写入中 2 字节（1022 字节相同，跳过） ... ", Writes{"01 FE:11", "01 FF:22"}},
+            "写入中 2 字节（1022 字节相同，跳过） ... ",
+            Writes{"01 FE:11", "01 FF:22"}},
+           {{"--protect-blocks", "8-15"},
+            {"5", "-i", "edited5.bin", "--changed"},
+            0,
+            "完成\n",
+            "写入中 2 字节（1022 字节相同，跳过） ... ",
+            Writes{"01 FE:11", "01 FF:22"}},
        }) {
     std::vector<std::string> args{"write", "{port}"};
     args.insert(args.end(), c.args.begin(), c.args.end());
@@ -94,13 +115,16 @@ TEST(CarefulWrite, BackupIsTheModuleBeforeAndNeverReplacesAFile) {
   TempDir dir;
   write_file(dir.file("image.bin"), std::string(256, '\x03'));
   write_file(dir.file("kept.bin"), "precious");
-  const auto refused = run_with_emulator({}, {"write", "{port}", "3", "-i", "image.bin", "--backup", "kept.bin"}, dir.path());
+  const auto refused =
+      run_with_emulator({}, {"write", "{port}", "3", "-i", "image.bin", "--backup", "kept.bin"}, dir.path());
   EXPECT_EQ(refused.status, 1);
-  EXPECT_EQ(refused.err, "错误: 备份文件已存在: kept.bin\n提示: 备份从不覆盖已有的文件；换一个名字，如 --backup kept-2.bin\n");
+  EXPECT_EQ(refused.err,
+            "错误: 备份文件已存在: kept.bin\n提示: 备份从不覆盖已有的文件；换一个名字，如 --backup kept-2.bin\n");
   EXPECT_TRUE(logged_frames(refused.log).empty());  // refused before the port was opened
   EXPECT_EQ(read_file(dir.file("kept.bin")), "precious");
 
-  const auto r = run_with_emulator({}, {"write", "{port}", "3", "-i", "image.bin", "--backup", "before.bin"}, dir.path());
+  const auto r =
+      run_with_emulator({}, {"write", "{port}", "3", "-i", "image.bin", "--backup", "before.bin"}, dir.path());
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "已备份 256 字节: before.bin\n完成\n");
   EXPECT_EQ(read_file(dir.file("before.bin")), read_file(sample_path("spd3")));
@@ -119,9 +143,10 @@ TEST(CarefulWrite, AnInterruptStopsBetweenFramesAndSaysHowFar) {
   EXPECT_GE(written, 40u);
   EXPECT_LT(written, 256u);
   // The port is the emulator's pseudo-terminal, whose number the test does not know.
-  EXPECT_TRUE(r.err.starts_with(fmt::format("写入中 256 字节 ... 错误: 已中断: 已写入 {} / 256 字节\n"
-                                            "写入前的内容已备份在 b.bin，写回: dimmwand write /dev/pts/",
-                                            written)))
+  EXPECT_TRUE(
+      r.err.starts_with(fmt::format("写入中 256 字节 ... 错误: 已中断: 已写入 {} / 256 字节\n"
+                                    "写入前的内容已备份在 b.bin，写回: dimmwand write /dev/pts/",
+                                    written)))
       << r.err;
   EXPECT_TRUE(r.err.ends_with(" 3 -i b.bin --verify\n")) << r.err;
   EXPECT_EQ(read_file(dir.file("b.bin")), read_file(sample_path("spd3")));
@@ -129,8 +154,8 @@ TEST(CarefulWrite, AnInterruptStopsBetweenFramesAndSaysHowFar) {
 
 TEST(CarefulRead, AnInterruptedReadSavesNothing) {
   TempDir dir;
-  const auto r = run_with_emulator({"--silent", "--interrupt-after", "1"}, {"read", "{port}", "5", "-o", "spd.bin"},
-                                   dir.path());
+  const auto r =
+      run_with_emulator({"--silent", "--interrupt-after", "1"}, {"read", "{port}", "5", "-o", "spd.bin"}, dir.path());
   EXPECT_EQ(r.status, 130);
   EXPECT_EQ(r.err, "错误: 已中断\n");
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));

@@ -174,28 +174,57 @@ std::string our_label(const std::string& label) {
 // decode-dimms' value in our words.
 std::string our_value(const std::string& label, std::string v) {
   static const std::map<std::string, std::string> kWhole{
-      {"Yes", "是"}, {"No", "否"}, {"None", "无"}, {"TBD", "待定"}, {"Unknown", "未知"}, {"Invalid", "无效"},
-      {"Undefined", "未定义"}, {"Mirrored", "镜像"}, {"Standard", "标准"}, {"Odd ranks", "奇数 rank"},
-      {"Reserved", "保留"}, {"Even only", "仅偶数"}, {"Contiguous", "连续"}, {"Horizontal", "水平"}, {"Vertical", "垂直"},
+      {"Yes", "是"},           {"No", "否"},
+      {"None", "无"},          {"TBD", "待定"},
+      {"Unknown", "未知"},     {"Invalid", "无效"},
+      {"Undefined", "未定义"}, {"Mirrored", "镜像"},
+      {"Standard", "标准"},    {"Odd ranks", "奇数 rank"},
+      {"Reserved", "保留"},    {"Even only", "仅偶数"},
+      {"Contiguous", "连续"},  {"Horizontal", "水平"},
+      {"Vertical", "垂直"},
   };
   if (const auto it = kWhole.find(v); it != kWhole.end()) return it->second;
   static const std::array<std::pair<std::string_view, std::string_view>, 30> kPhrases{{
-      {"1.5V tolerant", "1.5 V 耐受"}, {"1.5V", "1.5 V"}, {", 1.35V", "，1.35 V"}, {", 1.2X V", "，1.2X V"},
-      {" degrees C", " °C"}, {" mm front, ", " mm（正面），"}, {" mm back", " mm（背面）"}, {" revision ", " 修订 "},
-      {"Standard Monolithic", "标准单晶"}, {"Non-Standard", "非标准"}, {"\nSingle die", "，单晶粒"}, {" die", " 晶粒"},
-      {"\nMulti load stack", "，多负载堆叠"}, {"\nSingle load stack", "，单负载堆叠"}, {"\n", "，"},
-      {"Untested", "未测试"}, {"Unlimited", "无限制"}, {"Asymmetrical", "非对称"}, {"Symmetrical", "对称"},
-      {"Multi-load stack", "多负载堆叠"}, {"Monolithic", "单晶"}, {" dies)", " 晶粒)"}, {"Not supported", "不支持"},
-      {"Not Supported", "不支持"}, {"Supported", "支持"}, {"One row per bank group", "每个 bank group 一行"},
-      {"Unknown (1.2 V endurant)", "未知（1.2 V 耐久）"}, {"TSE2004 compliant", "符合 TSE2004"},
-      {"15 mm or less", "15 mm 或以下"}, {"more than 45 mm", "大于 45 mm"},
+      {"1.5V tolerant", "1.5 V 耐受"},
+      {"1.5V", "1.5 V"},
+      {", 1.35V", "，1.35 V"},
+      {", 1.2X V", "，1.2X V"},
+      {" degrees C", " °C"},
+      {" mm front, ", " mm（正面），"},
+      {" mm back", " mm（背面）"},
+      {" revision ", " 修订 "},
+      {"Standard Monolithic", "标准单晶"},
+      {"Non-Standard", "非标准"},
+      {"\nSingle die", "，单晶粒"},
+      {" die", " 晶粒"},
+      {"\nMulti load stack", "，多负载堆叠"},
+      {"\nSingle load stack", "，单负载堆叠"},
+      {"\n", "，"},
+      {"Untested", "未测试"},
+      {"Unlimited", "无限制"},
+      {"Asymmetrical", "非对称"},
+      {"Symmetrical", "对称"},
+      {"Multi-load stack", "多负载堆叠"},
+      {"Monolithic", "单晶"},
+      {" dies)", " 晶粒)"},
+      {"Not supported", "不支持"},
+      {"Not Supported", "不支持"},
+      {"Supported", "支持"},
+      {"One row per bank group", "每个 bank group 一行"},
+      {"Unknown (1.2 V endurant)", "未知（1.2 V 耐久）"},
+      {"TSE2004 compliant", "符合 TSE2004"},
+      {"15 mm or less", "15 mm 或以下"},
+      {"more than 45 mm", "大于 45 mm"},
   }};
   for (const auto& [theirs, ours] : kPhrases) {
     for (std::size_t at; (at = v.find(theirs)) != std::string::npos;) v.replace(at, theirs.size(), ours);
   }
-  for (const auto& [theirs, ours] : std::array<std::pair<std::string_view, std::string_view>, 5>{
-           {{"OK (0x", "正确 (0x"}, {" bits", " 位"}, {"Extended type", "扩展类型"}, {"Reserved (", "保留 ("},
-            {"No base memory", "无基本内存"}}}) {
+  for (const auto& [theirs, ours] :
+       std::array<std::pair<std::string_view, std::string_view>, 5>{{{"OK (0x", "正确 (0x"},
+                                                                     {" bits", " 位"},
+                                                                     {"Extended type", "扩展类型"},
+                                                                     {"Reserved (", "保留 ("},
+                                                                     {"No base memory", "无基本内存"}}}) {
     if (const auto at = v.find(theirs); at != std::string::npos) v.replace(at, theirs.size(), ours);
   }
   // decode-dimms truncates 2000 / tCK; we name the rate as modules are sold (the nearest third of
@@ -217,7 +246,8 @@ std::string our_value(const std::string& label, std::string v) {
 
 TEST(DecodeOracle, EveryFieldOfDecodeDimmsHasOurValue) {
   ASSERT_TRUE(std::filesystem::exists(kDecodeDimms)) << "decode-dimms is missing: apt-get install i2c-tools";
-  std::vector<std::string> images{std::string(DIMMWAND_SAMPLES) + "/spd3.bin", std::string(DIMMWAND_SAMPLES) + "/spd4.bin"};
+  std::vector<std::string> images{std::string(DIMMWAND_SAMPLES) + "/spd3.bin",
+                                  std::string(DIMMWAND_SAMPLES) + "/spd4.bin"};
   for (const auto& e : std::filesystem::directory_iterator(DIMMWAND_DUMPS)) {
     const auto name = e.path().filename().string();
     if (name.starts_with("ddr3-") || name.starts_with("ddr4-")) images.push_back(e.path().string());
@@ -235,12 +265,17 @@ TEST(DecodeOracle, EveryFieldOfDecodeDimmsHasOurValue) {
     images.push_back(file);
   };
   using Image = std::span<const std::uint8_t>;
-  edited("ddr3-kingston-kvr13ls9s6-2-sodimm-1333.bin", [](Image i, DeviceType g) { return spd::edit_rebin(i, g, 1066); });
+  edited("ddr3-kingston-kvr13ls9s6-2-sodimm-1333.bin",
+         [](Image i, DeviceType g) { return spd::edit_rebin(i, g, 1066); });
   edited("ddr3-crucial-blt8g3d1869dt1tx0-udimm-1866-xmp.bin", [](Image i, DeviceType g) {
-    return spd::edit_set(i, g, {"serial_number=00C0FFEE", "manufacturing_date=2013-21", "part_number=BLT8G3D1869-REP", "module_maker=Kingston"});
+    return spd::edit_set(i, g,
+                         {"serial_number=00C0FFEE", "manufacturing_date=2013-21", "part_number=BLT8G3D1869-REP",
+                          "module_maker=Kingston"});
   });
-  edited("ddr4-kingston-fury-kf3600c18d4-16gx-udimm-3600-xmp.bin", [](Image i, DeviceType g) { return spd::edit_promote(i, g, "xmp1", true); });
-  edited("ddr4-samsung-m393a1g40eb1-cpb-rdimm-2133.bin", [](Image i, DeviceType g) { return spd::edit_rebin(i, g, 1866); });
+  edited("ddr4-kingston-fury-kf3600c18d4-16gx-udimm-3600-xmp.bin",
+         [](Image i, DeviceType g) { return spd::edit_promote(i, g, "xmp1", true); });
+  edited("ddr4-samsung-m393a1g40eb1-cpb-rdimm-2133.bin",
+         [](Image i, DeviceType g) { return spd::edit_rebin(i, g, 1866); });
   edited("ddr4-hynix-hma42gr7mfr4n-tf-rdimm-cisco-2133.bin", [](Image i, DeviceType g) {
     return spd::edit_set(i, g, {"taa=14.125", "cl_list=10,11,12,13,14,15,16", "serial_number=12345678"});
   });

@@ -30,8 +30,14 @@ TEST(EditCommands, ANewFileOrNothing) {
            {{"rebin", ddr3, "--speed", "1066", "-o", dir.file("a.bin")}, 0, "已保存 256 字节: ", "a.bin"},
            {{"rebin", ddr3, "--speed", "1600", "-o", dir.file("b.bin")}, 1, "高于模块的额定速率", "b.bin"},
            {{"set", ddr3, "taa=13.2004", "-o", dir.file("c.bin")}, 1, "最接近的可存值", "c.bin"},
-           {{"set", ddr3, "part_number=X", "-o", dir.file("taken.bin")}, 1, "已存在；要替换它请加 --force", "taken.bin"},
-           {{"set", dir.file("in.bin"), "part_number=X", "-o", dir.file("in.bin"), "--force"}, 1, "不能是输入文件", "in.bin"},
+           {{"set", ddr3, "part_number=X", "-o", dir.file("taken.bin")},
+            1,
+            "已存在；要替换它请加 --force",
+            "taken.bin"},
+           {{"set", dir.file("in.bin"), "part_number=X", "-o", dir.file("in.bin"), "--force"},
+            1,
+            "不能是输入文件",
+            "in.bin"},
            {{"promote", ddr3, "--profile", "xmp1", "-o", dir.file("d.bin")}, 1, "没有可用的 XMP 或 EXPO 配置", "d.bin"},
            {{"rebin", ddr3, "--speed", "fast", "-o", dir.file("e.bin")}, 2, "<N> 的值“fast”无效", "e.bin"},
            {{"set", ddr3, "part_number", "-o", dir.file("f.bin")}, 2, "应写成 字段=值", "f.bin"},
@@ -49,7 +55,9 @@ TEST(EditCommands, ANewFileOrNothing) {
   const auto forced =
       run_spd({"set", ddr3, "serial_number=0000ABCD", "-o", dir.file("taken.bin"), "--force", "--json"});
   EXPECT_EQ(forced.status, 0) << forced.err;
-  EXPECT_NE(forced.out.find(R"("field":"serial_number","name":"序列号","old":"511E61C6","new":"0000ABCD")"), std::string::npos) << forced.out;
+  EXPECT_NE(forced.out.find(R"("field":"serial_number","name":"序列号","old":"511E61C6","new":"0000ABCD")"),
+            std::string::npos)
+      << forced.out;
   EXPECT_EQ(testing::read_file(dir.file("taken.bin")).size(), original.size());
 
   // -o - puts the new image on standard output, the report still on standard error.
@@ -62,7 +70,8 @@ TEST(EditCommands, ANewFileOrNothing) {
   const auto text = run_spd({"convert", ddr3, "-o", "-"});
   ASSERT_EQ(text.status, 0);
   std::string hex;
-  for (std::size_t i = 0; i < original.size(); ++i) hex += fmt::format("{:02x}{}", static_cast<unsigned char>(original[i]), i % 16 == 15 ? "\n" : " ");
+  for (std::size_t i = 0; i < original.size(); ++i)
+    hex += fmt::format("{:02x}{}", static_cast<unsigned char>(original[i]), i % 16 == 15 ? "\n" : " ");
   testing::write_file(dir.file("dump.txt"), hex);
   const auto from_text = run_spd({"rebin", dir.file("dump.txt"), "--speed", "1066", "-o", dir.file("g.bin")});
   EXPECT_EQ(from_text.status, 0) << from_text.err;
@@ -82,13 +91,17 @@ TEST(EditCommands, SeveralAssignmentsAndNamesAsUsersTypeThem) {
   };
   int n = 0;
   for (const auto& c : std::vector<Case>{
-           {{"set", ddr4, "tAA=14.000", "TRCD=14.000"}, 0, {"taa（tAAmin）: 13.750 → 14.000", "trcd（tRCDmin）: 13.750 → 14.000"}},
+           {{"set", ddr4, "tAA=14.000", "TRCD=14.000"},
+            0,
+            {"taa（tAAmin）: 13.750 → 14.000", "trcd（tRCDmin）: 13.750 → 14.000"}},
            {{"set", ddr4, "taa=14.000", "trcd=abc"}, 1, {"trcd（tRCDmin）不能设为“abc”", "未写入文件"}},
            {{"set", ddr4, "serial=00000001"}, 1, {"此映像没有可设置的字段“serial”；你是说 serial_number 吗？"}},
            {{"set", ddr4, "rate=2400"}, 1, {"不能升速；确认要这样做时加 --force"}},
            {{"set", ddr4, "rate=2400", "--force"}, 0, {"tck（tCKAVGmin）: 0.938 → 0.833"}},
            {{"promote", fury, "--profile", "XMP1", "--accept-voltage"}, 0, {"tck（tCKAVGmin）: 0.833 → 0.555"}},
-           {{"promote", fury, "--profile", "xnp1", "--accept-voltage"}, 1, {"映像没有可用的配置 xnp1；你是说 xmp1 吗？可选: xmp1、xmp2"}},
+           {{"promote", fury, "--profile", "xnp1", "--accept-voltage"},
+            1,
+            {"映像没有可用的配置 xnp1；你是说 xmp1 吗？可选: xmp1、xmp2"}},
            {{"rebin", ddr4, "--spead", "1866"}, 2, {"错误: 未知选项: --spead；你是说 --speed 吗？"}},
        }) {
     const std::string out = dir.file(fmt::format("{}.bin", ++n));

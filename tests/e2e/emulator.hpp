@@ -29,7 +29,7 @@ class Emulator {
   pid_t pid_ = -1;
   std::string port_;
   std::string log_path_;
-  std::size_t log_read_ = 0;    // bytes of the log counted so far
+  std::size_t log_read_ = 0;     // bytes of the log counted so far
   std::size_t frames_seen_ = 0;  // frame lines among them
 };
 

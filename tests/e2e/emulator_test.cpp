@@ -37,14 +37,18 @@ TEST(Emulator, FilesItCannotUseAreRefusedWithTheReason) {
   for (const auto& a : emu::kAreaNames) {
     const std::string option = fmt::format("--{}", a.name);
     cases.push_back({{option, dir.path()}, 2, fmt::format("dimmwand-emu: 读取 {} 失败: Is a directory\n", dir.path())});
-    cases.push_back({{option, missing}, 2, fmt::format("dimmwand-emu: 读取 {} 失败: No such file or directory\n", missing)});
-    cases.push_back({{option, dir.file("short.bin")}, 2,
+    cases.push_back(
+        {{option, missing}, 2, fmt::format("dimmwand-emu: 读取 {} 失败: No such file or directory\n", missing)});
+    cases.push_back({{option, dir.file("short.bin")},
+                     2,
                      fmt::format("dimmwand-emu: {} 有 100 字节，该数据区为 {} 字节\n", dir.file("short.bin"), a.size)});
   }
   cases.push_back({{"--spd3", "/dev/zero"}, 2, "dimmwand-emu: /dev/zero 超过 65536 字节，该数据区为 256 字节\n"});
-  cases.push_back({{"--log", dir.file("no/such.log")}, 1,
+  cases.push_back({{"--log", dir.file("no/such.log")},
+                   1,
                    fmt::format("dimmwand-emu: 写入 {} 失败: No such file or directory\n", dir.file("no/such.log"))});
-  cases.push_back({{"--export", dir.file("no")}, 1,
+  cases.push_back({{"--export", dir.file("no")},
+                   1,
                    fmt::format("dimmwand-emu: 写入 {}/spd3.bin 失败: No such file or directory\n", dir.file("no"))});
   for (const auto& c : cases) {
     std::vector<std::string> argv{testing::emulator_path()};
@@ -77,7 +81,9 @@ TEST(Emulator, JudgesTheGapBetweenWritesOnlyWhenAsked) {
   };
   for (const auto& c : std::vector<Case>{
            {{}, "", "\xA5\xA5\xA5\xA5"},
-           {{"--min-write-gap", "5"}, "dimmwand-emu: 3 次字节写入早于写周期到达，已丢失\n", std::string("\xA5\0\0\0", 4)},
+           {{"--min-write-gap", "5"},
+            "dimmwand-emu: 3 次字节写入早于写周期到达，已丢失\n",
+            std::string("\xA5\0\0\0", 4)},
        }) {
     TempDir dir;
     std::string burst;
@@ -122,7 +128,10 @@ TEST(Emulator, OneModuleInTheSlotShowsTheWrongGeneration) {
   const std::string image = dir.file("out.bin");
   const std::string spd3_read_as_ddr4 = text_of(areas.spd3) + std::string(256, '\xFF');
   for (const auto& c : std::vector<Case>{
-           {"4", {"read", "{port}", "3", "-o", image}, "已保存 256 字节: " + image + "\n", text_of(areas.spd4).substr(0, 256)},
+           {"4",
+            {"read", "{port}", "3", "-o", image},
+            "已保存 256 字节: " + image + "\n",
+            text_of(areas.spd4).substr(0, 256)},
            {"3", {"read", "{port}", "4", "-o", image}, "已保存 512 字节: " + image + "\n", spd3_read_as_ddr4},
            {"5", {"ReadByte", "{port}", "4", "2"}, "12\n", ""},
            {"3", {"ReadByte", "{port}", "3", "2"}, "0B\n", ""},

@@ -54,8 +54,8 @@ TEST(Entry, NoArgumentsPrintsHelpAndAnEmptyLine) {
 TEST(Entry, VersionAndHelpTextsAreExact) {
   // The version, then the commit of a build from a git checkout: "dimmwand 0.1.0 (git 0123456789ab)".
   const std::string version = run_program({tool_path(), "--version"}).out;
-  EXPECT_TRUE(version == "dimmwand 0.1.0\n" || (version.starts_with("dimmwand 0.1.0 (git ") && version.ends_with(")\n") &&
-                                                  version.size() >= 34))
+  EXPECT_TRUE(version == "dimmwand 0.1.0\n" ||
+              (version.starts_with("dimmwand 0.1.0 (git ") && version.ends_with(")\n") && version.size() >= 34))
       << version;
   EXPECT_EQ(run_program({tool_path(), "-V"}).out, version);
   EXPECT_EQ(run_program({DIMMWAND_SPD_TOOL, "--version"}).out, "dimmwand-spd" + version.substr(8));

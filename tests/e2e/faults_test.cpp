@@ -157,7 +157,8 @@ TEST(Soak, AThousandMixedCommands) {
         const std::string file = dir.file("w.bin");
         std::string data;
         // The first byte a control character: a file that is text is refused.
-        for (std::size_t i = 0, n = 1 + pick(4); i < n; ++i) data += static_cast<char>(i == 0 ? 1 + pick(8) : pick(256));
+        for (std::size_t i = 0, n = 1 + pick(4); i < n; ++i)
+          data += static_cast<char>(i == 0 ? 1 + pick(8) : pick(256));
         write_length = data.size();
         write_file(file, data);
         args = {"write", port, device, "-i", file};

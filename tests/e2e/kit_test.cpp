@@ -34,10 +34,10 @@ TEST(Kit, AModuleWithItselfRunsAtTheClocksItsInfoShows) {
 
 TEST(Kit, TheSlowestModuleSetsTheRateAndEachTimingIsTheWorst) {
   TempDir dir;
-  for (const auto& [name, dump] : std::vector<std::pair<std::string, std::string>>{
-           {"hyperx", "ddr3-kingston-hyperx-9905403-440-udimm-1600-xmp"},
-           {"samsung", "ddr3-samsung-m378b5173db0-ck0-udimm-1600"},
-           {"sodimm", "ddr3-kingston-kvr13ls9s6-2-sodimm-1333"}}) {
+  for (const auto& [name, dump] :
+       std::vector<std::pair<std::string, std::string>>{{"hyperx", "ddr3-kingston-hyperx-9905403-440-udimm-1600-xmp"},
+                                                        {"samsung", "ddr3-samsung-m378b5173db0-ck0-udimm-1600"},
+                                                        {"sodimm", "ddr3-kingston-kvr13ls9s6-2-sodimm-1333"}}) {
     write_file(dir.file(name + ".bin"), read_file(std::string(DIMMWAND_DUMPS) + "/" + dump + ".bin"));
   }
   const auto r = run_spd({"kit", "samsung.bin", "hyperx.bin"}, dir.path());
@@ -60,8 +60,9 @@ TEST(Kit, TheSlowestModuleSetsTheRateAndEachTimingIsTheWorst) {
   std::string both = low;
   both[6] = 0x02;
   write_file(dir.file("both.bin"), both);
-  EXPECT_NE(run_spd({"kit", "both.bin", "samsung.bin"}, dir.path()).out.find("可以一起使用: DDR3 UDIMM，无 ECC，1.5 V\n"),
-            std::string::npos);
+  EXPECT_NE(
+      run_spd({"kit", "both.bin", "samsung.bin"}, dir.path()).out.find("可以一起使用: DDR3 UDIMM，无 ECC，1.5 V\n"),
+      std::string::npos);
   EXPECT_NE(run_spd({"kit", "both.bin", "low.bin"}, dir.path()).out.find("可以一起使用: DDR3 UDIMM，无 ECC，1.35 V\n"),
             std::string::npos);
 
@@ -71,10 +72,14 @@ TEST(Kit, TheSlowestModuleSetsTheRateAndEachTimingIsTheWorst) {
     std::string err;
   };
   for (const auto& c : std::vector<Case>{
-           {{"low.bin", "samsung.bin"}, "电压不同: 1.35 V（模块 1），1.5 V（模块 2）\n", "错误: 这些模块不能一起使用（电压不同）\n"},
-           {{"samsung.bin", "hyperx.bin", "sodimm.bin"}, "模块类型不同: UDIMM（模块 1、2），SO-DIMM（模块 3）\n",
+           {{"low.bin", "samsung.bin"},
+            "电压不同: 1.35 V（模块 1），1.5 V（模块 2）\n",
+            "错误: 这些模块不能一起使用（电压不同）\n"},
+           {{"samsung.bin", "hyperx.bin", "sodimm.bin"},
+            "模块类型不同: UDIMM（模块 1、2），SO-DIMM（模块 3）\n",
             "错误: 这些模块不能一起使用（模块类型不同）\n"},
-           {{"samsung.bin", std::string(DIMMWAND_SAMPLES) + "/spd4.bin"}, "代数不同: DDR3（模块 1），DDR4（模块 2）\n",
+           {{"samsung.bin", std::string(DIMMWAND_SAMPLES) + "/spd4.bin"},
+            "代数不同: DDR3（模块 1），DDR4（模块 2）\n",
             "错误: 这些模块不能一起使用（代数不同）\n"},
        }) {
     auto args = c.files;
@@ -110,8 +115,10 @@ TEST(Kit, TheCommonCasLatencyIsOneEveryModuleLists) {
            {{"slow-trp.bin", "hyperx.bin"}, 0, "tRP: 10 (15.000 ns，取自模块 1)", ""},
            {{"slow-trp.bin", "hyperx.bin"}, 0, "时序: CL9-9-10-24", ""},
            {{"samsung3.bin", "no-cl9.bin"}, 0, "CL: 10 (tAA 13.125 ns，取自模块 1、2)", ""},
-           {{"samsung4.bin", "cl17-18.bin"}, 1,
-            "CAS 延迟不同: CL 10,11,12,13,14,15,16（模块 1），CL 17,18（模块 2）；共同速率 DDR4-2133 下 tAA 13.750 ns 需要 CL15 或更高，"
+           {{"samsung4.bin", "cl17-18.bin"},
+            1,
+            "CAS 延迟不同: CL 10,11,12,13,14,15,16（模块 1），CL 17,18（模块 2）；共同速率 DDR4-2133 下 tAA 13.750 ns "
+            "需要 CL15 或更高，"
             "没有所有模块都支持的",
             "错误: 这些模块不能一起使用（CAS 延迟不同）\n"},
        }) {

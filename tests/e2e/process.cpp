@@ -76,7 +76,6 @@ RunResult run_spd(std::vector<std::string> args, const std::string& cwd) {
   return run_program(args, cwd);
 }
 
-
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "dimmwand-test-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");

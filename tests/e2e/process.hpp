@@ -40,5 +40,4 @@ class TempDir {
 // dimmwand-spd with `args`, in `cwd` when given.
 RunResult run_spd(std::vector<std::string> args, const std::string& cwd = {});
 
-
 }  // namespace dimmwand::testing

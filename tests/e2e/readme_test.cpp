@@ -24,8 +24,8 @@ using testing::TempDir;
 using testing::write_file;
 
 struct Example {
-  std::size_t line;      // in the README, 1-based
-  std::string command;   // without the "$ " and the comment
+  std::size_t line;     // in the README, 1-based
+  std::string command;  // without the "$ " and the comment
   std::vector<std::string> shown;
 };
 
@@ -50,7 +50,8 @@ std::vector<Example> examples_in(const std::string& readme) {
     }
     if (!in_text) continue;
     if (line.starts_with("$ ")) {
-      std::string command = line.substr(2, line.find(" #") == std::string::npos ? std::string::npos : line.find(" #") - 2);
+      std::string command =
+          line.substr(2, line.find(" #") == std::string::npos ? std::string::npos : line.find(" #") - 2);
       while (command.ends_with(' ')) command.pop_back();
       out.push_back({i + 1, command, {}});
       in_example = true;
@@ -80,11 +81,14 @@ const std::map<std::pair<std::string, int>, std::vector<std::string>>& settings(
       {{"dimmwand read COM3 5 -o spd5.bin", 1}, {"--spd5", "module/broken5.bin"}},
       {{"dimmwand write COM3 5 -i fixed.bin --check --backup spd5-backup.bin --changed --verify", 1},
        {"--spd5", "module/broken5.bin"}},
-      {{"dimmwand write COM3 5 -i fixed.bin --check --changed --verify", 1}, {"--spd5", "module/broken5.bin", "--lose-writes", "1FF"}},
-      {{"dimmwand write COM3 5 -i fixed.bin --check --changed --verify", 2}, {"--spd5", "module/broken5.bin", "--protect-blocks", "7"}},
+      {{"dimmwand write COM3 5 -i fixed.bin --check --changed --verify", 1},
+       {"--spd5", "module/broken5.bin", "--lose-writes", "1FF"}},
+      {{"dimmwand write COM3 5 -i fixed.bin --check --changed --verify", 2},
+       {"--spd5", "module/broken5.bin", "--protect-blocks", "7"}},
       {{"dimmwand read COM3 5 --verify -o spd5.bin", 1}, {"--flaky", "2"}},
       {{"dimmwand read COM3 5 -o rgb.bin", 1}, {"--spd5", "module/rgb5.bin"}},
-      {{"dimmwand write COM3 5 -i repaired.bin --check --backup rgb-backup.bin --changed --verify", 1}, {"--spd5", "module/rgb5.bin"}},
+      {{"dimmwand write COM3 5 -i repaired.bin --check --backup rgb-backup.bin --changed --verify", 1},
+       {"--spd5", "module/rgb5.bin"}},
   };
   return kSettings;
 }
@@ -92,7 +96,8 @@ const std::map<std::pair<std::string, int>, std::vector<std::string>>& settings(
 // The ports and the installed modules a machine has are its own: these examples are shown, not
 // run (host's lines are checked on fake trees in host_test).
 bool machine_specific(const std::string& command) {
-  return command.starts_with("dimmwand scan") || command.starts_with("dimmwand-spd host") || command.starts_with("sudo ");
+  return command.starts_with("dimmwand scan") || command.starts_with("dimmwand-spd host") ||
+         command.starts_with("sudo ");
 }
 
 void run_examples(const std::string& readme_name) {
@@ -108,7 +113,8 @@ void run_examples(const std::string& readme_name) {
   broken[0x1FE] = broken[0x1FF] = '\0';
   write_file((root / "module/broken5.bin").string(), broken);
   // A DDR5 module whose SPD vendor software overwrote in part, the sibling of a real dump.
-  std::string overwritten = read_file((source / "tests/data/spd-dumps/ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eeff.bin").string());
+  std::string overwritten = read_file(
+      (source / "tests/data/spd-dumps/ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eeff.bin").string());
   std::fill_n(overwritten.begin() + 0xC0, 16, '\xFF');
   write_file((root / "module/rgb5.bin").string(), overwritten);
 

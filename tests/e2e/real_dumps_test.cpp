@@ -86,7 +86,8 @@ TEST(RealDumps, TheSummaryAgreesWithTheLabel) {
        }) {
     const auto r = run_spd({"info", std::string(DIMMWAND_DUMPS) + "/" + c.file});
     EXPECT_EQ(r.status, 0) << r.err;
-    for (const auto& line : c.lines) EXPECT_NE(r.out.find(line), std::string::npos) << c.file << ": " << line << "\n" << r.out;
+    for (const auto& line : c.lines)
+      EXPECT_NE(r.out.find(line), std::string::npos) << c.file << ": " << line << "\n" << r.out;
   }
 }
 
@@ -103,10 +104,11 @@ TEST(RealDumps, TheFullDecodeOfDdr5) {
   };
   for (const auto& c : std::vector<Case>{
            {"ddr5-micron-mtc40f2046s1rc48ba1-rdimm-4800.bin",
-            {"模块类型: RDIMM\n", "容量: 64 GB\n", "总线: 2 个子通道 × 32 位 + 8 位 ECC\n", "常规刷新恢复时间 (tRFC1): 295 ns\n",
-             "同 bank 刷新恢复时间 (tRFCsb): 130 ns\n", "SPD 集线器: SPD5118，制造商 IDT (bank 1, 0xB3)",
-             "寄存时钟驱动器 (RCD): RCD01，制造商 Montage Technology Group (bank 7, 0x32)",
-             "温度传感器: TS5111", "生产日期: 2022 年第 43 周\n", "序列号: 0x3BF239F8\n", "型号: MTC40F2046S1RC48BA1\n"}},
+            {"模块类型: RDIMM\n", "容量: 64 GB\n", "总线: 2 个子通道 × 32 位 + 8 位 ECC\n",
+             "常规刷新恢复时间 (tRFC1): 295 ns\n", "同 bank 刷新恢复时间 (tRFCsb): 130 ns\n",
+             "SPD 集线器: SPD5118，制造商 IDT (bank 1, 0xB3)",
+             "寄存时钟驱动器 (RCD): RCD01，制造商 Montage Technology Group (bank 7, 0x32)", "温度传感器: TS5111",
+             "生产日期: 2022 年第 43 周\n", "序列号: 0x3BF239F8\n", "型号: MTC40F2046S1RC48BA1\n"}},
            {"ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eef6.bin",
             {"== XMP 3.0 ==\n", "配置 1 名称: TG-6000-38-38-78\n", "配置 1 时序: CL38-38-38-78\n", "== EXPO ==\n",
              "配置 2 速率: DDR5-5600 (tCK 0.357 ns)\n", "PMIC 0: PMIC5100，制造商 Richtek Power (bank 11, 0x8C)"}},
@@ -137,22 +139,32 @@ TEST(SpdJson, DocumentsAnswerQueries) {
     std::string query;  // must yield true
   };
   for (const auto& c : std::vector<Case>{
-           {{"info", "--json", dumps + "/ddr4-kingston-fury-kf3600c18d4-16gx-udimm-3600-xmp.bin"}, 0,
+           {{"info", "--json", dumps + "/ddr4-kingston-fury-kf3600c18d4-16gx-udimm-3600-xmp.bin"},
+            0,
             ".generation == 4 and .data_rate == 2400 and .capacity_mb == 16384 and .timings.taa.ps == 13750 and "
-            ".timings.taa.ns == 13.75 and .module_maker.name == \"Kingston\" and .xmp.profiles[0].data_rate == 3600 and "
+            ".timings.taa.ns == 13.75 and .module_maker.name == \"Kingston\" and .xmp.profiles[0].data_rate == 3600 "
+            "and "
             ".xmp.profiles[0].cl == 18 and .xmp.profiles[0].vdd == 1.35 and .manufacturing_date.week == 32"},
-           {{"info", "--all", "--json", dumps + "/ddr3-hynix-hmt351r7cfr4c-pb-rdimm-1600-hp.bin"}, 0,
+           {{"info", "--all", "--json", dumps + "/ddr3-hynix-hmt351r7cfr4c-pb-rdimm-1600-hp.bin"},
+            0,
             "([.sections[].fields[] | select(.label == \"寄存器型号\")][0].value) == \"SSTE32882\""},
-           {{"info", "--json", std::string(DIMMWAND_SAMPLES) + "/reg5.bin"}, 0,
-            ".kind == \"reg\" and .spd5118 and .protected_blocks == [] and .temperature_c == 23 and .override_available == false"},
-           {{"check", "--json", dumps + "/ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eef6.bin"}, 0,
+           {{"info", "--json", std::string(DIMMWAND_SAMPLES) + "/reg5.bin"},
+            0,
+            ".kind == \"reg\" and .spd5118 and .protected_blocks == [] and .temperature_c == 23 and "
+            ".override_available == false"},
+           {{"check", "--json", dumps + "/ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eef6.bin"},
+            0,
             ".ok and (.checksums | length) == 5 and ([.skipped[].name] | index(\"XMP 配置 5\")) != null and "
             "[.checksums[].id] == [\"base\", \"xmp3.header\", \"xmp3.profile1\", \"xmp3.profile2\", \"expo\"] and "
             "[.skipped[].id] == [\"xmp3.profile3\", \"xmp3.profile4\", \"xmp3.profile5\"]"},
-           {{"check", "--json", dir.file("broken.bin")}, 1, ".ok == false and .checksums[1].ok == false and .checksums[1].stored == 45741"},
-           {{"diff", "--json", dir.file("broken.bin"), std::string(DIMMWAND_SAMPLES) + "/spd4.bin"}, 1,
-            ".same == false and .runs == [{\"from\": 200, \"to\": 200, \"old\": [" + std::to_string(static_cast<std::uint8_t>(broken[200])) +
-                "], \"new\": [" + std::to_string(static_cast<std::uint8_t>(broken[200] ^ 0x01)) + "], \"fields\": .runs[0].fields}]"},
+           {{"check", "--json", dir.file("broken.bin")},
+            1,
+            ".ok == false and .checksums[1].ok == false and .checksums[1].stored == 45741"},
+           {{"diff", "--json", dir.file("broken.bin"), std::string(DIMMWAND_SAMPLES) + "/spd4.bin"},
+            1,
+            ".same == false and .runs == [{\"from\": 200, \"to\": 200, \"old\": [" +
+                std::to_string(static_cast<std::uint8_t>(broken[200])) + "], \"new\": [" +
+                std::to_string(static_cast<std::uint8_t>(broken[200] ^ 0x01)) + "], \"fields\": .runs[0].fields}]"},
        }) {
     auto r = run_spd(c.args);
     EXPECT_EQ(r.status, c.status) << c.args[0] << r.err;

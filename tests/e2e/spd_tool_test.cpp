@@ -46,7 +46,8 @@ TEST(SpdTool, ABadChecksumFailsCheckAndFixRepairsACopy) {
   write_file(dir.file("bad.bin"), image);
   const auto check = run_spd({"check", dir.file("bad.bin")});
   EXPECT_EQ(check.status, 1);
-  EXPECT_NE(check.out.find("模块区 CRC: 字节 128-253，存于 254-255: 存储 0xB2AD，计算 0x"), std::string::npos) << check.out;
+  EXPECT_NE(check.out.find("模块区 CRC: 字节 128-253，存于 254-255: 存储 0xB2AD，计算 0x"), std::string::npos)
+      << check.out;
   EXPECT_NE(check.out.find("，错误\n"), std::string::npos);
   EXPECT_EQ(check.err, "错误: 1 个校验和不正确\n");
 
@@ -112,8 +113,8 @@ TEST(SpdTool, DiffGroupsRunsAndNamesFields) {
   TempDir dir;
   std::string image = read_file(sample_path("spd4"));
   write_file(dir.file("old.bin"), image);
-  image[3] = 0x03;                  // module type
-  image[325] = image[326] = 'X';    // serial number
+  image[3] = 0x03;                // module type
+  image[325] = image[326] = 'X';  // serial number
   write_file(dir.file("new.bin"), image);
   const auto same = run_spd({"diff", dir.file("old.bin"), dir.file("old.bin")});
   EXPECT_EQ(same.status, 0);
@@ -142,8 +143,10 @@ TEST(SpdTool, BadInputIsAClearErrorNeverACrash) {
   for (const auto& c : std::vector<Case>{
            {{"check", dir.file("short.bin")}, 1, "错误: 映像不完整: DDR5 SPD 为 1024 字节，文件只有 700 字节\n"},
            {{"info", dir.file("empty.bin")}, 1, "错误: 文件为空\n"},
-           {{"check", sample_path("reg5"), "-t", "spd"}, 1,
-            "错误: 文件大小 128 字节不符合任何 SPD（DDR3 256、DDR4 512、DDR5 1024 字节）；128 字节的是 DDR5 REG 区映像，它不带校验和\n"},
+           {{"check", sample_path("reg5"), "-t", "spd"},
+            1,
+            "错误: 文件大小 128 字节不符合任何 SPD（DDR3 256、DDR4 512、DDR5 1024 字节）；128 字节的是 DDR5 REG "
+            "区映像，它不带校验和\n"},
            {{"info", "/dev/zero"}, 1, "错误: /dev/zero 大于 64 KiB，不是 SPD 映像\n"},
            {{"check", dir.path()}, 1, "错误: 读取 " + dir.path() + " 失败: Is a directory\n"},
            {{"check", sample_path("spd4"), "5"}, 1, "错误: 映像不完整: DDR5 SPD 为 1024 字节，文件只有 512 字节\n"},
@@ -153,8 +156,12 @@ TEST(SpdTool, BadInputIsAClearErrorNeverACrash) {
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, c.err);
   }
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"check"}, {"check", "a.bin", "6"}, {"fix", "a.bin"}, {"fix", "a.bin", "-o", "-t"}, {"diff", "a.bin"}, {"Check", "a"}}) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"check"},
+                                                                                    {"check", "a.bin", "6"},
+                                                                                    {"fix", "a.bin"},
+                                                                                    {"fix", "a.bin", "-o", "-t"},
+                                                                                    {"diff", "a.bin"},
+                                                                                    {"Check", "a"}}) {
     EXPECT_EQ(run_spd(args).status, 2) << args.front();
   }
   for (const std::vector<std::string>& args :
@@ -173,14 +180,16 @@ namespace {
 
 TEST(SpdTool, TheHubRegistersAsReadFromTheEmulator) {
   TempDir dir;
-  ASSERT_EQ(testing::run_with_emulator({"--protect-blocks", "0-7,12"}, {"read", "{port}", "5", "-t", "reg", "-o", dir.file("reg5.bin")})
+  ASSERT_EQ(testing::run_with_emulator({"--protect-blocks", "0-7,12"},
+                                       {"read", "{port}", "5", "-t", "reg", "-o", dir.file("reg5.bin")})
                 .status,
             0);
   const auto info = run_spd({"info", dir.file("reg5.bin")});
   EXPECT_EQ(info.status, 0) << info.err;
-  for (const auto* line : {"器件类型: SPD5118 集线器 (MR0-MR1 = 51 18)\n", "写保护的块: 0-7, 12\n", "未保护的块: 8-11, 13-15\n",
-                           "写保护寄存器: MR12 = 0xFF，MR13 = 0x10", "解除写保护: 不可以", "当前温度: 23.00 °C\n",
-                           "总线接口: I2C，最高 1 MHz (MR18 = 0x00)\n", "厂商: Montage Technology Group (bank 7, 0x32)\n"}) {
+  for (const auto* line :
+       {"器件类型: SPD5118 集线器 (MR0-MR1 = 51 18)\n", "写保护的块: 0-7, 12\n", "未保护的块: 8-11, 13-15\n",
+        "写保护寄存器: MR12 = 0xFF，MR13 = 0x10", "解除写保护: 不可以", "当前温度: 23.00 °C\n",
+        "总线接口: I2C，最高 1 MHz (MR18 = 0x00)\n", "厂商: Montage Technology Group (bank 7, 0x32)\n"}) {
     EXPECT_NE(info.out.find(line), std::string::npos) << line << "\n" << info.out;
   }
   EXPECT_EQ(run_spd({"info", sample_path("reg5"), "-t", "REG"}).out, run_spd({"info", sample_path("reg5")}).out);
@@ -192,14 +201,24 @@ TEST(SpdTool, TheHubRegistersAsReadFromTheEmulator) {
   };
   write_file(dir.file("spd4.bin"), read_file(sample_path("spd4")));
   for (const auto& c : std::vector<Case>{
-           {{"check", dir.file("reg5.bin")}, 0, "DDR5 REG 区（SPD 集线器寄存器），128 字节\nREG 区不带校验和，无需检查\n", ""},
-           {{"fix", dir.file("reg5.bin"), "-o", dir.file("x.bin")}, 1, "", "错误: REG 区映像不带校验和，没有可修正的内容；未写入文件\n"},
+           {{"check", dir.file("reg5.bin")},
+            0,
+            "DDR5 REG 区（SPD 集线器寄存器），128 字节\nREG 区不带校验和，无需检查\n",
+            ""},
+           {{"fix", dir.file("reg5.bin"), "-o", dir.file("x.bin")},
+            1,
+            "",
+            "错误: REG 区映像不带校验和，没有可修正的内容；未写入文件\n"},
            {{"info", dir.file("spd4.bin"), "-t", "reg"}, 1, "", "错误: REG 区映像为 128 字节，文件有 512 字节\n"},
            {{"info", dir.file("reg5.bin"), "4", "-t", "reg"}, 1, "", "错误: -t 仅适用于 D5（当前 D4）\n"},
            // The generation as users write it, in any case; an unknown one refused as typed.
            {{"info", dir.file("reg5.bin"), "ddr4", "-t", "reg"}, 1, "", "错误: -t 仅适用于 D5（当前 D4）\n"},
            {{"info", dir.file("reg5.bin"), "D4", "-t", "reg"}, 1, "", "错误: -t 仅适用于 D5（当前 D4）\n"},
-           {{"info", dir.file("reg5.bin"), "DDR6"}, 2, "", "错误: <DEVICE> 的值“DDR6”无效\n  [可选值: 3, 4, 5]\n\n用法: dimmwand-spd info [OPTIONS] <FILE> [DEVICE]\n\n"
+           {{"info", dir.file("reg5.bin"), "DDR6"},
+            2,
+            "",
+            "错误: <DEVICE> 的值“DDR6”无效\n  [可选值: 3, 4, 5]\n\n用法: dimmwand-spd info [OPTIONS] <FILE> "
+            "[DEVICE]\n\n"
             "更多信息: dimmwand-spd info --help\n"},
        }) {
     const auto r = run_spd(c.args);
@@ -227,10 +246,16 @@ TEST(SpdTool, UsageErrorsAreChineseWithStatus2) {
   for (const auto& c : std::vector<Case>{
            {{"check"}, "缺少参数: <FILE>", "dimmwand-spd check [OPTIONS] <FILE> [DEVICE]"},
            {{"Check", "a.bin"}, "没有命令“Check”\n\n  提示: 有相近的命令: check", "dimmwand-spd [OPTIONS] <COMMAND>"},
-           {{"check", "a.bin", "6"}, "<DEVICE> 的值“6”无效\n  [可选值: 3, 4, 5]", "dimmwand-spd check [OPTIONS] <FILE> [DEVICE]"},
-           {{"fix", "a.bin", "-o", "-t"}, "-o <OUT> 缺少值（文件名确实是“-t”时，写成 ./-t）", "dimmwand-spd fix [OPTIONS] -o <OUT> <FILE> [DEVICE]"},
+           {{"check", "a.bin", "6"},
+            "<DEVICE> 的值“6”无效\n  [可选值: 3, 4, 5]",
+            "dimmwand-spd check [OPTIONS] <FILE> [DEVICE]"},
+           {{"fix", "a.bin", "-o", "-t"},
+            "-o <OUT> 缺少值（文件名确实是“-t”时，写成 ./-t）",
+            "dimmwand-spd fix [OPTIONS] -o <OUT> <FILE> [DEVICE]"},
            {{"info", "a.bin", "--bogus"}, "未知选项: --bogus", "dimmwand-spd info [OPTIONS] <FILE> [DEVICE]"},
-           {{"convert", "a.txt", "-o", "-t"}, "-o <OUT> 缺少值（文件名确实是“-t”时，写成 ./-t）", "dimmwand-spd convert [OPTIONS] -o <OUT> <FILE>"},
+           {{"convert", "a.txt", "-o", "-t"},
+            "-o <OUT> 缺少值（文件名确实是“-t”时，写成 ./-t）",
+            "dimmwand-spd convert [OPTIONS] -o <OUT> <FILE>"},
            {{"kit", "a.bin"}, "<FILE> 至少要给出 2 个", "dimmwand-spd kit <FILE>..."},
        }) {
     const auto r = run_spd(c.args);

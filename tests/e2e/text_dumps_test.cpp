@@ -135,9 +135,10 @@ TEST(TextDumps, ConvertSavesOnlyTheSizeOfAnAreaUnlessTold) {
   write_file(dir.file("short.txt"), short_dump);
   const auto refused = run_spd({"convert", "short.txt", "-o", "out.bin"}, dir.path());
   EXPECT_EQ(refused.status, 1);
-  EXPECT_EQ(refused.err, "提示: short.txt 是文本（dimmwand read 打印的十六进制转储），读出 496 字节\n"
-                         "错误: 读出 496 字节，不是任何数据区的大小（128、256、512、1024 字节）；未写入文件\n"
-                         "提示: 确实只要这些字节时加 --any-size\n");
+  EXPECT_EQ(refused.err,
+            "提示: short.txt 是文本（dimmwand read 打印的十六进制转储），读出 496 字节\n"
+            "错误: 读出 496 字节，不是任何数据区的大小（128、256、512、1024 字节）；未写入文件\n"
+            "提示: 确实只要这些字节时加 --any-size\n");
   EXPECT_FALSE(std::filesystem::exists(dir.file("out.bin")));
   const auto any = run_spd({"convert", "short.txt", "-o", "out.bin", "--any-size"}, dir.path());
   EXPECT_EQ(any.status, 0) << any.err;
@@ -148,11 +149,15 @@ TEST(TextDumps, ConvertSavesOnlyTheSizeOfAnAreaUnlessTold) {
 TEST(TextDumps, ATextThatShowsNoDumpIsNoImage) {
   TempDir dir;
   write_file(dir.file("notes.txt"), "换了 XMP 之后不开机，备份在 U 盘里\n");
-  for (const auto& args : std::vector<std::vector<std::string>>{{"convert", "notes.txt", "-o", "n.bin"}, {"check", "notes.txt"}, {"info", "notes.txt"}}) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"convert", "notes.txt", "-o", "n.bin"}, {"check", "notes.txt"}, {"info", "notes.txt"}}) {
     const auto r = run_spd(args, dir.path());
     EXPECT_EQ(r.status, 1) << args.front();
-    EXPECT_EQ(r.err, "错误: notes.txt 是文本，认不出其中的十六进制转储（认得 dimmwand read、i2cdump、hexdump -C、xxd 的输出和十六进制字节），"
-                     "不是映像\n") << args.front();
+    EXPECT_EQ(r.err,
+              "错误: notes.txt 是文本，认不出其中的十六进制转储（认得 dimmwand read、i2cdump、hexdump -C、xxd "
+              "的输出和十六进制字节），"
+              "不是映像\n")
+        << args.front();
   }
   EXPECT_FALSE(std::filesystem::exists(dir.file("n.bin")));
 }
@@ -164,8 +169,11 @@ TEST(TextDumps, CommandsReadATextAsTheImageItShows) {
   write_file(dir.file("titled.txt"), "# DDR5 样品\n" + run_program({"/usr/bin/xxd", raw}).out + "# 完\n");
   for (const auto& [text, note] : std::vector<std::pair<std::string, std::string>>{
            {"spd5.txt", "提示: spd5.txt 是文本（xxd 的输出），读出 1024 字节\n"},
-           {"titled.txt", "提示: titled.txt 是文本（xxd 的输出），读出 1024 字节\n提示: 跳过了转储前后的其他文字（第 1 行、第 66 行）\n"}}) {
-    for (const auto& command : std::vector<std::vector<std::string>>{{"check"}, {"info"}, {"info", "--all"}, {"check", "--strict"}}) {
+           {"titled.txt",
+            "提示: titled.txt 是文本（xxd 的输出），读出 1024 字节\n提示: 跳过了转储前后的其他文字（第 1 行、第 66 "
+            "行）\n"}}) {
+    for (const auto& command :
+         std::vector<std::vector<std::string>>{{"check"}, {"info"}, {"info", "--all"}, {"check", "--strict"}}) {
       auto as_text = command;
       as_text.push_back(text);
       auto as_image = command;
@@ -192,7 +200,8 @@ TEST(TextDumps, ATextThatDoesNotParseWholeIsRefusedNamingItsLine) {
   std::string lost = xxd;  // a line lost in copying
   lost.erase(lost.find("00000060:"), lost.find("00000070:") - lost.find("00000060:"));
   std::string twice = xxd;  // a line pasted twice
-  twice.insert(twice.find("00000030:"), twice.substr(twice.find("00000020:"), twice.find("00000030:") - twice.find("00000020:")));
+  twice.insert(twice.find("00000030:"),
+               twice.substr(twice.find("00000020:"), twice.find("00000030:") - twice.find("00000020:")));
   const std::string cut = xxd.substr(0, xxd.find("00000040:") + 21);  // a paste cut inside a byte
   const std::string image = read_file(raw);
   const std::string header = i2cdump(image).substr(0, i2cdump(image).find('\n') + 1);
@@ -205,9 +214,11 @@ TEST(TextDumps, ATextThatDoesNotParseWholeIsRefusedNamingItsLine) {
   for (const auto& c : std::vector<Case>{
            {lost, "错误: dump.txt 是文本，像是 xxd 的输出，但第 7 行无法解析（地址跳跃: 0x70，应为 0x60）\n"},
            {twice, "错误: dump.txt 是文本，像是 xxd 的输出，但第 4 行无法解析（地址 0x20 重复（应为 0x30））\n"},
-           {cut, fmt::format("错误: dump.txt 是文本，像是 xxd 的输出，但第 5 行无法解析（“{}”不是十六进制字节）\n", cut.back())},
+           {cut, fmt::format("错误: dump.txt 是文本，像是 xxd 的输出，但第 5 行无法解析（“{}”不是十六进制字节）\n",
+                             cut.back())},
            {unheaded,
-            "错误: dump.txt 是文本，像是 i2cdump 的输出，但第 18 行无法解析（地址 0x0 重复（应为 0x100）；下一页的表前应有 i2cdump 的表头行）\n"},
+            "错误: dump.txt 是文本，像是 i2cdump 的输出，但第 18 行无法解析（地址 0x0 重复（应为 "
+            "0x100）；下一页的表前应有 i2cdump 的表头行）\n"},
        }) {
     write_file(dir.file("dump.txt"), c.text);
     for (const char* command : {"check", "convert"}) {
@@ -231,7 +242,8 @@ TEST(TextDumps, ConvertNeverReplacesAFileAndUsesTheStandardStreams) {
   EXPECT_EQ(refused.err, "错误: 输出文件已存在: kept.bin（convert 从不覆盖文件）\n");
   EXPECT_EQ(read_file(dir.file("kept.bin")), "mine");
 
-  const auto piped = run_program({"/bin/sh", "-c", fmt::format("'{}' convert - -o - < spd3.hex", DIMMWAND_SPD_TOOL)}, dir.path());
+  const auto piped =
+      run_program({"/bin/sh", "-c", fmt::format("'{}' convert - -o - < spd3.hex", DIMMWAND_SPD_TOOL)}, dir.path());
   EXPECT_EQ(piped.status, 0) << piped.err;
   EXPECT_TRUE(piped.out == read_file(raw));
   EXPECT_EQ(piped.err, "提示: 标准输入是文本（hexdump -C 的输出），读出 256 字节\n");

@@ -29,8 +29,10 @@ std::string file_content(const std::string& path) {
 // Every checksum the image carries is judged, not only the first: a byte changed under any of
 // them is refused, naming that checksum.
 TEST(WriteCheck, EveryChecksumOfTheImageIsJudged) {
-  for (const auto& [device, image] : std::vector<std::pair<DeviceType, Bytes>>{
-           {DeviceType::DDR3, testing::ddr3()}, {DeviceType::DDR4, testing::ddr4()}, {DeviceType::DDR5, testing::ddr5(true)}}) {
+  for (const auto& [device, image] :
+       std::vector<std::pair<DeviceType, Bytes>>{{DeviceType::DDR3, testing::ddr3()},
+                                                 {DeviceType::DDR4, testing::ddr4()},
+                                                 {DeviceType::DDR5, testing::ddr5(true)}}) {
     const auto sums = model::checksums(image, device);
     ASSERT_GE(sums.size(), device == DeviceType::DDR3 ? 1u : 2u);
     ASSERT_TRUE(check_spd_image(image, device));
@@ -172,7 +174,8 @@ TEST(WriteFailure, TheCountFollowsEveryCarefulOption) {
     ASSERT_FALSE(r) << option;
     const std::size_t total = option == "--changed" ? 16 : 512;
     const std::string count = fmt::format("已写入 3 / {} 字节", total);
-    EXPECT_EQ(r.error().display().find(count) != std::string::npos, !option.empty()) << option << ": " << r.error().display();
+    EXPECT_EQ(r.error().display().find(count) != std::string::npos, !option.empty())
+        << option << ": " << r.error().display();
   }
 }
 

@@ -43,7 +43,11 @@ TEST(CommandLine, ReadRecords) {
            {{"read", "COM3", "3", "-t", "reg"}, "COM3", DeviceType::DDR3, DataMode::Reg, std::nullopt},
            {{"read", "COM3", "3", "-o", "spd3.bin"}, "COM3", DeviceType::DDR3, std::nullopt, "spd3.bin"},
            {{"read", "-o", "spd3.bin", "COM3", "3"}, "COM3", DeviceType::DDR3, std::nullopt, "spd3.bin"},
-           {{"read", "-t", "reg", "-o", "r.bin", "/dev/ttyACM0", "5"}, "/dev/ttyACM0", DeviceType::DDR5, DataMode::Reg, "r.bin"},
+           {{"read", "-t", "reg", "-o", "r.bin", "/dev/ttyACM0", "5"},
+            "/dev/ttyACM0",
+            DeviceType::DDR5,
+            DataMode::Reg,
+            "r.bin"},
            {{"read", "COM3", "3", "-o", "-"}, "COM3", DeviceType::DDR3, std::nullopt, "-"},
        }) {
     const auto r = parsed<ReadArgs>(c.words);
@@ -73,7 +77,8 @@ TEST(CommandLine, ByteAndCodeRecords) {
   EXPECT_EQ(w.input, "reg5.bin");
   EXPECT_EQ(w.common.mode, DataMode::Reg);
   EXPECT_FALSE(w.verify || w.changed || w.backup);
-  const auto careful = parsed<WriteArgs>({"write", "--backup", "b.bin", "COM3", "5", "-i", "x.bin", "--changed", "--verify"});
+  const auto careful =
+      parsed<WriteArgs>({"write", "--backup", "b.bin", "COM3", "5", "-i", "x.bin", "--changed", "--verify"});
   EXPECT_TRUE(careful.verify && careful.changed);
   EXPECT_EQ(careful.backup, "b.bin");
   EXPECT_TRUE(parsed<ReadArgs>({"read", "COM3", "4", "--verify"}).verify);
@@ -96,7 +101,8 @@ TEST(CommandLine, RejectionsAreErrors) {
            {{"read", "COM3"}, "<DEVICE>"},
            {{"write", "COM3", "3"}, "-i <INPUT>"},
            {{"write", "COM3", "3", "-i", "a.bin", "-i", "b.bin"}, "cannot be used multiple times"},
-           {{"write", "COM3", "3", "-i", "a", "--backup", "b", "--backup", "c"}, "'--backup <FILE>' cannot be used multiple times"},
+           {{"write", "COM3", "3", "-i", "a", "--backup", "b", "--backup", "c"},
+            "'--backup <FILE>' cannot be used multiple times"},
            {{"write", "COM3", "3", "-i", "a", "--backup", "--verify"}, "a value is required for '--backup <FILE>'"},
            {{"ReadByte", "COM3", "3", "0", "--verify"}, "--verify"},
            {{"WriteByte", "COM3", "5", "0003"}, "<VALUE>"},
@@ -187,9 +193,9 @@ TEST(CommandLine, SubcommandHelpShowsValuesAndNoExamples) {
   ASSERT_EQ(r.error().kind, ParseStop::Kind::Help);
   const std::string& help = r.error().report;
   EXPECT_EQ(help.rfind("读取数据，-o 保存文件，缺省打印十六进制\n", 0), 0u);
-  for (const auto* piece : {"<PORT>    串口号，如 COM3\n", "<DEVICE>  DDR 类型: 3 | 4 | 5\n", "- 3: DDR3\n", "- 5: DDR5\n",
-                            "数据模式（仅 D5 可用，缺省 SPD）\n", "- spd: SPD 数据区\n", "- reg: REG 数据区（仅 DDR5）\n",
-                            "输出二进制文件\n"}) {
+  for (const auto* piece : {"<PORT>    串口号，如 COM3\n", "<DEVICE>  DDR 类型: 3 | 4 | 5\n", "- 3: DDR3\n",
+                            "- 5: DDR5\n", "数据模式（仅 D5 可用，缺省 SPD）\n", "- spd: SPD 数据区\n",
+                            "- reg: REG 数据区（仅 DDR5）\n", "输出二进制文件\n"}) {
     EXPECT_NE(help.find(piece), std::string::npos) << piece;
   }
   EXPECT_EQ(help.find("示例"), std::string::npos);

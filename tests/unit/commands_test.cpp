@@ -4,7 +4,6 @@
 
 #include <fmt/format.h>
 
-
 #include "commands/commands.hpp"
 #include "commands/write_plan.hpp"
 #include "programmer_port.hpp"
@@ -90,12 +89,34 @@ TEST(Write, CarefulOutcomes) {
   auto locked = emu::default_areas();
   locked.reg5[12] = 0x80;
   for (const auto& c : std::vector<Case>{
-           {"changed and verified", emu::default_areas(), emu::Faults(), true, true, false, SIZE_MAX, {0x1FE, 0x1FF}, ""},
+           {"changed and verified",
+            emu::default_areas(),
+            emu::Faults(),
+            true,
+            true,
+            false,
+            SIZE_MAX,
+            {0x1FE, 0x1FF},
+            ""},
            {"a protected block", locked, emu::Faults(), true, true, false, SIZE_MAX, {}, "块 7 受写保护"},
-           {"a lost frame", emu::default_areas(), faults([](auto& f) { f.lost_writes = {0x1FF}; }), true, true, false, SIZE_MAX, {0x1FE, 0x1FF},
+           {"a lost frame",
+            emu::default_areas(),
+            faults([](auto& f) { f.lost_writes = {0x1FF}; }),
+            true,
+            true,
+            false,
+            SIZE_MAX,
+            {0x1FE, 0x1FF},
             "校验失败: 共 1 字节不符，首个在地址 01FF"},
            // REG read, the backup's two reads, one write: then Ctrl-C.
-           {"interrupted", emu::default_areas(), emu::Faults(), false, false, true, 4, {0},
+           {"interrupted",
+            emu::default_areas(),
+            emu::Faults(),
+            false,
+            false,
+            true,
+            4,
+            {0},
             "已中断: 已写入 1 / 1024 字节\n写入前的内容已备份在 "},
        }) {
     Bench bench(c.areas, c.faults);
@@ -107,7 +128,8 @@ TEST(Write, CarefulOutcomes) {
     if (c.backup) args.backup = backup.path;
     const auto r = run_write(args, bench.context());
     std::vector<std::uint16_t> writes;
-    for (const auto& f : bench.frames(CommandCode::WriteByte)) writes.push_back(static_cast<std::uint16_t>(f.bytes[4] << 8 | f.bytes[5]));
+    for (const auto& f : bench.frames(CommandCode::WriteByte))
+      writes.push_back(static_cast<std::uint16_t>(f.bytes[4] << 8 | f.bytes[5]));
     EXPECT_EQ(writes, c.writes) << c.name;
     EXPECT_EQ(r.has_value(), c.error.empty()) << c.name;
     if (!r) {
@@ -140,7 +162,8 @@ TEST(Silence, EveryWaitEndsInNoResponse) {
   };
   for (const auto& c : std::vector<Case>{
            {"ReadByte", [](const Context& ctx) { return run_read_byte({"P", DeviceType::DDR5, 3}, ctx); }, "无响应"},
-           {"WriteByte", [](const Context& ctx) { return run_write_byte({"P", DeviceType::DDR5, 3, 7, false}, ctx); }, "无响应"},
+           {"WriteByte", [](const Context& ctx) { return run_write_byte({"P", DeviceType::DDR5, 3, 7, false}, ctx); },
+            "无响应"},
            {"write-protect", [](const Context& ctx) { return run_write_protect({"P", DeviceType::DDR5, 0x2255}, ctx); },
             "无响应"},
            {"read -o",

@@ -41,12 +41,23 @@ TEST(Timing, RatesAreNamedAsSold) {
     unsigned rate;
   };
   for (const auto& c : std::vector<Case>{
-           {303, DeviceType::DDR5, 6600}, {285, DeviceType::DDR5, 7000}, {270, DeviceType::DDR5, 7400},
-           {243, DeviceType::DDR5, 8200}, {416, DeviceType::DDR5, 4800}, {357, DeviceType::DDR5, 5600},
-           {1250, DeviceType::DDR3, 1600}, {1071, DeviceType::DDR3, 1866}, {833, DeviceType::DDR3, 2400},
-           {875, DeviceType::DDR3, 2300}, {938, DeviceType::DDR4, 2133}, {750, DeviceType::DDR4, 2666},
-           {484, DeviceType::DDR4, 4133}, {469, DeviceType::DDR4, 4266}, {555, DeviceType::DDR4, 3600},
-           {0, DeviceType::DDR5, 0}, {0, DeviceType::DDR4, 0},
+           {303, DeviceType::DDR5, 6600},
+           {285, DeviceType::DDR5, 7000},
+           {270, DeviceType::DDR5, 7400},
+           {243, DeviceType::DDR5, 8200},
+           {416, DeviceType::DDR5, 4800},
+           {357, DeviceType::DDR5, 5600},
+           {1250, DeviceType::DDR3, 1600},
+           {1071, DeviceType::DDR3, 1866},
+           {833, DeviceType::DDR3, 2400},
+           {875, DeviceType::DDR3, 2300},
+           {938, DeviceType::DDR4, 2133},
+           {750, DeviceType::DDR4, 2666},
+           {484, DeviceType::DDR4, 4133},
+           {469, DeviceType::DDR4, 4266},
+           {555, DeviceType::DDR4, 3600},
+           {0, DeviceType::DDR5, 0},
+           {0, DeviceType::DDR4, 0},
        }) {
     EXPECT_EQ(data_rate(c.ps, c.g), c.rate) << c.ps << " ps";
   }
@@ -54,16 +65,16 @@ TEST(Timing, RatesAreNamedAsSold) {
 
 TEST(Describe, DecodesKnownValues) {
   Bytes s = ddr4();
-  s[3] = 0x03;            // SO-DIMM
-  s[4] = 0x46;            // 16 Gb, 8 banks... in 2 bank groups
-  s[12] = 0x0A;           // x16, 2 package ranks
-  s[13] = 0x0B;           // 64 bits + ECC
-  s[18] = 0x06;           // 0.750 ns: DDR4-2666
+  s[3] = 0x03;                   // SO-DIMM
+  s[4] = 0x46;                   // 16 Gb, 8 banks... in 2 bank groups
+  s[12] = 0x0A;                  // x16, 2 package ranks
+  s[13] = 0x0B;                  // 64 bits + ECC
+  s[18] = 0x06;                  // 0.750 ns: DDR4-2666
   s[24] = s[25] = s[26] = 0x72;  // 14.250 ns
   s[27] = 0x01;
-  s[28] = 0x00;           // tRAS 32 ns
+  s[28] = 0x00;  // tRAS 32 ns
   s[320] = 0x01;
-  s[321] = 0x98;          // Kingston
+  s[321] = 0x98;  // Kingston
   const std::string part = "KSM26SED8/16";
   std::copy(part.begin(), part.end(), s.begin() + 329);
   s[323] = 0x23;
@@ -106,9 +117,9 @@ TEST(Fields, NamesTheFieldsWhoseValueChanged) {
   for (const auto& c : std::vector<Case>{
            {ddr4(), DeviceType::DDR4, {126, 127}, "基本区 CRC"},
            {ddr4(), DeviceType::DDR4, {325, 326, 327, 328, 329, 330}, "序列号、型号"},
-           {ddr4(), DeviceType::DDR4, {3}, "模块类型"},          // bits 3-0 only: not the hybrid bits
-           {ddr4(), DeviceType::DDR4, {200}, "模块专用区"},       // no finer field there
-           {ddr3(), DeviceType::DDR3, {13}, ""},                // reserved
+           {ddr4(), DeviceType::DDR4, {3}, "模块类型"},      // bits 3-0 only: not the hybrid bits
+           {ddr4(), DeviceType::DDR4, {200}, "模块专用区"},  // no finer field there
+           {ddr3(), DeviceType::DDR3, {13}, ""},             // reserved
            {ddr5(), DeviceType::DDR5, {0x2FE, 0x2FF}, "XMP 配置 1 CRC"},
            {ddr5(true), DeviceType::DDR5, {0x350}, "EXPO"},
            {Bytes(1024, 0), DeviceType::DDR5, {0x300}, "XMP / EXPO / 用户区"},
@@ -141,7 +152,7 @@ TEST(Codecs, CasMapsReadAndWrite) {
     EXPECT_EQ(*again, c.stored);
   }
   EXPECT_EQ(cas_encode(0, {7, 40}, kCasDdr4).error(), 7u);  // CL 40 is the high range's, which has no CL 7
-  EXPECT_EQ(*cas_encode(0, {23, 24}, kCasDdr4), 0x30000u);    // both ranges hold them: the low one
+  EXPECT_EQ(*cas_encode(0, {23, 24}, kCasDdr4), 0x30000u);  // both ranges hold them: the low one
   EXPECT_EQ(cas_encode(0, {21}, kCasDdr5).error(), 21u);
   EXPECT_EQ(cas_encode(0, {19}, kCasDdr3).error(), 19u);
 }
@@ -186,7 +197,8 @@ TEST(Layouts, EveryTimeIsDecodedShownAndSettable) {
         continue;
       }
       Bytes changed = t.image;
-      const std::uint32_t top = f.mask == 0 ? (f.length >= 4 ? ~0u : (1u << (8 * f.length)) - 1) : f.mask >> std::countr_zero(f.mask);
+      const std::uint32_t top =
+          f.mask == 0 ? (f.length >= 4 ? ~0u : (1u << (8 * f.length)) - 1) : f.mask >> std::countr_zero(f.mask);
       const std::uint32_t v = (get(t.image, f) + 1) & top;
       for (std::size_t i = 0; i < f.length; ++i) {
         const unsigned bits = bits_at(f, f.offset + i);

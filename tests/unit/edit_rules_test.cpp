@@ -54,17 +54,27 @@ TEST(EditRules, ARateIsStoredAsItsGradesCycle) {
   struct Case {
     std::string file;
     std::vector<std::string> set;
-    std::string key, stored;                  // the cycle time as it reads back
+    std::string key, stored;                                  // the cycle time as it reads back
     std::vector<std::pair<std::size_t, std::uint8_t>> bytes;  // where given, the bytes stored
-    std::string note;                         // a part of the notes ("" for none)
+    std::string note;                                         // a part of the notes ("" for none)
   };
   for (const auto& c : std::vector<Case>{
            {kFury, {"rate=2133"}, "tck", "0.938", {{18, 0x08}, {125, 0xC2}}, ""},
            {kDdr4, {"rate=1866"}, "tck", "1.071", {{18, 0x09}, {125, 0xCA}}, ""},
            {kDdr3, {"rate=2133"}, "tck", "0.938", {{12, 0x08}, {34, 0xC2}}, ""},
-           {kDdr3Ftb25, {"rate=2133"}, "tck", "0.9375", {}, "DDR3-2133 的周期 0.938 ns 在此映像中存为 0.9375 ns（微调单位 2.5 ps）"},
+           {kDdr3Ftb25,
+            {"rate=2133"},
+            "tck",
+            "0.9375",
+            {},
+            "DDR3-2133 的周期 0.938 ns 在此映像中存为 0.9375 ns（微调单位 2.5 ps）"},
            {kFury, {"xmp1.rate=2133"}, "xmp1.tck", "0.938", {}, ""},
-           {kFury, {"xmp1.rate=3466"}, "xmp1.tck", "0.578", {}, "3466 MT/s 不是 DDR4 的 JEDEC 速率：xmp1.rate 的周期存为 0.578 ns"},
+           {kFury,
+            {"xmp1.rate=3466"},
+            "xmp1.tck",
+            "0.578",
+            {},
+            "3466 MT/s 不是 DDR4 的 JEDEC 速率：xmp1.rate 的周期存为 0.578 ns"},
            {kDdr5, {"rate=4400"}, "tck", "0.454", {}, ""},
            {kTeam, {"expo2.rate=6400"}, "expo2.tck", "0.312", {}, ""},
            {kTeam, {"xmp2.rate=6100"}, "xmp2.tck", "0.328", {}, "6100 MT/s 不是 DDR5 的 JEDEC 速率"},
@@ -130,8 +140,10 @@ TEST(EditRules, PromoteGuardsEveryRail) {
     std::string refusal;  // "" when promoted without accept_voltage
   };
   for (const auto& c : std::vector<Case>{
-           {{"expo1.vdd=1.10", "expo1.vddq=1.20", "expo1.vpp=1.80"}, "expo1 的 VDDQ 需要 1.20 V，高于 DDR5 固定的 JEDEC 电压 1.1 V"},
-           {{"expo1.vdd=1.10", "expo1.vddq=1.10", "expo1.vpp=1.90"}, "expo1 的 VPP 需要 1.90 V，高于 DDR5 固定的 JEDEC 电压 1.8 V"},
+           {{"expo1.vdd=1.10", "expo1.vddq=1.20", "expo1.vpp=1.80"},
+            "expo1 的 VDDQ 需要 1.20 V，高于 DDR5 固定的 JEDEC 电压 1.1 V"},
+           {{"expo1.vdd=1.10", "expo1.vddq=1.10", "expo1.vpp=1.90"},
+            "expo1 的 VPP 需要 1.90 V，高于 DDR5 固定的 JEDEC 电压 1.8 V"},
            {{"expo1.vdd=1.15", "expo1.vddq=1.10", "expo1.vpp=1.80"}, "expo1 的 VDD 需要 1.15 V"},
            {{"expo1.vdd=1.10", "expo1.vddq=1.10", "expo1.vpp=1.80"}, ""},
        }) {
@@ -212,7 +224,12 @@ TEST(EditRules, AHeadlineClOneShortOfTaaIsNamed) {
   };
   for (const auto& c : std::vector<Case>{
            {DeviceType::DDR4, 15, 938, 13750, {10, 11, 12, 13, 14, 15, 16}, ""},
-           {DeviceType::DDR4, 14, 938, 13750, {10, 11, 12, 13, 14, 15, 16}, "CL14 在 tCK 0.938 ns 下不满足 tAA 13.750 ns"},
+           {DeviceType::DDR4,
+            14,
+            938,
+            13750,
+            {10, 11, 12, 13, 14, 15, 16},
+            "CL14 在 tCK 0.938 ns 下不满足 tAA 13.750 ns"},
            {DeviceType::DDR3, 8, 1500, 13125, {6, 7, 8, 9}, "CL8 在 tCK 1.500 ns 下不满足 tAA 13.125 ns"},
            {DeviceType::DDR5, 38, 333, 12654, {22, 26, 28, 30, 32, 36, 38, 40}, ""},
            {DeviceType::DDR5, 36, 333, 12654, {22, 26, 28, 30, 32, 36, 38, 40}, "CL36 在 tCK 0.333 ns 下不满足"},

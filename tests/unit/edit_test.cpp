@@ -55,7 +55,8 @@ void only_meant_bytes(const Bytes& before, const Edited& e, const std::string& w
     EXPECT_TRUE(before[i] == e.image[i] || allowed[i]) << what << ": byte " << i << " changed unreported";
   }
   for (const auto& c : model::checksums(e.image, *identify(e.image, std::nullopt))) {
-    EXPECT_TRUE(c.ok() || std::none_of(e.checksums.begin(), e.checksums.end(), [&](const auto& r) { return r.name == c.name; }))
+    EXPECT_TRUE(c.ok() ||
+                std::none_of(e.checksums.begin(), e.checksums.end(), [&](const auto& r) { return r.name == c.name; }))
         << what << ": " << c.name;
   }
 }
@@ -82,7 +83,9 @@ TEST(Edit, EditsTouchTheirFieldAndItsChecksumsOnly) {
   };
   for (const auto& c : std::vector<Case>{
            {DeviceType::DDR3, {"tck=1.875", "cl_list=5,6,7,8"}, {"tck", "cl_list"}},
-           {DeviceType::DDR3, {"serial_number=01020304", "manufacturing_date=2015-07"}, {"serial_number", "manufacturing_date"}},
+           {DeviceType::DDR3,
+            {"serial_number=01020304", "manufacturing_date=2015-07"},
+            {"serial_number", "manufacturing_date"}},
            {DeviceType::DDR3, {"part_number=REPAIRED-1", "module_maker=Kingston"}, {"part_number"}},
            {DeviceType::DDR3, {"trc=49.375", "tras=36.125"}, {}},
            {DeviceType::DDR4, {"taa=14.000", "trcd=14.125", "rate=2133"}, {"taa", "trcd"}},
@@ -96,15 +99,19 @@ TEST(Edit, EditsTouchTheirFieldAndItsChecksumsOnly) {
       ASSERT_TRUE(e) << d.name << ": " << e.error();
       only_meant_bytes(d.bytes, *e, d.name + " " + c.set.front());
       for (const auto& key : c.changed) {
-        EXPECT_TRUE(std::any_of(e->fields.begin(), e->fields.end(), [&](const auto& f) { return f.key == key; })) << d.name << " " << key;
+        EXPECT_TRUE(std::any_of(e->fields.begin(), e->fields.end(), [&](const auto& f) { return f.key == key; }))
+            << d.name << " " << key;
       }
     }
   }
   // Profiles: voltages, times, names, enable bits, with the XMP 3.0 and EXPO checksums.
   for (const auto& [file, set] : std::vector<std::pair<std::string, std::vector<std::string>>>{
-           {"ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eef6.bin", {"xmp1.vdd=1.30", "xmp1.name=TG-6000-SAFE", "expo2.enable=0"}},
-           {"ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eef6.bin", {"expo1.taa=13.000", "xmp2.command_rate=1"}},
-           {"ddr4-kingston-fury-kf3600c18d4-16gx-udimm-3600-xmp.bin", {"xmp1.vdd=1.25", "xmp2.enable=0", "xmp1.rate=3200"}},
+           {"ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eef6.bin",
+            {"xmp1.vdd=1.30", "xmp1.name=TG-6000-SAFE", "expo2.enable=0"}},
+           {"ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eef6.bin",
+            {"expo1.taa=13.000", "xmp2.command_rate=1"}},
+           {"ddr4-kingston-fury-kf3600c18d4-16gx-udimm-3600-xmp.bin",
+            {"xmp1.vdd=1.25", "xmp2.enable=0", "xmp1.rate=3200"}},
            {"ddr3-kingston-hyperx-9905403-440-udimm-1600-xmp.bin", {"xmp1.vdd=1.50", "xmp1.cl_list=7,8,9"}},
        }) {
     const Dump d = dump(file);
@@ -175,14 +182,22 @@ TEST(Edit, RebinAndPromoteGiveTheDecodeTheyPromise) {
     std::vector<std::string> summary;  // in the decoded result's summary
   };
   const auto rebin = [](unsigned speed) { return [speed](const Dump& d) { return edit_rebin(d.bytes, d.g, speed); }; };
-  const auto promote = [](std::string p, bool accept) { return [p, accept](const Dump& d) { return edit_promote(d.bytes, d.g, p, accept); }; };
+  const auto promote = [](std::string p, bool accept) {
+    return [p, accept](const Dump& d) { return edit_promote(d.bytes, d.g, p, accept); };
+  };
   for (const auto& c : std::vector<Case>{
            {"ddr3-kingston-kvr13ls9s6-2-sodimm-1333.bin", rebin(1066), {"DDR3-1066 (tCK 1.875 ns)", "CL7-7-7-20"}},
            {"ddr4-samsung-m393a1g40eb1-cpb-rdimm-2133.bin", rebin(1866), {"DDR4-1866 (tCK 1.071 ns)", "CL13-"}},
            {"ddr5-micron-mtc40f2046s1rc48ba1-rdimm-4800.bin", rebin(4000), {"DDR5-4000 (tCK 0.500 ns)", "CL32-"}},
-           {"ddr4-kingston-fury-kf3600c18d4-16gx-udimm-3600-xmp.bin", promote("xmp1", true), {"DDR4-3600 (tCK 0.555 ns)", "CL18-22-22-39"}},
-           {"ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eef6.bin", promote("expo1", true), {"DDR5-6000 (tCK 0.333 ns)", "CL38-38-38-78"}},
-           {"ddr3-kingston-hyperx-9905403-440-udimm-1600-xmp.bin", promote("xmp1", true), {"DDR3-1600 (tCK 1.250 ns)", "CL9-9-9-27"}},
+           {"ddr4-kingston-fury-kf3600c18d4-16gx-udimm-3600-xmp.bin",
+            promote("xmp1", true),
+            {"DDR4-3600 (tCK 0.555 ns)", "CL18-22-22-39"}},
+           {"ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eef6.bin",
+            promote("expo1", true),
+            {"DDR5-6000 (tCK 0.333 ns)", "CL38-38-38-78"}},
+           {"ddr3-kingston-hyperx-9905403-440-udimm-1600-xmp.bin",
+            promote("xmp1", true),
+            {"DDR3-1600 (tCK 1.250 ns)", "CL9-9-9-27"}},
        }) {
     const Dump d = dump(c.file);
     const auto e = c.edit(d);
@@ -229,11 +244,17 @@ TEST(Strict, RealModulesMeetEveryRuleAndMadeFaultsAreNamed) {
   };
   for (const auto& c : std::vector<Case>{
            {"ddr4-samsung-m393a1g40eb1-cpb-rdimm-2133.bin", {"trc=40.000"}, "tRC 40.000 ns 小于 tRAS + tRP"},
-           {"ddr4-samsung-m393a1g40eb1-cpb-rdimm-2133.bin", {"cl_list=10,11,12,13,14,16"}, "CL15 不在支持的 CAS 延迟列表中"},
+           {"ddr4-samsung-m393a1g40eb1-cpb-rdimm-2133.bin",
+            {"cl_list=10,11,12,13,14,16"},
+            "CL15 不在支持的 CAS 延迟列表中"},
            {"ddr5-micron-mtc40f2046s1rc48ba1-rdimm-4800.bin", {"cl_list=22,26,28"}, "CL40 不在支持的 CAS 延迟列表中"},
-           {"ddr4-kingston-fury-kf3600c18d4-16gx-udimm-3600-xmp.bin", {"xmp2.rate=2133"}, "XMP 配置 2: 速率 DDR4-2133 低于基本区的 DDR4-2400"},
+           {"ddr4-kingston-fury-kf3600c18d4-16gx-udimm-3600-xmp.bin",
+            {"xmp2.rate=2133"},
+            "XMP 配置 2: 速率 DDR4-2133 低于基本区的 DDR4-2400"},
            {"ddr3-samsung-m378b5173db0-ck0-udimm-1600.bin", {"manufacturing_date=2004-10"}, "生产日期不可信"},
-           {"ddr3-samsung-m378b5173db0-ck0-udimm-1600.bin", {"module_maker=2:0x18"}, ""},  // parity is set by the editor
+           {"ddr3-samsung-m378b5173db0-ck0-udimm-1600.bin",
+            {"module_maker=2:0x18"},
+            ""},  // parity is set by the editor
        }) {
     const Dump d = dump(c.file);
     const auto e = edit_set(d.bytes, d.g, c.set);

@@ -25,9 +25,9 @@ TEST(HexDump, Format) {
 TEST(Compare, RunsAndTheirListing) {
   std::vector<std::uint8_t> meant(64, 0x00);
   std::vector<std::uint8_t> back = meant;
-  back[3] = 0xFF;                                                        // a single byte
-  for (std::size_t i = 10; i < 20; ++i) back[i] = 0x11;                  // a run longer than is shown
-  for (std::size_t i = 30; i < 64; i += 2) back[i] = 0x22;               // many runs
+  back[3] = 0xFF;                                           // a single byte
+  for (std::size_t i = 10; i < 20; ++i) back[i] = 0x11;     // a run longer than is shown
+  for (std::size_t i = 30; i < 64; i += 2) back[i] = 0x22;  // many runs
   const auto diff = compare_images(meant, back);
   EXPECT_EQ(diff.count, 1u + 10u + 17u);
   ASSERT_EQ(diff.runs.size(), 19u);
@@ -35,8 +35,9 @@ TEST(Compare, RunsAndTheirListing) {
   EXPECT_EQ(diff.runs[1].length, 10u);
   const std::string listing = format_runs(diff, meant, back);
   EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'), 16);  // 15 runs and a count of the rest
-  EXPECT_TRUE(listing.starts_with("  地址 0003: 写入 00，读回 FF\n"
-                                  "  地址 000A-0013: 写入 00 00 00 00 00 00 00 00 …，读回 11 11 11 11 11 11 11 11 …\n"));
+  EXPECT_TRUE(
+      listing.starts_with("  地址 0003: 写入 00，读回 FF\n"
+                          "  地址 000A-0013: 写入 00 00 00 00 00 00 00 00 …，读回 11 11 11 11 11 11 11 11 …\n"));
   EXPECT_TRUE(listing.ends_with("  …… 另有 4 处不符\n"));
   EXPECT_EQ(compare_images(meant, std::span(meant).first(10)).count, 0u);  // only the common length counts
 }
@@ -51,8 +52,11 @@ TEST(Hub, ProtectedBlocks) {
     std::uint8_t mr12, mr13;
     std::string list;
   };
-  for (const auto& c : std::vector<Case>{{0x00, 0x00, ""}, {0xFF, 0x10, "0-7, 12"}, {0x81, 0x80, "0, 7, 15"},
-                                         {0xFF, 0xFF, "0-15"}, {0x80, 0x01, "7-8"}}) {
+  for (const auto& c : std::vector<Case>{{0x00, 0x00, ""},
+                                         {0xFF, 0x10, "0-7, 12"},
+                                         {0x81, 0x80, "0, 7, 15"},
+                                         {0xFF, 0xFF, "0-15"},
+                                         {0x80, 0x01, "7-8"}}) {
     regs[12] = c.mr12;
     regs[13] = c.mr13;
     EXPECT_EQ(hub::block_list(hub::protected_blocks(regs)), c.list);
@@ -73,7 +77,8 @@ TEST(Scan, LongReportNamesTheBridgeAndAlignsColumns) {
   EXPECT_EQ(*scan_long_report(Listing{ports}),
             "端口          类型                 VID:PID    序列号    制造商        描述\n"
             "COM3          WCH CH340            1A86:7523  -         wch.cn        USB-SERIAL CH340 (COM3)\n"
-            "COM10         Silicon Labs CP210x  10C4:EA60  0001      Silicon Labs  Silicon Labs CP210x USB to UART Bridge (COM10)\n"
+            "COM10         Silicon Labs CP210x  10C4:EA60  0001      Silicon Labs  Silicon Labs CP210x USB to UART "
+            "Bridge (COM10)\n"
             "/dev/ttyUSB0  FTDI FT232R          0403:6001  A50285BI  FTDI          FT232R USB UART\n"
             "/dev/ttyUSB1  Prolific PL2303      067B:2303  -         Prolific      USB-Serial Controller\n"
             "/dev/ttyACM0  USB CDC-ACM          2E8A:000A  E6614C    Raspberry Pi  Programmer\n"

@@ -9,7 +9,8 @@ namespace dimmwand::spd {
 namespace {
 
 TEST(HostMessage, SaysWhatStandsInTheWay) {
-  const auto r = run_host({(std::filesystem::temp_directory_path() / "dimmwand-no-sysfs").string(), std::nullopt, false});
+  const auto r =
+      run_host({(std::filesystem::temp_directory_path() / "dimmwand-no-sysfs").string(), std::nullopt, false});
   ASSERT_FALSE(r);
   EXPECT_EQ(r.error().display(),
             "Windows 上无法读取已安装的内存条：读取主板上的 SMBus 需要内核驱动，dimmwand 不带驱动\n"

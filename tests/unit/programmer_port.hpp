@@ -28,7 +28,12 @@ class ProgrammerPort final : public SerialPort {
  public:
   ProgrammerPort(emu::Programmer& programmer, FakeClock& clock, std::vector<SentFrame>& sent, std::size_t unplug_after,
                  bool silent, bool late)
-      : programmer_(programmer), clock_(clock), sent_(sent), unplug_after_(unplug_after), silent_(silent), late_(late) {}
+      : programmer_(programmer),
+        clock_(clock),
+        sent_(sent),
+        unplug_after_(unplug_after),
+        silent_(silent),
+        late_(late) {}
 
   std::expected<std::size_t, std::string> read(std::span<std::uint8_t> buffer) override {
     pending_.insert(pending_.begin(), delayed_.begin(), delayed_.end());  // arriving now, after any discard
@@ -53,7 +58,8 @@ class ProgrammerPort final : public SerialPort {
     for (const auto& event : programmer_.feed(bytes, clock_.now)) {
       if (event.answer && !silent_ && late_ && event.write) {
         delayed_.insert(delayed_.end(), event.answer->begin(), event.answer->end());
-      } else if (event.answer && !silent_) pending_.insert(pending_.end(), event.answer->begin(), event.answer->end());
+      } else if (event.answer && !silent_)
+        pending_.insert(pending_.end(), event.answer->begin(), event.answer->end());
     }
     return bytes.size();
   }
@@ -96,7 +102,8 @@ struct Bench {
   Context context() {
     return Context{[this](const std::string&) -> Result<SerialLink> {
                      clock.now += std::chrono::milliseconds(10);  // a command starts well after the last one
-                     return SerialLink(std::make_unique<ProgrammerPort>(programmer, clock, sent, unplug_after, silent, late_write_answers),
+                     return SerialLink(std::make_unique<ProgrammerPort>(programmer, clock, sent, unplug_after, silent,
+                                                                        late_write_answers),
                                        LinkHooks{clock.function(), [this] { return sent.size() >= cancel_after; }});
                    },
                    [this](std::chrono::microseconds d) { clock.now += d; }, output};
@@ -122,8 +129,9 @@ struct TempFile {
   explicit TempFile(const std::string& name, const std::vector<std::uint8_t>& content = {})
       : path((std::filesystem::temp_directory_path() / fmt::format("dimmwand-unit-{}", name)).string()) {
     std::filesystem::remove(path);
-    if (!content.empty()) std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(content.data()),
-                                                                     static_cast<std::streamsize>(content.size()));
+    if (!content.empty())
+      std::ofstream(path, std::ios::binary)
+          .write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
   }
   ~TempFile() { std::filesystem::remove(path); }
   std::string path;

@@ -50,7 +50,7 @@ TEST(Programmer, AnswersEachRequest) {
   };
   for (const auto& [f, answer] : std::vector<Case>{
            {frame(CommandCode::ReadByte, 4, 2, 0), "0c\n"},
-           {frame(CommandCode::ReadByte, 3, 0x0100, 0), "ff\n"},      // outside the area
+           {frame(CommandCode::ReadByte, 3, 0x0100, 0), "ff\n"},  // outside the area
            {frame(CommandCode::WriteByte, 3, 5, 0x00AB), "1\n"},
            {frame(CommandCode::ReadByte, 3, 5, 0), "ab\n"},
            {frame(CommandCode::WriteProtect, 5, 0, 0x2255), "4f 4b\n"},  // "OK"
@@ -73,12 +73,10 @@ TEST(Programmer, ByteWritesFasterThanTheWriteCycleAreLost) {
     bool stored;
   };
   const std::vector<Step> steps{
-      {0ms, true},
-      {2ms, false},   // too soon after the first: lost
-      {9ms, true},
-      {18ms, true},   // stamped 2 ms late ...
-      {23ms, true},   // ... so this gap looks short, but the two-gap span is 14 ms
-      {26ms, false},  // short over two gaps too: lost
+      {0ms, true},   {2ms, false},  // too soon after the first: lost
+      {9ms, true},   {18ms, true},  // stamped 2 ms late ...
+      {23ms, true},                 // ... so this gap looks short, but the two-gap span is 14 ms
+      {26ms, false},                // short over two gaps too: lost
       {29ms, false},
   };
   for (std::size_t i = 0; i < steps.size(); ++i) {
@@ -160,7 +158,7 @@ TEST(Programmer, OneModuleTakesEveryGenerationsWrites) {
   struct Case {
     DeviceType only;
     std::vector<std::uint8_t> frame;
-    std::vector<std::uint8_t> Areas::*area;
+    std::vector<std::uint8_t> Areas::* area;
     std::size_t at;  // where the byte lands, or the area's size when nowhere
   };
   for (const auto& c : std::vector<Case>{

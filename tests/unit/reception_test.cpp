@@ -69,14 +69,15 @@ TEST(ReceiveRaw, DeadlineRules) {
 
 TEST(ReceiveRaw, ABabblingProgrammerCannotExhaustMemory) {
   Steps steps;
-  for (int i = 0; i < 100; ++i) steps.push_back(FakePort::Data{std::string(kReadChunk, 'z'), std::chrono::milliseconds(1)});
+  for (int i = 0; i < 100; ++i)
+    steps.push_back(FakePort::Data{std::string(kReadChunk, 'z'), std::chrono::milliseconds(1)});
   steps.push_back(FakePort::Data{"zz\nafter"});
   steps.push_back(FakePort::Data{"never read"});
   Harness h(std::move(steps));
   const auto r = h.raw();
   ASSERT_TRUE(r);
-  EXPECT_EQ(r->size(), kAnswerLimit);            // what came past the limit was dropped ...
-  EXPECT_EQ(h.port->read_calls, 101);            // ... and its line feed still ended the answer
+  EXPECT_EQ(r->size(), kAnswerLimit);  // what came past the limit was dropped ...
+  EXPECT_EQ(h.port->read_calls, 101);  // ... and its line feed still ended the answer
 }
 
 TEST(ReceiveRaw, AReadFailureEndsTheReceptionAndDropsThePartialAnswer) {
@@ -99,7 +100,10 @@ TEST(Decode, HexDigitsOnlyTwoByTwo) {
            {"C\n", {}},
            {"DEAD BEEF\n", {0xDE, 0xAD, 0xBE, 0xEF}},
            {"12\n34", {0x12, 0x34}},
-           {"\xC3\xA9" "F0\xFF" "0F", {0xF0, 0x0F}},
+           {"\xC3\xA9"
+            "F0\xFF"
+            "0F",
+            {0xF0, 0x0F}},
            {"fF", {0xFF}},
        }) {
     const std::vector<std::uint8_t> raw(answer.begin(), answer.end());

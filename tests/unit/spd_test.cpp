@@ -19,11 +19,11 @@ namespace dimmwand::spd {
 namespace {
 
 using Bytes = testing::Bytes;
+using model::crc16;
 using testing::ddr3;
 using testing::ddr4;
 using testing::ddr5;
 using testing::put_crc;
-using model::crc16;
 
 std::vector<std::string> names(const std::vector<Checksum>& cs) {
   std::vector<std::string> out;
@@ -104,7 +104,8 @@ TEST(Checksums, EachGenerationAndBlock) {
     EXPECT_EQ(skipped[0].id + " " + skipped[1].id, "xmp3.profile3 xmp3.profile4");
     std::vector<std::string> ids;
     for (const auto& c : checksums(image, DeviceType::DDR5)) ids.push_back(c.id);
-    EXPECT_EQ(ids, (std::vector<std::string>{"base", "xmp3.header", "xmp3.profile1", "xmp3.profile2", "xmp3.profile5", "expo"}));
+    EXPECT_EQ(ids, (std::vector<std::string>{"base", "xmp3.header", "xmp3.profile1", "xmp3.profile2", "xmp3.profile5",
+                                             "expo"}));
   }
   EXPECT_TRUE(fix_checksums(both, DeviceType::DDR5).empty());
 }
@@ -162,10 +163,10 @@ TEST(Jep106, NamesBanksAndParity) {
            {0x85, 0x9B, "Crucial Technology (bank 6, 0x9B)"},
            {0x8C, 0x40, "Biostar Microtech International Corp (bank 13, 0x40)"},  // past decode-dimms's table
            {0x10, 0x04, "Tenstorrent (bank 17, 0x04)"},
-           {0x8C, 0xBA, "未知 (bank 13, 0xBA)"},                 // a row the list's conversion lost
-           {0x91, 0x01, "未知 (bank 18, 0x01)"},                 // past the end of the list
-           {0x06, 0x13, "无效 (bank 7, 0x13：校验位错误)"},       // the continuation count's parity
-           {0x80, 0x2D, "无效 (bank 1, 0x2D：校验位错误)"},       // the code's parity
+           {0x8C, 0xBA, "未知 (bank 13, 0xBA)"},             // a row the list's conversion lost
+           {0x91, 0x01, "未知 (bank 18, 0x01)"},             // past the end of the list
+           {0x06, 0x13, "无效 (bank 7, 0x13：校验位错误)"},  // the continuation count's parity
+           {0x80, 0x2D, "无效 (bank 1, 0x2D：校验位错误)"},  // the code's parity
            {0x00, 0x00, "未记录"},
            {0xFF, 0xFF, "未记录"},
        }) {

@@ -38,18 +38,38 @@ TEST(TextDump, EachFormReadsBackItsBytes) {
            {"No size specified (using byte-data access)\n"
             "     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n"
             "00: 00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e ff    ...............\n",
-            TextForm::I2cdump, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 0xFF}},
+            TextForm::I2cdump,
+            {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 0xFF}},
            {"00000000  41 41 41 41 41 41 41 41  41 41 41 41 41 41 41 41  |AAAAAAAAAAAAAAAA|\n*\n"
             "00000020  42 7c                                             |B||\n00000022\n",
-            TextForm::HexdumpC, [] { Bytes b(34, 0x41); b[32] = 0x42; b[33] = 0x7C; return b; }()},
+            TextForm::HexdumpC,
+            [] {
+              Bytes b(34, 0x41);
+              b[32] = 0x42;
+              b[33] = 0x7C;
+              return b;
+            }()},
            {"00000000: 9213 0b                                  ...\n", TextForm::Xxd, {0x92, 0x13, 0x0B}},
            // DDR4 and DDR5 modules are dumped a page at a time, each table under its header.
            {i2cdump_page(16, 0x23) + "No size specified (using byte-data access)\n" + i2cdump_page(16, 0x11),
-            TextForm::I2cdump, [] { Bytes b(512, 0x23); std::fill(b.begin() + 256, b.end(), 0x11); return b; }()},
+            TextForm::I2cdump,
+            [] {
+              Bytes b(512, 0x23);
+              std::fill(b.begin() + 256, b.end(), 0x11);
+              return b;
+            }()},
            {"0x92, 0x13,\n0x0B", TextForm::PlainHex, {0x92, 0x13, 0x0B}},
            {"92 13\n0b\n", TextForm::PlainHex, {0x92, 0x13, 0x0B}},
            // PowerShell's `>` saves UTF-16LE with a byte-order mark.
-           {std::string("\xFF\xFE" "0\0" "0\0" " \0" "A\0" "B\0", 12), TextForm::PlainHex, {0x00, 0xAB}},
+           {std::string("\xFF\xFE"
+                        "0\0"
+                        "0\0"
+                        " \0"
+                        "A\0"
+                        "B\0",
+                        12),
+            TextForm::PlainHex,
+            {0x00, 0xAB}},
        }) {
     const auto r = read(c.text);
     ASSERT_TRUE(r && *r) << c.text << (r && !*r ? r->error().why : "");
@@ -61,11 +81,16 @@ TEST(TextDump, EachFormReadsBackItsBytes) {
 TEST(TextDump, BinaryAndTinyPrintableFilesAreNotTakenForDumps) {
   // Not text, or printable but never showing a form: nothing to say, so the write goes ahead.
   EXPECT_FALSE(read(std::string("\x92\x13\x0B\x02", 4)));
-  EXPECT_FALSE(read(std::string("\xFF\xFE" "0\x01", 4)));
+  EXPECT_FALSE(
+      read(std::string("\xFF\xFE"
+                       "0\x01",
+                       4)));
   for (const std::string text : {"a", "12", "3333", "0: 1", "12\nxy", "AB CD!"}) EXPECT_FALSE(read(text)) << text;
 }
 
-std::span<const std::uint8_t> bytes_of(const std::string& s) { return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()}; }
+std::span<const std::uint8_t> bytes_of(const std::string& s) {
+  return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
 
 TEST(TextDump, TextIsWhatDecodesWithoutControlCharacters) {
   struct Case {
@@ -75,18 +100,39 @@ TEST(TextDump, TextIsWhatDecodesWithoutControlCharacters) {
   for (const auto& c : std::vector<Case>{
            {"Kingston FURY backup\r\n000000  92 13\f\n\tend\n", true},
            {"金士顿 FURY 备份\n", true},
-           {"\xEF\xBB\xBF" "00 11\n", true},                              // UTF-8 with its mark
-           {std::string("\xFF\xFE" "0\0" "0\0" "\x7D\x91\n\0", 10), true},  // UTF-16LE: "00金\n"
-           {std::string("\xFE\xFF\x01\0\xD8\x3D\xDE\x00", 8), true},       // UTF-16BE: "Ā", a surrogate pair
-           {std::string("0\0" "0\0\n\0", 6), true},                         // UTF-16LE without a mark
-           {"\xE9\x87", true},                                             // the last character cut off
-           {std::string("0\0" "0\0", 4), false},                            // no line: two bytes and zeros
+           {"\xEF\xBB\xBF"
+            "00 11\n",
+            true},  // UTF-8 with its mark
+           {std::string("\xFF\xFE"
+                        "0\0"
+                        "0\0"
+                        "\x7D\x91\n\0",
+                        10),
+            true},                                                    // UTF-16LE: "00金\n"
+           {std::string("\xFE\xFF\x01\0\xD8\x3D\xDE\x00", 8), true},  // UTF-16BE: "Ā", a surrogate pair
+           {std::string("0\0"
+                        "0\0\n\0",
+                        6),
+            true},              // UTF-16LE without a mark
+           {"\xE9\x87", true},  // the last character cut off
+           {std::string("0\0"
+                        "0\0",
+                        4),
+            false},  // no line: two bytes and zeros
            {std::string("000000  92\0", 11), false},
            {"a\x01", false},
-           {"\x1B[31m", false},                                             // a terminal's colour
-           {"\xE9\x87" "a", false},                                         // not UTF-8
-           {std::string("\xFF\xFE" "\x00\xDC", 4), false},                 // a lone low surrogate
-           {std::string("\xFF\xFE" "0\0\x01\0", 6), false},
+           {"\x1B[31m", false},  // a terminal's colour
+           {"\xE9\x87"
+            "a",
+            false},  // not UTF-8
+           {std::string("\xFF\xFE"
+                        "\x00\xDC",
+                        4),
+            false},  // a lone low surrogate
+           {std::string("\xFF\xFE"
+                        "0\0\x01\0",
+                        6),
+            false},
        }) {
     EXPECT_EQ(as_text(bytes_of(c.file)).has_value(), c.text) << c.file;
   }
@@ -110,7 +156,9 @@ TEST(TextDump, LinesAroundTheDumpAreSkippedAndNamed) {
            {"00000000 41 42 |AB|\n00000002\n", TextForm::HexdumpC, {0x41, 0x42}, {}},
            // A title that begins with a number, over a dump hexdump -C shortened with "*".
            {"2024 备份\n00000000  ff ff ff ff ff ff ff ff  ff ff ff ff ff ff ff ff  |................|\n*\n00000020\n",
-            TextForm::HexdumpC, Bytes(32, 0xFF), {1}},
+            TextForm::HexdumpC,
+            Bytes(32, 0xFF),
+            {1}},
            // Indented, as a block of a forum post is in its source.
            {"    000000  92 13\n    000002  0B\n", TextForm::Dimmwand, {0x92, 0x13, 0x0B}, {}},
            // A title whose first word happens to be hex, before plain bytes.
@@ -118,7 +166,9 @@ TEST(TextDump, LinesAroundTheDumpAreSkippedAndNamed) {
            {"WARNING! This program can confuse your I2C bus\nContinue? [Y/n] Y\n"
             "     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n"
             "00: 00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e ff    ...............\n",
-            TextForm::I2cdump, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 0xFF}, {1, 2}},
+            TextForm::I2cdump,
+            {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 0xFF},
+            {1, 2}},
        }) {
     const auto r = read(c.text);
     ASSERT_TRUE(r && *r) << c.text << (r && !*r ? r->error().why : "");
@@ -140,13 +190,15 @@ TEST(TextDump, ATextThatDoesNotParseWholeNamesItsLine) {
            {"000000  00 01\n000010  02\n", 2, "地址跳跃: 0x10，应为 0x2"},
            {"000000  00 01\n\n000000  02\n", 3, "地址 0x0 重复（应为 0x2）"},
            {"000000  00 01\n000002  0G\n", 2, "“0G”不是十六进制字节"},
-           {"     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f\n00: XX 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f\n", 2,
-            "有 XX：i2cdump 没能读到这个字节"},
+           {"     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f\n00: XX 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e "
+            "0f\n",
+            2, "有 XX：i2cdump 没能读到这个字节"},
            {"00000000  41 42  |AB|\n00000010\n", 2, "地址跳跃: 0x10，应为 0x2"},
            {"00000000: 4142  AB\n*\n*\n", 3, "“*”前没有可重复的行"},
            {"00000000: 4142  AB\n*\n", 2, "“*”之后没有地址行，不知道重复到哪里"},
            {"12 34\n0x5G\n", 2, "“0x5G”不是一个字节"},
-           {i2cdump_page(16, 0) + i2cdump_page(1, 0).substr(72), 18, "地址 0x0 重复（应为 0x100）；下一页的表前应有 i2cdump 的表头行"},
+           {i2cdump_page(16, 0) + i2cdump_page(1, 0).substr(72), 18,
+            "地址 0x0 重复（应为 0x100）；下一页的表前应有 i2cdump 的表头行"},
            {i2cdump_page(3, 0) + i2cdump_page(1, 0), 5, "表头出现在一页中间（这一页只到 0x30）"},
            // A line between two of the dump's is no title: it is an error, naming it.
            {"000000  00 01\n注释\n000002  02\n", 2, "这一行不是转储的一部分，却夹在转储中间"},

@@ -22,7 +22,10 @@ TEST(Trim, RemovesUnicodeWhiteSpaceAtBothEndsOnly) {
            {"\u0085\u1680\u2000\u200A\u202F\u205F\u2029a b", "a b"},
            {"1\u30002", "1\u30002"},
            {"\u200B1", "\u200B1"},  // zero width space is not White_Space
-           {"\x1C" "1", "\x1C" "1"},  // nor is the file separator
+           {"\x1C"
+            "1",
+            "\x1C"
+            "1"},  // nor is the file separator
        }) {
     EXPECT_EQ(trim_white_space(in), out) << in;
   }
@@ -38,10 +41,10 @@ TEST(Utf8, ValidityFollowsTheWellFormedTable) {
            {"abc", true},
            {"无效十六进制", true},
            {"\xF0\x9F\x98\x80", true},
-           {"\xC0\x80", false},           // overlong
-           {"\xED\xA0\x80", false},       // surrogate
-           {"\xF4\x90\x80\x80", false},   // above U+10FFFF
-           {"\xE4\xB8", false},           // truncated
+           {"\xC0\x80", false},          // overlong
+           {"\xED\xA0\x80", false},      // surrogate
+           {"\xF4\x90\x80\x80", false},  // above U+10FFFF
+           {"\xE4\xB8", false},          // truncated
            {"\xFF", false},
        }) {
     EXPECT_EQ(is_valid_utf8(in), valid) << testing::PrintToString(in);
@@ -55,10 +58,10 @@ TEST(Utf8, LossyDecodingReplacesEachMaximalInvalidSubpart) {
   for (const auto& [in, out] : std::vector<Case>{
            {"ok", "ok"},
            {"\xFF", "\uFFFD"},
-           {"a\xE4\xB8z", "a\uFFFDz"},               // one truncated sequence, one mark
+           {"a\xE4\xB8z", "a\uFFFDz"},  // one truncated sequence, one mark
            {"\xE4\xB8\xE4\xB8\xAD", "\uFFFD中"},
-           {"\xC0\x80", "\uFFFD\uFFFD"},             // C0 starts nothing
-           {"\xED\xA0\x80", "\uFFFD\uFFFD\uFFFD"},   // surrogates are three subparts
+           {"\xC0\x80", "\uFFFD\uFFFD"},            // C0 starts nothing
+           {"\xED\xA0\x80", "\uFFFD\uFFFD\uFFFD"},  // surrogates are three subparts
            {"\xF0\x9F\x98", "\uFFFD"},
            {"\x80\x80", "\uFFFD\uFFFD"},
        }) {
@@ -91,8 +94,10 @@ TEST(Utf16, RoundTripsIncludingUnpairedSurrogates) {
            {u"COM3", "COM3"},
            {u"保存 spd3.bin", "保存 spd3.bin"},
            {u"\U0001F600", "\xF0\x9F\x98\x80"},
-           {std::u16string{u'a', char16_t(0xD800), u'b'}, "a\xED\xA0\x80" "b"},  // lone high surrogate
-           {std::u16string{char16_t(0xDC00)}, "\xED\xB0\x80"},                   // lone low surrogate
+           {std::u16string{u'a', char16_t(0xD800), u'b'},
+            "a\xED\xA0\x80"
+            "b"},                                               // lone high surrogate
+           {std::u16string{char16_t(0xDC00)}, "\xED\xB0\x80"},  // lone low surrogate
        }) {
     EXPECT_EQ(wtf8_from_utf16(wide), narrow);
     EXPECT_EQ(utf16_from_wtf8(narrow), wide);

@@ -41,12 +41,12 @@ std::vector<std::pair<std::string, Bytes>> images() {
     }
   };
   const char* ddr5 = "ddr5-micron-mtc40f2046s1rc48ba1-rdimm-4800.bin";
-  variants(ddr5, DeviceType::DDR5, 4, 0xE0, {0, 1, 2, 3, 4, 5, 6});   // package: mono, DDP, 3DS 2H-16H, reserved
-  variants(ddr5, DeviceType::DDR5, 4, 0x1F, {1, 2, 5, 7, 8, 9});      // density, one reserved
-  variants(ddr5, DeviceType::DDR5, 234, 0x38, {0, 1, 3, 7});          // ranks
-  variants(ddr5, DeviceType::DDR5, 6, 0xE0, {0, 1, 2, 3});            // widths
-  variants(ddr5, DeviceType::DDR5, 234, 0x40, {1});                   // asymmetric ranks
-  variants(ddr5, DeviceType::DDR5, 3, 0x0F, {5, 6, 7, 8, 10, 11});    // CUDIMM to solder-down
+  variants(ddr5, DeviceType::DDR5, 4, 0xE0, {0, 1, 2, 3, 4, 5, 6});  // package: mono, DDP, 3DS 2H-16H, reserved
+  variants(ddr5, DeviceType::DDR5, 4, 0x1F, {1, 2, 5, 7, 8, 9});     // density, one reserved
+  variants(ddr5, DeviceType::DDR5, 234, 0x38, {0, 1, 3, 7});         // ranks
+  variants(ddr5, DeviceType::DDR5, 6, 0xE0, {0, 1, 2, 3});           // widths
+  variants(ddr5, DeviceType::DDR5, 234, 0x40, {1});                  // asymmetric ranks
+  variants(ddr5, DeviceType::DDR5, 3, 0x0F, {5, 6, 7, 8, 10, 11});   // CUDIMM to solder-down
   variants("ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eef6.bin", DeviceType::DDR5, 0x345, 0xFF, {0x01, 0x10});
   const char* ddr4 = "ddr4-hynix-hma42gr7mfr4n-tf-rdimm-cisco-2133.bin";
   variants(ddr4, DeviceType::DDR4, 6, 0xFF, {0x00, 0x91, 0x92, 0xB2, 0xF2});  // mono, DDP, 3DS 2H, 4H, 8H
@@ -92,7 +92,8 @@ TEST(Views, TheSummaryTheFullListingAndTheJsonAgree) {
       EXPECT_EQ(full_capacity, "未知");
     } else {
       const std::string gb = fmt::format("{} GB", f.capacity_mb / 1024);
-      EXPECT_TRUE(line_of(brief, "容量").starts_with(f.capacity_mb % 1024 == 0 ? gb : fmt::format("{} MB", f.capacity_mb)));
+      EXPECT_TRUE(
+          line_of(brief, "容量").starts_with(f.capacity_mb % 1024 == 0 ? gb : fmt::format("{} MB", f.capacity_mb)));
       EXPECT_TRUE(full_capacity == gb || full_capacity == fmt::format("{} MB", f.capacity_mb)) << full_capacity;
     }
     EXPECT_NE(json.find(fmt::format("\"capacity_mb\":{},", f.capacity_mb)), std::string::npos);
@@ -101,7 +102,8 @@ TEST(Views, TheSummaryTheFullListingAndTheJsonAgree) {
     if (f.data_rate != 0) {
       EXPECT_TRUE(line_of(brief, "速率").starts_with(fmt::format("DDR{}-{} ", generation(*g), f.data_rate)));
       const std::string top = line_of(d.sections, {"最高速率"});
-      EXPECT_TRUE(top == fmt::format("DDR5-{}", f.data_rate) || top.starts_with(fmt::format("{} MT/s", f.data_rate))) << top;
+      EXPECT_TRUE(top == fmt::format("DDR5-{}", f.data_rate) || top.starts_with(fmt::format("{} MT/s", f.data_rate)))
+          << top;
       const std::string clocks = fmt::format("{}-{}-{}-{}", f.clocks.cl, f.clocks.trcd, f.clocks.trp, f.clocks.tras);
       EXPECT_TRUE(line_of(brief, "时序").starts_with("CL" + clocks)) << line_of(brief, "时序");
       EXPECT_EQ(line_of(d.sections, {"AA-RCD-RP-RAS（周期）", "tCL-tRCD-tRP-tRAS", "CL-tRCD-tRP-tRAS"}), clocks);
@@ -129,9 +131,10 @@ TEST(Views, TheSummaryTheFullListingAndTheJsonAgree) {
     // The profiles: each in the summary's line, in its section and in the document.
     for (const auto& p : f.profiles) {
       EXPECT_NE(p.data_rate, 0u);  // a profile without a cycle time is none
-      const std::string rate = fmt::format("DDR{}-{} CL{}-{}-{}", generation(*g), p.data_rate, p.clocks.cl,
-                                           p.clocks.trcd, p.clocks.trp);
-      EXPECT_NE(line_of(brief, model::label_of(p.kind)).find(rate), std::string::npos) << line_of(brief, model::label_of(p.kind));
+      const std::string rate =
+          fmt::format("DDR{}-{} CL{}-{}-{}", generation(*g), p.data_rate, p.clocks.cl, p.clocks.trcd, p.clocks.trp);
+      EXPECT_NE(line_of(brief, model::label_of(p.kind)).find(rate), std::string::npos)
+          << line_of(brief, model::label_of(p.kind));
       const auto speed = line_of(d.sections, {fmt::format("配置 {} 速率", p.number)});
       EXPECT_TRUE(speed.starts_with(fmt::format("DDR{}-{} ", generation(*g), p.data_rate))) << speed;
       EXPECT_NE(json.find(fmt::format("\"number\":{},\"name\":", p.number)), std::string::npos);
