@@ -107,7 +107,10 @@ Json Bench::start_read(const Target& t) {
     std::lock_guard lock(mutex_);
     if (!done) state_["error"] = done.error().display();
     else if (!image) state_["error"] = image.error();
-    else state_["image"] = to_hex(*image);
+    else {
+      state_["image"] = to_hex(*image);
+      state_["log"] = fmt::format("已读取 {} 字节\n", image->size());  // not the name of the file it passed through
+    }
     running_ = false;
   });
   return Json{{"started", true}};

@@ -1,0 +1,128 @@
+"""Reading, editing and writing a module through the page, with dimmwand-emu as the programmer:
+the module's bytes, the backup and the emulator's frame log prove the careful path."""
+import glob
+import os
+import shutil
+import tempfile
+import unittest
+
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import Select, WebDriverWait
+
+from workbench import Emulator, Workbench, browser, dump, wait_ready
+
+DDR5 = dump('ddr5-micron-mtc40f2046s1rc48ba1-rdimm-4800.bin')
+WRITE_PAUSE = 0.007  # the console's pause after each written frame
+
+
+def read(path):
+    with open(path, 'rb') as f:
+        return f.read()
+
+
+def write_frames(emu):
+    """(seconds, address) of every byte written, from the frame log."""
+    out = []
+    for line in emu.frames():
+        parts = line.split()
+        if 'WriteByte' in parts:
+            out.append((float(parts[0]), int(parts[-2][1:], 16)))
+    return out
+
+
+class ProgrammerTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix='dimmwand-ui-module-')
+        self.module = os.path.join(self.dir, 'module.bin')
+        shutil.copy(DDR5, self.module)
+        self.driver = browser()
+
+    def tearDown(self):
+        self.driver.quit()
+        self.wb.stop()
+        self.emu.stop()
+
+    def start(self, *emu_args, files=()):
+        self.emu = Emulator('--spd5', self.module, '--save', *emu_args)
+        self.wb = Workbench('--programmer', self.emu.port, *files)
+        self.driver.get(self.wb.url)
+        wait_ready(self.driver)
+        Select(self.driver.find_element(By.CSS_SELECTOR, 'select[name=generation]')).select_by_value('5')
+        Select(self.driver.find_element(By.CSS_SELECTOR, 'select[name=area]')).select_by_value('spd')
+        self.assertEqual(self.driver.find_element(By.CSS_SELECTOR, 'input[name=port]').get_attribute('value'), self.emu.port)
+
+    def click(self, action):
+        self.driver.find_element(By.CSS_SELECTOR, f'[data-action="{action}"]').click()
+
+    def wait_outcome(self, timeout=20):
+        WebDriverWait(self.driver, timeout).until(
+            lambda d: d.execute_script('return !polling && !document.querySelector("#outcome").hidden'))
+        return self.driver.find_element(By.ID, 'outcome-text').text
+
+    def edit(self, key, value):
+        box = self.driver.find_element(By.CSS_SELECTOR, f'#fields input[name="{key}"]')
+        box.send_keys(Keys.CONTROL, 'a')
+        box.send_keys(value, Keys.ENTER)
+        WebDriverWait(self.driver, 5).until(lambda d: d.find_elements(By.CSS_SELECTOR, '#hex span.edited'))
+
+    def shown(self):
+        return bytes(self.driver.execute_script('return Array.from(state.docs[state.current].image)'))
+
+    def test_read_edit_and_write_with_backup_changed_bytes_only_and_verify(self):
+        self.start()
+        self.click('read')
+        self.assertTrue(self.driver.find_element(By.ID, 'progress').is_displayed())
+        WebDriverWait(self.driver, 20).until(lambda d: d.execute_script('return state.docs.length') == 1)
+        self.assertEqual(self.shown(), read(DDR5))
+        self.edit('taa', '16.250')
+        edited = self.shown()
+        changed = [i for i in range(1024) if edited[i] != read(DDR5)[i]]
+        self.click('write')
+        plan = self.driver.find_element(By.ID, 'plan-text')
+        WebDriverWait(self.driver, 5).until(lambda d: plan.text)
+        self.assertIn(' '.join(f'0x{o:X}' for o in changed), plan.text)
+        self.assertIn('检查通过', plan.text)
+        self.assertEqual(write_frames(self.emu), [], 'nothing is written before the confirmation')
+        self.click('confirm-write')
+        outcome = self.wait_outcome()
+        self.assertIn('校验通过', outcome)
+        backups = glob.glob(os.path.join(self.wb.backup_dir, '*.bin'))
+        self.assertEqual(len(backups), 1)
+        self.assertIn(os.path.basename(backups[0]), outcome)
+        self.assertEqual(read(backups[0]), read(DDR5))
+        frames = write_frames(self.emu)
+        self.assertEqual([a for _, a in frames], changed)
+        gaps = [b[0] - a[0] for a, b in zip(frames, frames[1:])]
+        self.assertTrue(all(g >= WRITE_PAUSE - 0.0005 for g in gaps), gaps)
+        # The operation belongs to the server: a page opened again shows how it ended.
+        self.driver.get(self.wb.url)
+        wait_ready(self.driver)
+        self.assertIn('校验通过', self.wait_outcome())
+        self.emu.stop()
+        self.assertEqual(read(self.module), edited)
+        self.emu.stop = lambda: None
+
+    def test_a_cable_pulled_mid_write_shows_the_count_and_offers_the_backup(self):
+        # Frames: the hub's registers, the area twice for the backup, then the bytes: the line
+        # drops as the second byte's frame arrives, and the third cannot be sent.
+        self.start('--hangup-after', '5', files=(DDR5,))
+        self.edit('taa', '16.250')
+        self.click('write')
+        WebDriverWait(self.driver, 5).until(lambda d: d.find_element(By.ID, 'plan-text').text)
+        self.click('confirm-write')
+        outcome = self.wait_outcome()
+        self.assertIn('已写入 2 / 4 字节', outcome)
+        self.assertTrue(self.driver.find_element(By.CSS_SELECTOR, '[data-action=restore]').is_displayed())
+        self.assertEqual(len(glob.glob(os.path.join(self.wb.backup_dir, '*.bin'))), 1)
+
+    def test_a_second_operation_is_told_the_programmer_is_busy(self):
+        self.start('--read-time', '1500')
+        self.click('read')
+        self.click('read')
+        WebDriverWait(self.driver, 5).until(lambda d: '忙' in d.find_element(By.ID, 'op-status').text)
+        self.wait_outcome()
+
+
+if __name__ == '__main__':
+    unittest.main()
