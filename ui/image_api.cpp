@@ -2,8 +2,15 @@
 
 #include <fmt/format.h>
 
+#include <filesystem>
+#include <mutex>
+
 #include "image/text_chars.hpp"
 #include "image/text_dump.hpp"
+#include "platform/image_file.hpp"
+#include "platform/random.hpp"
+#include "platform/stdout_capture.hpp"
+#include "spd/commands.hpp"
 #include "spd/decode.hpp"
 #include "spd/edit.hpp"
 #include "spd/fields.hpp"
@@ -173,6 +180,42 @@ Json compare(const Bytes& a, const Bytes& b) {
     i = end + 1;
   }
   return Json{{"runs", runs}, {"bytes", differing}, {"same_size", a.size() == b.size()}};
+}
+
+Json kit(const std::vector<std::pair<std::string, Bytes>>& images) {
+  // The kit reads files and prints as it goes: each image goes into a folder of its own under
+  // its page name, and the folder is taken out of what it prints.
+  static std::mutex one_at_a_time;
+  std::lock_guard lock(one_at_a_time);
+  const auto nonce = random_bytes(8);
+  if (!nonce) return error(nonce.error());
+  const auto folder = std::filesystem::temp_directory_path() / fmt::format("dimmwand-ui-kit-{}", to_hex(*nonce));
+  std::error_code ec;
+  std::vector<std::string> files;
+  for (std::size_t i = 0; i < images.size() && !ec; ++i) {
+    const auto dir = folder / std::to_string(i + 1);
+    std::filesystem::create_directories(dir, ec);
+    auto name = std::filesystem::path(images[i].first).filename();
+    if (name.empty() || name == "." || name == "..") name = "image.bin";
+    files.push_back((dir / name).string());
+    if (!ec && !save_new_image(files.back(), images[i].second)) ec = std::make_error_code(std::errc::io_error);
+  }
+  Json out;
+  if (ec) {
+    out = error(fmt::format("无法保存临时文件: {}", ec.message()));
+  } else {
+    Result<> done;
+    const auto text = capture_standard_output([&] { done = spd::run_kit(files); });
+    std::string shown = text.value_or("");
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      for (std::size_t at; (at = shown.find(files[i])) != std::string::npos;) shown.replace(at, files[i].size(), images[i].first);
+    }
+    out = Json{{"text", shown}};
+    if (!text) out["error"] = "无法取得配套表";
+    else if (!done) out["error"] = done.error().display();
+  }
+  std::filesystem::remove_all(folder, ec);
+  return out;
 }
 
 std::string dump(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }

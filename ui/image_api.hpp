@@ -33,6 +33,10 @@ Json edit(const Bytes& image, const Json& request);
 // The runs of differing bytes and the fields they hold, as diff reports them.
 Json compare(const Bytes& a, const Bytes& b);
 
+// The kit table (as dimmwand-spd kit prints it) of images given as their names and bytes, and
+// its refusal where they cannot run together.
+Json kit(const std::vector<std::pair<std::string, Bytes>>& images);
+
 // JSON text that never fails on bytes that are not UTF-8.
 std::string dump(const Json& j);
 

@@ -142,6 +142,20 @@ void install_routes(httplib::Server& server, const Workbench& wb) {
     if (!j) return;
     if (const auto image = image_of(*j, "image", res)) answer(res, Json{{"text", format_hex_dump(*image)}});
   });
+  server.Post("/api/kit", [](const httplib::Request& req, httplib::Response& res) {
+    const auto j = body_json(req, res);
+    if (!j) return;
+    std::vector<std::pair<std::string, Bytes>> images;
+    const auto list = j->find("images");
+    if (list == j->end() || !list->is_array()) return answer(res, Json{{"error", "没有映像"}});
+    for (const auto& item : *list) {
+      if (!item.is_object()) return answer(res, Json{{"error", "没有映像"}});
+      const auto image = image_of(item, "image", res);
+      if (!image) return;
+      images.emplace_back(text_of(item, "name"), *image);
+    }
+    answer(res, kit(images));
+  });
   server.Get("/api/ports", [](const httplib::Request&, httplib::Response& res) { answer(res, Bench::ports()); });
   server.Get("/api/status", [&wb](const httplib::Request&, httplib::Response& res) { answer(res, wb.bench->status()); });
   server.Post("/api/checks", [](const httplib::Request& req, httplib::Response& res) {

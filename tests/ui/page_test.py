@@ -157,6 +157,18 @@ class PageTest(unittest.TestCase):
             if fields:
                 self.assertIn(fields, listing)
 
+    def test_the_kit_table_is_the_console_s(self):
+        self.driver.find_element(By.CSS_SELECTOR, '[data-action=kit]').click()
+        WebDriverWait(self.driver, 5).until(lambda d: d.find_element(By.ID, 'kit').text)
+        shown = self.driver.find_element(By.ID, 'kit').text
+        console = subprocess.run([os.path.join(BUILD, 'dimmwand-spd'), 'kit', DDR5, SIBLING, DDR4], capture_output=True,
+                                 text=True, cwd=os.path.dirname(DDR5))
+        expected = console.stdout
+        for path in (DDR5, SIBLING, DDR4):
+            expected = expected.replace(path, os.path.basename(path))
+        self.assertIn(expected.strip(), shown)
+        self.assertIn('不能一起使用', shown)
+
 
 if __name__ == '__main__':
     unittest.main()
