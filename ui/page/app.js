@@ -154,6 +154,7 @@ async function step(from, to) {
   if (!d || d[from].length === 0) return;
   d[to].push(d.image);
   d.image = d[from].pop();
+  say('');
   d.analysis = await api('/api/analyse', { image: toHex(d.image) });
   render();
 }
