@@ -50,10 +50,8 @@ async function follow(onDone) {
 
 async function startOperation(path, body, onDone) {
   const r = await api(path, body);
-  if (r.error) {
-    document.querySelector('#op-status').textContent = r.busy ? `${t('busy')}: ${r.error}` : r.error;
-    return;
-  }
+  document.querySelector('#op-error').textContent = r.error ? r.error : '';
+  if (r.error) return;
   follow(onDone);
 }
 
