@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "cli/version.hpp"
+#include "platform/console.hpp"
 #include "platform/desktop.hpp"
 #include "platform/interrupt.hpp"
 #include "spd/input.hpp"
@@ -88,8 +89,11 @@ int run(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // UTF-8 arguments and console output on Windows too.
+  const auto args = dimmwand::prepare_console(argc, argv);
   Options o;
   CLI::App app("本地网页工作台：查看、修改、比较 SPD 映像，经编程器读写内存条", "dimmwand-ui");
+  app.allow_windows_style_options(false);  // "/x" is a path, never an option
   app.set_version_flag("-V,--version", [] { return dimmwand::version_text("dimmwand-ui"); });
   app.add_option("FILE", o.files, "启动时在页面中打开的映像（第一个先显示）");
   app.add_option("--listen", o.port, "监听 127.0.0.1 上的这个端口（缺省由系统挑选）")->type_name("PORT")->check(CLI::Range(1, 65535));
@@ -98,7 +102,7 @@ int main(int argc, char** argv) {
   app.add_option("--backup-dir", o.backup_dir, "写入前的备份保存在这里（缺省: 主目录或“文档”下的 dimmwand-backups）")
       ->type_name("DIR");
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(args.view().size()), args.view().data());
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? 0 : 2;
   }

@@ -1,6 +1,5 @@
 #include "programmer.hpp"
 
-#include <fmt/chrono.h>
 #include <fmt/format.h>
 
 #include <atomic>
@@ -117,7 +116,10 @@ Json Bench::start_read(const Target& t) {
 }
 
 std::string Bench::backup_path(const Target& t) const {
-  const auto stamp = fmt::format("{:%Y%m%d-%H%M%S}", fmt::localtime(std::time(nullptr)));
+  // The local time of the write, as the file's name: one operation at a time calls localtime.
+  const std::time_t now = std::time(nullptr);
+  char stamp[32] = "";
+  if (const std::tm* local = std::localtime(&now)) std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", local);
   for (unsigned n = 1;; ++n) {
     const auto name = fmt::format("{}-ddr{}-{}{}.bin", stamp, t.generation, t.area, n == 1 ? "" : fmt::format("-{}", n));
     const auto path = (backup_dir_ / name).string();

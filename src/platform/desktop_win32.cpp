@@ -9,7 +9,7 @@
 namespace dimmwand {
 
 bool open_in_browser(const std::string& url) {
-  const auto wide = utf16_from_wtf8(url);
+  const auto wide = text::utf16_from_wtf8(url);
   const auto result = reinterpret_cast<INT_PTR>(
       ShellExecuteW(nullptr, L"open", reinterpret_cast<const wchar_t*>(wide.c_str()), nullptr, nullptr, SW_SHOWNORMAL));
   return result > 32;
