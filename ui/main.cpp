@@ -75,15 +75,13 @@ int run(const Options& o) {
   if (!o.no_browser && !open_in_browser(url)) fmt::print(stderr, "提示: 无法打开浏览器，请手动打开上面的地址\n");
   while (!interrupted()) std::this_thread::sleep_for(kInterruptPoll);
   // The operation in progress stops at a frame boundary, as the console's does, and says its count.
-  const bool was_running = bench.running();
   bench.wait();
-  if (was_running) {
-    const auto s = bench.status();
-    if (s.contains("error")) fmt::print(stderr, "错误: {}\n", s["error"].get<std::string>());
-  }
+  const auto last = bench.status();
+  const bool stopped = last.value("interrupted", false);
+  if (stopped) fmt::print(stderr, "错误: {}\n", last.value("error", std::string()));
   server.stop();
   listener.join();
-  return was_running && bench.status().contains("error") ? 130 : 0;
+  return stopped ? 130 : 0;
 }
 
 }  // namespace

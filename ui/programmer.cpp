@@ -104,8 +104,10 @@ Json Bench::start_read(const Target& t) {
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
     std::lock_guard lock(mutex_);
-    if (!done) state_["error"] = done.error().display();
-    else if (!image) state_["error"] = image.error();
+    if (!done) {
+      state_["error"] = done.error().display();
+      state_["interrupted"] = done.error().is_interrupted();
+    } else if (!image) state_["error"] = image.error();
     else {
       state_["image"] = to_hex(*image);
       state_["log"] = fmt::format("已读取 {} 字节\n", image->size());  // not the name of the file it passed through
@@ -149,7 +151,10 @@ void Bench::run_write_of(const Target& t, const std::string& input, bool remove_
   } else {
     state_.erase("backup");
   }
-  if (!done) state_["error"] = done.error().display();
+  if (!done) {
+    state_["error"] = done.error().display();
+    state_["interrupted"] = done.error().is_interrupted();
+  }
   running_ = false;
 }
 

@@ -1,8 +1,11 @@
 """Reading, editing and writing a module through the page, with dimmwand-emu as the programmer:
 the module's bytes, the backup and the emulator's frame log prove the careful path."""
 import glob
+import json
 import os
+import re
 import shutil
+import signal
 import tempfile
 import unittest
 
@@ -124,6 +127,28 @@ class ProgrammerTest(unittest.TestCase):
         self.click('read')
         WebDriverWait(self.driver, 5).until(lambda d: '编程器忙' in d.find_element(By.ID, 'op-error').text)
         self.wait_outcome()
+
+
+class InterruptTest(unittest.TestCase):
+    def test_ctrl_c_stops_a_write_between_frames_and_says_its_count(self):
+        module = os.path.join(tempfile.mkdtemp(prefix='dimmwand-ui-module-'), 'module.bin')
+        shutil.copy(DDR5, module)
+        emu = Emulator('--spd5', module)
+        wb = Workbench()
+        try:
+            other = read(dump('ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eef6.bin'))
+            body = json.dumps({'port': emu.port, 'generation': 5, 'area': 'spd', 'image': other.hex()}).encode()
+            self.assertEqual(wb.request('/api/write', body, headers={'Content-Type': 'application/json'})[0], 200)
+            WebDriverWait(None, 10, poll_frequency=0.02).until(
+                lambda _: json.loads(wb.request('/api/status')[1]).get('done', 0) > 10)
+            wb.proc.send_signal(signal.SIGINT)
+            _, err = wb.proc.communicate(timeout=20)
+            self.assertEqual(wb.proc.returncode, 130)
+            self.assertRegex(err, r'^错误: 已中断: 已写入 (\d+) / (\d+) 字节\n')
+            written = int(re.search(r'已写入 (\d+) /', err).group(1))
+            self.assertEqual(len(write_frames(emu)), written)
+        finally:
+            emu.stop()
 
 
 if __name__ == '__main__':
