@@ -157,6 +157,17 @@ class PageTest(unittest.TestCase):
             if fields:
                 self.assertIn(fields, listing)
 
+    def test_the_text_dump_download_reads_back_as_the_image(self):
+        self.driver.find_element(By.ID, 'as-text').click()
+        target = os.path.join(self.downloads, os.path.basename(DDR5).replace('.bin', '-edited.txt'))
+        self.driver.find_element(By.CSS_SELECTOR, '[data-action=download]').click()
+        WebDriverWait(self.driver, 10).until(lambda d: os.path.exists(target) and os.path.getsize(target) > 0)
+        back = os.path.join(self.downloads, 'back.bin')
+        subprocess.run([os.path.join(BUILD, 'dimmwand-spd'), 'convert', '-o', back, target], check=True, capture_output=True)
+        self.assertEqual(read(back), read(DDR5))
+        os.remove(target)
+        os.remove(back)
+
     def test_the_kit_table_is_the_console_s(self):
         self.driver.find_element(By.CSS_SELECTOR, '[data-action=kit]').click()
         WebDriverWait(self.driver, 5).until(lambda d: d.find_element(By.ID, 'kit').text)
