@@ -7,6 +7,7 @@
 
 #include "commands/commands.hpp"
 #include "commands/image_checks.hpp"
+#include "model/hub.hpp"
 #include "platform/image_file.hpp"
 #include "platform/interrupt.hpp"
 #include "platform/port_list.hpp"
@@ -196,6 +197,16 @@ Json Bench::checks(const Target& t, const Bytes& image) {
   const auto fits = t.area == "reg" ? check_reg_image(image) : check_spd_image(image, *device);
   if (!fits) return Json{{"ok", false}, {"reason", fits.error()}};
   return Json{{"ok", true}};
+}
+
+Json Bench::protection(const Bytes& registers) {
+  if (registers.size() != kRegAreaSize) return Json{{"error", fmt::format("REG 区应为 {} 字节", kRegAreaSize)}};
+  const auto mask = hub::protected_blocks(registers);
+  Json blocks = Json::array();
+  for (unsigned b = 0; b < 16; ++b) {
+    if (mask & (1U << b)) blocks.push_back(b);
+  }
+  return Json{{"blocks", blocks}, {"block_size", hub::kBlockSize}};
 }
 
 Json Bench::ports() {

@@ -35,6 +35,8 @@ class Bench {
   Json status() const;
   // The checks write --check makes of `image` before any port is opened.
   static Json checks(const Target& t, const Bytes& image);
+  // The SPD blocks (of 64 bytes) a DDR5 hub's registers protect, as write refuses them.
+  static Json protection(const Bytes& registers);
   // The ports as scan --long lists them.
   static Json ports();
 

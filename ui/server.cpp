@@ -166,6 +166,11 @@ void install_routes(httplib::Server& server, const Workbench& wb) {
     if (!j) return;
     if (const auto image = image_of(*j, "image", res)) answer(res, Bench::checks(target_of(*j), *image));
   });
+  server.Post("/api/protection", [](const httplib::Request& req, httplib::Response& res) {
+    const auto j = body_json(req, res);
+    if (!j) return;
+    if (const auto regs = image_of(*j, "registers", res)) answer(res, Bench::protection(*regs));
+  });
   server.Post("/api/read", [&wb](const httplib::Request& req, httplib::Response& res) {
     const auto j = body_json(req, res);
     if (j) answer(res, wb.bench->start_read(target_of(*j)));

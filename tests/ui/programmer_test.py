@@ -58,9 +58,15 @@ class ProgrammerTest(unittest.TestCase):
     def click(self, action):
         self.driver.find_element(By.CSS_SELECTOR, f'[data-action="{action}"]').click()
 
-    def wait_outcome(self, timeout=20):
-        WebDriverWait(self.driver, timeout).until(
-            lambda d: d.execute_script('return !polling && !document.querySelector("#outcome").hidden'))
+    def wait_outcome(self, kind=None, timeout=20):
+        """The outcome text once the server's operation (of `kind`) ended and the page showed it."""
+        def ended(_):
+            s = json.loads(self.wb.request('/api/status')[1])
+            return not s.get('running') and (kind is None or s.get('kind') == kind)
+        WebDriverWait(self.driver, timeout, poll_frequency=0.05).until(ended)
+        WebDriverWait(self.driver, timeout).until(lambda d: d.execute_script(
+            'const b = document.querySelector("#outcome"); return !polling && b.dataset.running === "0" && '
+            f'(b.dataset.kind === "{kind}" || {"true" if kind is None else "false"})'))
         return self.driver.find_element(By.ID, 'outcome-text').text
 
     def edit(self, key, value):
@@ -88,7 +94,7 @@ class ProgrammerTest(unittest.TestCase):
         self.assertIn('检查通过', plan.text)
         self.assertEqual(write_frames(self.emu), [], 'nothing is written before the confirmation')
         self.click('confirm-write')
-        outcome = self.wait_outcome()
+        outcome = self.wait_outcome('write')
         self.assertIn('校验通过', outcome)
         backups = glob.glob(os.path.join(self.wb.backup_dir, '*.bin'))
         self.assertEqual(len(backups), 1)
@@ -103,23 +109,36 @@ class ProgrammerTest(unittest.TestCase):
         # The operation belongs to the server: a page opened again shows how it ended.
         self.driver.get(self.wb.url)
         wait_ready(self.driver)
-        self.assertIn('校验通过', self.wait_outcome())
+        self.assertIn('校验通过', self.wait_outcome('write'))
         self.emu.stop()
         self.assertEqual(read(self.module), edited)
         self.emu.stop = lambda: None
 
     def test_a_cable_pulled_mid_write_shows_the_count_and_offers_the_backup(self):
-        # Frames: the hub's registers, the area twice for the backup, then the bytes: the line
-        # drops as the second byte's frame arrives, and the third cannot be sent.
-        self.start('--hangup-after', '5', files=(DDR5,))
+        # Frames: the hub's registers for the plan, then for the write, the area twice for the
+        # backup, then the bytes: the line drops as the second byte's frame arrives, and the third
+        # cannot be sent.
+        self.start('--hangup-after', '6', files=(DDR5,))
         self.edit('taa', '16.250')
         self.click('write')
         WebDriverWait(self.driver, 5).until(lambda d: d.find_element(By.ID, 'plan-text').text)
         self.click('confirm-write')
-        outcome = self.wait_outcome()
+        outcome = self.wait_outcome('write')
         self.assertIn('已写入 2 / 4 字节', outcome)
         self.assertTrue(self.driver.find_element(By.CSS_SELECTOR, '[data-action=restore]').is_displayed())
         self.assertEqual(len(glob.glob(os.path.join(self.wb.backup_dir, '*.bin'))), 1)
+
+    def test_a_write_into_a_protected_block_is_shown_and_cannot_be_confirmed(self):
+        self.start('--protect-blocks', '0')
+        self.click('read')
+        WebDriverWait(self.driver, 20).until(lambda d: d.execute_script('return state.docs.length') == 1)
+        self.edit('taa', '16.250')
+        self.click('write')
+        plan = self.driver.find_element(By.ID, 'plan-text')
+        WebDriverWait(self.driver, 10).until(lambda d: '写保护' in plan.text)
+        self.assertIn('块 0 受写保护', plan.text)
+        self.assertFalse(self.driver.find_element(By.CSS_SELECTOR, '[data-action="confirm-write"]').is_enabled())
+        self.assertEqual(write_frames(self.emu), [])
 
     def test_a_second_operation_is_told_the_programmer_is_busy(self):
         self.start('--read-time', '1500')

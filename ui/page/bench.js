@@ -24,6 +24,8 @@ function showOutcome(s) {
   status.textContent = s.running ? (s.kind === 'read' ? t('reading') : `${t('writing')} ${s.done} / ${s.total}`) :
     (s.error ? t('failed') : t('done'));
   box.hidden = false;
+  box.dataset.kind = s.kind;
+  box.dataset.running = s.running ? '1' : '0';
   box.classList.toggle('failed', !!s.error);
   const lines = [];
   if (s.backup) lines.push(t('backup') + s.backup);
@@ -80,10 +82,22 @@ const benchActions = {
     const c = await api('/api/checks', { image: toHex(d.image), ...tg });
     lines.push(c.error ? c.error : (c.ok ? t('checks_ok') : t('checks_bad') + c.reason));
     lines.push(t('plan_steps', backupDir));
-    document.querySelector('#plan-text').textContent = lines.join('\n');
-    document.querySelector('#plan').hidden = false;
-    document.querySelector('[data-action=confirm-write]').disabled = !!c.error || !c.ok;
-    state.pendingWrite = { image: d.image, target: tg, doc: d };
+    const show = (blocked) => {
+      document.querySelector('#plan-text').textContent = lines.join('\n');
+      document.querySelector('#plan').hidden = false;
+      document.querySelector('[data-action=confirm-write]').disabled = !!c.error || !c.ok || blocked;
+      state.pendingWrite = blocked ? null : { image: d.image, target: tg, doc: d };
+    };
+    if (tg.generation !== 5 || tg.area !== 'spd' || !tg.port) return show(false);
+    // The hub's block protection, read first: the write would refuse a protected block's bytes.
+    startOperation('/api/read', { ...tg, area: 'reg' }, async (s) => {
+      if (!s.image) return show(false);
+      const p = await api('/api/protection', { registers: s.image });
+      if (p.error || p.blocks.length === 0) { lines.push(t('no_protection')); return show(false); }
+      const hit = d.baseline ? d.image.findIndex((v, i) => v !== d.baseline[i] && p.blocks.includes(Math.floor(i / p.block_size))) : -1;
+      lines.push(t('protected', p.blocks.join(', ')));
+      show(hit >= 0);
+    });
   },
   'confirm-write': () => {
     const w = state.pendingWrite;

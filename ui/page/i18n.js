@@ -14,7 +14,8 @@ const WORDS = {
     checks_ok: '检查通过（代数、大小、校验和）', checks_bad: '检查未通过: ', backup: '备份: ',
     same: '两个映像相同', differ: (n, b) => `共 ${n} 处不同，${b} 字节`, need_two: '比较需要另一个已打开的映像',
     need_kit: '配套需要至少两个已打开的映像', voltage: '该配置的电压高于本代的固定电压。仍然设为基本配置吗？',
-    no_image: '请先打开一个映像', checksums: '校验和', nothing_changed: '没有改变',
+    no_image: '请先打开一个映像', no_protection: 'SPD 集线器：没有受写保护的块',
+    protected: (b) => `SPD 集线器：块 ${b} 受写保护（每块 64 字节），写入会拒绝落在其中的字节`, checksums: '校验和', nothing_changed: '没有改变',
   },
   en: {
     title: 'dimmwand workbench', open: 'Open image…', undo: 'Undo', redo: 'Redo', download: 'Download', as_text: 'text dump',
@@ -31,7 +32,8 @@ const WORDS = {
     same: 'The images are the same', differ: (n, b) => `${n} runs differ, ${b} bytes`,
     need_two: 'Comparing needs another open image', need_kit: 'A kit needs at least two open images',
     voltage: 'This profile\'s voltage is above the generation\'s fixed one. Make it the base anyway?',
-    no_image: 'Open an image first', checksums: 'Checksums', nothing_changed: 'nothing changed',
+    no_image: 'Open an image first', no_protection: 'SPD hub: no block is write-protected',
+    protected: (b) => `SPD hub: blocks ${b} are write-protected (64 bytes each); the write refuses bytes in them`, checksums: 'Checksums', nothing_changed: 'nothing changed',
   },
 };
 let lang = 'zh';
