@@ -62,6 +62,18 @@ class DoorTest(unittest.TestCase):
         status, body = self.wb.request('/api/open', b'\0' * 512)
         self.assertEqual(status, 200)
 
+    def test_listen_names_the_port_and_the_first_line_is_the_address(self):
+        import socket
+        with socket.socket() as s:
+            s.bind(('127.0.0.1', 0))
+            port = s.getsockname()[1]
+        wb = Workbench('--listen', str(port))
+        try:
+            self.assertRegex(wb.url, rf'^http://127\.0\.0\.1:{port}/\?token=[0-9a-f]{{32}}$')
+            self.assertEqual(wb.request('/api/start')[0], 200)
+        finally:
+            self.assertEqual(wb.stop(), 0)
+
     def test_no_route_takes_a_path(self):
         status, body = self.wb.request('/api/open', DDR4.encode())
         self.assertIn('error', body.decode())  # a path is only text that shows no dump

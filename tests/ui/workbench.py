@@ -39,10 +39,11 @@ class Workbench:
     def stop(self):
         self.proc.send_signal(2)
         try:
-            return self.proc.wait(timeout=10)
+            self.proc.communicate(timeout=10)
         except subprocess.TimeoutExpired:  # wine may not pass the signal on
             self.proc.kill()
-            return self.proc.wait()
+            self.proc.communicate()
+        return self.proc.returncode
 
     def request(self, path, body=None, headers=None, token=True, method=None):
         """(status, body bytes) of one request; the token as a header unless token is False or a string."""
@@ -88,7 +89,7 @@ class Emulator:
 
     def stop(self):
         self.proc.send_signal(2)
-        self.proc.wait(timeout=10)
+        self.proc.communicate(timeout=10)
 
     def frames(self):
         with open(self.log, encoding='utf-8') as f:

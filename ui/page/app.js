@@ -208,8 +208,10 @@ function showByte(el) {
   const o = Number(el.dataset.offset);
   const f = state.fields.get(o);
   const value = f && f.settable ? f.settable.value : '';
+  // What the decode says of it, where a line of the decode carries the field's name.
+  const line = f ? doc().analysis.sections.flatMap((x) => x.lines).find(([label]) => label === f.name) : null;
   $('#byte-info').textContent = `0x${o.toString(16).toUpperCase()} (${o}) = 0x${el.textContent}` +
-    (f ? ` · ${f.key} · ${f.name}${value ? ' = ' + value : ''}` : '');
+    (f ? ` · ${f.key} · ${f.name}${value ? ' = ' + value : ''}${line ? ' · ' + line[1] : ''}` : '');
   if (f) highlight(offsetsOfKey(doc().analysis, f.key));
 }
 
