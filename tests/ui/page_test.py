@@ -9,6 +9,7 @@ import unittest
 
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support import expected_conditions as EC
 from selenium.webdriver.support.ui import WebDriverWait
 
 from workbench import BUILD, Workbench, browser, dump, wait_ready
@@ -167,6 +168,32 @@ class PageTest(unittest.TestCase):
         self.assertEqual(read(back), read(DDR5))
         os.remove(target)
         os.remove(back)
+
+    def console(self, *args):
+        out = os.path.join(self.downloads, 'console.bin')
+        subprocess.run([os.path.join(BUILD, 'dimmwand-spd'), *args[:1], '-o', out, '--force', *args[1:]], check=True,
+                       capture_output=True)
+        return read(out)
+
+    def test_rebin_and_promote_make_the_console_s_images(self):
+        self.driver.find_element(By.ID, 'rebin-speed').send_keys('4400')
+        self.driver.find_element(By.CSS_SELECTOR, '[data-action=rebin]').click()
+        WebDriverWait(self.driver, 5).until(lambda d: d.find_elements(By.CSS_SELECTOR, '#hex span.edited'))
+        self.assertEqual(shown_bytes(self.driver), self.console('rebin', DDR5, '--speed', '4400'))
+        self.driver.find_element(By.CSS_SELECTOR, '[data-action=undo]').click()
+        WebDriverWait(self.driver, 5).until(lambda d: shown_bytes(d) == read(DDR5))
+        # XMP 1 asks 1.25 V: refused until the user accepts the voltage, as the console's option does.
+        self.driver.find_element(By.ID, 'promote-profile').send_keys('XMP 1')
+        self.driver.find_element(By.CSS_SELECTOR, '[data-action=promote]').click()
+        WebDriverWait(self.driver, 5).until(EC.alert_is_present())
+        self.driver.switch_to.alert.dismiss()
+        WebDriverWait(self.driver, 5).until(lambda d: d.find_element(By.ID, 'message').get_attribute('class') == 'refused')
+        self.assertEqual(shown_bytes(self.driver), read(DDR5))
+        self.driver.find_element(By.CSS_SELECTOR, '[data-action=promote]').click()
+        WebDriverWait(self.driver, 5).until(EC.alert_is_present())
+        self.driver.switch_to.alert.accept()
+        WebDriverWait(self.driver, 5).until(lambda d: d.find_elements(By.CSS_SELECTOR, '#hex span.edited'))
+        self.assertEqual(shown_bytes(self.driver), self.console('promote', DDR5, '--profile', 'xmp1', '--accept-voltage'))
 
     def test_the_kit_table_is_the_console_s(self):
         self.driver.find_element(By.CSS_SELECTOR, '[data-action=kit]').click()
