@@ -16,7 +16,7 @@ expect() {  # NAME EXPECTED ACTUAL
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null || bad "cmake --install"
 for f in bin/dimmwand bin/dimmwand-emu bin/dimmwand-spd share/man/man1/dimmwand.1 share/man/man1/dimmwand-emu.1 \
-  share/man/man1/dimmwand-spd.1 \
+  share/man/man1/dimmwand-spd.1 bin/dimmwand-ui share/man/man1/dimmwand-ui.1 share/man/zh_CN/man1/dimmwand-ui.1 \
   share/bash-completion/completions/dimmwand share/zsh/site-functions/_dimmwand \
   share/fish/vendor_completions.d/dimmwand.fish share/bash-completion/completions/dimmwand-spd \
   share/zsh/site-functions/_dimmwand-spd share/fish/vendor_completions.d/dimmwand-spd.fish share/doc/dimmwand/README.md share/doc/dimmwand/README.en.md \
@@ -27,13 +27,13 @@ for f in bin/dimmwand bin/dimmwand-emu bin/dimmwand-spd share/man/man1/dimmwand.
 done
 expect "installed binary runs" "dimmwand 0.1.0" "$("$work/prefix/bin/dimmwand" --version | cut -d' ' -f1,2)"
 
-for page in dimmwand dimmwand-emu dimmwand-spd; do
+for page in dimmwand dimmwand-emu dimmwand-spd dimmwand-ui; do
   text=$(MANWIDTH=80 man -l "$work/prefix/share/man/man1/$page.1" 2>"$work/man-err")
   [ -s "$work/man-err" ] && bad "$page.1 warnings: $(cat "$work/man-err")"
   [[ $text == *NAME*SYNOPSIS*DESCRIPTION* ]] && ok || bad "$page.1 does not render"
 done
 [[ $(man -l "$work/prefix/share/man/man1/dimmwand.1") == *"EXIT STATUS"*"无响应"* ]] && ok || bad "dimmwand.1 sections"
-for page in dimmwand dimmwand-emu dimmwand-spd; do
+for page in dimmwand dimmwand-emu dimmwand-spd dimmwand-ui; do
   text=$(MANWIDTH=80 man -l "$work/prefix/share/man/zh_CN/man1/$page.1" 2>"$work/man-err")
   [ -s "$work/man-err" ] && bad "zh_CN/$page.1 warnings: $(cat "$work/man-err")"
   [[ $text == *名称*概要*描述* ]] && ok || bad "zh_CN/$page.1 does not render"
@@ -42,7 +42,7 @@ done
 # Chinese text has no spaces between its characters: a space between two of them, outside the
 # synopsis (whose words are the arguments), is a join of two source lines that groff filled with
 # a space, as in "无流控 发送".
-for page in dimmwand dimmwand-emu dimmwand-spd; do
+for page in dimmwand dimmwand-emu dimmwand-spd dimmwand-ui; do
   stray=$(MANWIDTH=80 man -l "$work/prefix/share/man/zh_CN/man1/$page.1" 2>/dev/null | perl -CS -ne '
     $synopsis = /^\x{6982}\x{8981}/ if /^\S/;  # 概要
     print if !$synopsis && /[\x{3000}-\x{303F}\x{4E00}-\x{9FFF}\x{FF00}-\x{FFEF}] [\x{3000}-\x{303F}\x{4E00}-\x{9FFF}\x{FF00}-\x{FFEF}]/')

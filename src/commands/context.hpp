@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,8 @@ class Output {
   virtual void err(std::string_view text) = 0;
   // True when standard error is shown on a terminal, where a live counter may be drawn.
   virtual bool err_is_terminal() const { return false; }
+  // Frames of a block write sent so far, for a front end that draws its own progress.
+  virtual void progress(std::size_t /*done*/, std::size_t /*total*/) {}
 };
 
 struct Context {

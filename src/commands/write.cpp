@@ -225,6 +225,7 @@ Result<> run_write(WriteArgs args, const Context& ctx) {
       // meanwhile: the time between frames stays the write cycle instead of growing by it.
       const auto next_frame = link->now() + kWritePause;
       progress.update(k + 1);
+      ctx.output.progress(k + 1, total);
       if (const auto left = next_frame - link->now(); left > decltype(left)::zero()) {
         ctx.pause(std::chrono::ceil<std::chrono::microseconds>(left));
       }

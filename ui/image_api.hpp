@@ -1,0 +1,43 @@
+// The image side of the workbench: what the page shows of an image and the edits it asks for,
+// each answered from the library dimmwand-spd uses (layouts, checksums, decode, settable fields,
+// edits, field names). The page keeps no table of its own. Every answer is a JSON object; a
+// refusal is {"error": "..."} in the library's own words.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace dimmwand::ui {
+
+using Json = nlohmann::json;
+using Bytes = std::vector<std::uint8_t>;
+
+std::string to_hex(std::span<const std::uint8_t> bytes);
+bool from_hex(const std::string& hex, Bytes& out);
+
+// An uploaded file: a raw image, or any text dump convert reads, as its bytes.
+Json open_upload(std::span<const std::uint8_t> file);
+
+// Everything the page shows of an image: generation, each field's place, checksums, summary, full
+// decode, profiles, strict findings, settable fields with their values.
+Json analyse(const Bytes& image);
+
+// An edit: {"op": "set", "key", "value"} | {"op": "rebin", "speed"} | {"op": "promote", "profile",
+// "accept_voltage"}. The new image with what changed, or the refusal.
+Json edit(const Bytes& image, const Json& request);
+
+// The runs of differing bytes and the fields they hold, as diff reports them.
+Json compare(const Bytes& a, const Bytes& b);
+
+// The kit table (as dimmwand-spd kit prints it) of images given as their names and bytes, and
+// its refusal where they cannot run together.
+Json kit(const std::vector<std::pair<std::string, Bytes>>& images);
+
+// JSON text that never fails on bytes that are not UTF-8.
+std::string dump(const Json& j);
+
+}  // namespace dimmwand::ui
