@@ -2,19 +2,15 @@
 
 #include <fmt/format.h>
 
-#include <filesystem>
-#include <mutex>
 
 #include "image/text_chars.hpp"
+#include "model/blocks.hpp"
 #include "image/text_dump.hpp"
-#include "platform/image_file.hpp"
-#include "platform/random.hpp"
-#include "platform/stdout_capture.hpp"
-#include "spd/commands.hpp"
 #include "spd/decode.hpp"
 #include "spd/edit.hpp"
 #include "spd/fields.hpp"
 #include "spd/image.hpp"
+#include "spd/kit.hpp"
 #include "spd/settable.hpp"
 #include "spd/strict.hpp"
 
@@ -52,7 +48,7 @@ Json profiles_json(const std::vector<spd::Profile>& profiles) {
     for (const auto& t : p.times) times[std::string(t.key)] = {{"label", std::string(t.label)}, {"ps", t.ps}, {"clocks", t.clocks}};
     Json volts = Json::object();
     for (const auto& v : p.voltages) volts[std::string(v.key)] = {{"label", std::string(v.label)}, {"volts", v.volts}};
-    out.push_back({{"kind", p.kind}, {"number", p.number}, {"name", p.name}, {"rate", p.data_rate}, {"tck_ps", p.tck_ps},
+    out.push_back({{"kind", std::string(model::label_of(p.kind))}, {"id", model::profile_id(p.kind, p.number)}, {"number", p.number}, {"name", p.name}, {"rate", p.data_rate}, {"tck_ps", p.tck_ps},
                    {"cl", p.clocks.cl}, {"trcd", p.clocks.trcd}, {"trp", p.clocks.trp}, {"tras", p.clocks.tras},
                    {"cas", p.cas}, {"times", times}, {"voltages", volts}, {"command_rate", p.command_rate}});
   }
@@ -183,38 +179,18 @@ Json compare(const Bytes& a, const Bytes& b) {
 }
 
 Json kit(const std::vector<std::pair<std::string, Bytes>>& images) {
-  // The kit reads files and prints as it goes: each image goes into a folder of its own under
-  // its page name, and the folder is taken out of what it prints.
-  static std::mutex one_at_a_time;
-  std::lock_guard lock(one_at_a_time);
-  const auto nonce = random_bytes(8);
-  if (!nonce) return error(nonce.error());
-  const auto folder = std::filesystem::temp_directory_path() / fmt::format("dimmwand-ui-kit-{}", to_hex(*nonce));
-  std::error_code ec;
-  std::vector<std::string> files;
-  for (std::size_t i = 0; i < images.size() && !ec; ++i) {
-    const auto dir = folder / std::to_string(i + 1);
-    std::filesystem::create_directories(dir, ec);
-    auto name = std::filesystem::path(images[i].first).filename();
-    if (name.empty() || name == "." || name == "..") name = "image.bin";
-    files.push_back((dir / name).string());
-    if (!ec && !save_new_image(files.back(), images[i].second)) ec = std::make_error_code(std::errc::io_error);
+  std::vector<std::string> names;
+  std::vector<std::vector<std::uint8_t>> bytes;
+  for (const auto& [name, image] : images) {
+    // Each image is judged as it comes, as the console judges each file as it reads it.
+    if (auto g = spd::kit_generation(name, image); !g) return Json{{"text", ""}, {"error", g.error().display()}};
+    names.push_back(name);
+    bytes.push_back(image);
   }
-  Json out;
-  if (ec) {
-    out = error(fmt::format("无法保存临时文件: {}", ec.message()));
-  } else {
-    Result<> done;
-    const auto text = capture_standard_output([&] { done = spd::run_kit(files); });
-    std::string shown = text.value_or("");
-    for (std::size_t i = 0; i < files.size(); ++i) {
-      for (std::size_t at; (at = shown.find(files[i])) != std::string::npos;) shown.replace(at, files[i].size(), images[i].first);
-    }
-    out = Json{{"text", shown}};
-    if (!text) out["error"] = "无法取得配套表";
-    else if (!done) out["error"] = done.error().display();
-  }
-  std::filesystem::remove_all(folder, ec);
+  std::string text;
+  const auto verdict = spd::kit_report(names, bytes, text);
+  Json out{{"text", text}};
+  if (!verdict) out["error"] = verdict.error().display();
   return out;
 }
 

@@ -82,7 +82,7 @@ function renderDecode(a) {
     '<tr><th></th><th>MT/s</th><th>CL-tRCD-tRP-tRAS</th><th>V</th></tr>' + p.map((x) =>
       `<tr><th>${escapeHtml(x.kind)} ${x.number}${x.name ? ' ' + escapeHtml(x.name) : ''}</th><td>${x.rate}</td>` +
       `<td>${x.cl}-${x.trcd}-${x.trp}-${x.tras}</td><td>${Object.values(x.voltages).map((v) => `${v.label} ${v.volts.toFixed(3)}`).join(', ')}</td></tr>`).join('');
-  $('#promote-profile').innerHTML = p.map((x) => `<option value="${x.kind.toLowerCase()}${x.number}">${x.kind} ${x.number}</option>`).join('');
+  $('#promote-profile').innerHTML = p.map((x) => `<option value="${x.id}">${x.kind} ${x.number}</option>`).join('');
   $('#sections').innerHTML = a.sections.map((s) => `<h4>${escapeHtml(s.title)}</h4><table>${lineRows(s.lines, a)}</table>`).join('');
   $('#fields').innerHTML = a.settables.map((s) =>
     `<div class="field"><label class="link" data-key="${escapeHtml(s.key)}" title="${escapeHtml(s.key)}">${escapeHtml(s.name)}</label>` +
