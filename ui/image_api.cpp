@@ -2,7 +2,6 @@
 
 #include <fmt/format.h>
 
-
 #include "image/text_chars.hpp"
 #include "model/blocks.hpp"
 #include "image/text_dump.hpp"
@@ -22,15 +21,23 @@ constexpr std::size_t kLargestUpload = 64 * 1024;
 Json error(std::string text) { return Json{{"error", std::move(text)}}; }
 
 Json field_json(const spd::Field& f) {
-  return Json{{"offset", f.offset}, {"length", f.length}, {"mask", f.mask}, {"key", std::string(f.key)},
+  return Json{{"offset", f.offset},
+              {"length", f.length},
+              {"mask", f.mask},
+              {"key", std::string(f.key)},
               {"name", std::string(f.name)}};
 }
 
 Json checksums_json(const std::vector<spd::Checksum>& all) {
   Json out = Json::array();
   for (const auto& c : all) {
-    out.push_back({{"name", c.name}, {"from", c.from}, {"to", c.to}, {"at", c.at}, {"stored", c.stored},
-                   {"computed", c.computed}, {"ok", c.ok()}});
+    out.push_back({{"name", c.name},
+                   {"from", c.from},
+                   {"to", c.to},
+                   {"at", c.at},
+                   {"stored", c.stored},
+                   {"computed", c.computed},
+                   {"ok", c.ok()}});
   }
   return out;
 }
@@ -45,12 +52,24 @@ Json profiles_json(const std::vector<spd::Profile>& profiles) {
   Json out = Json::array();
   for (const auto& p : profiles) {
     Json times = Json::object();
-    for (const auto& t : p.times) times[std::string(t.key)] = {{"label", std::string(t.label)}, {"ps", t.ps}, {"clocks", t.clocks}};
+    for (const auto& t : p.times)
+      times[std::string(t.key)] = {{"label", std::string(t.label)}, {"ps", t.ps}, {"clocks", t.clocks}};
     Json volts = Json::object();
     for (const auto& v : p.voltages) volts[std::string(v.key)] = {{"label", std::string(v.label)}, {"volts", v.volts}};
-    out.push_back({{"kind", std::string(model::label_of(p.kind))}, {"id", model::profile_id(p.kind, p.number)}, {"number", p.number}, {"name", p.name}, {"rate", p.data_rate}, {"tck_ps", p.tck_ps},
-                   {"cl", p.clocks.cl}, {"trcd", p.clocks.trcd}, {"trp", p.clocks.trp}, {"tras", p.clocks.tras},
-                   {"cas", p.cas}, {"times", times}, {"voltages", volts}, {"command_rate", p.command_rate}});
+    out.push_back({{"kind", std::string(model::label_of(p.kind))},
+                   {"id", model::profile_id(p.kind, p.number)},
+                   {"number", p.number},
+                   {"name", p.name},
+                   {"rate", p.data_rate},
+                   {"tck_ps", p.tck_ps},
+                   {"cl", p.clocks.cl},
+                   {"trcd", p.clocks.trcd},
+                   {"trp", p.clocks.trp},
+                   {"tras", p.clocks.tras},
+                   {"cas", p.cas},
+                   {"times", times},
+                   {"voltages", volts},
+                   {"command_rate", p.command_rate}});
   }
   return out;
 }
@@ -71,10 +90,12 @@ Json settable_offsets(const spd::Settable& s) {
 Json edited_json(const spd::Edited& e, DeviceType g) {
   Json fields = Json::array();
   for (const auto& f : e.fields) {
-    fields.push_back({{"key", f.key}, {"name", f.name}, {"old", f.old_value}, {"new", f.new_value}, {"bytes", f.bytes}});
+    fields.push_back(
+        {{"key", f.key}, {"name", f.name}, {"old", f.old_value}, {"new", f.new_value}, {"bytes", f.bytes}});
   }
-  return Json{{"image", to_hex(e.image)}, {"generation", generation(g)}, {"fields", fields},
-              {"checksums", checksums_json(e.checksums)}, {"notes", e.notes}, {"warnings", e.warnings}};
+  return Json{{"image", to_hex(e.image)}, {"generation", generation(g)},
+              {"fields", fields},         {"checksums", checksums_json(e.checksums)},
+              {"notes", e.notes},         {"warnings", e.warnings}};
 }
 
 }  // namespace
@@ -107,7 +128,10 @@ Json open_upload(std::span<const std::uint8_t> file) {
   if (file.empty()) return error("文件为空");
   if (image::as_text(file)) {
     auto text = image::read_text_dump(file);
-    if (!text) return error("文件是文本，认不出其中的十六进制转储（认得 dimmwand read、i2cdump、hexdump -C、xxd 的输出和十六进制字节），不是映像");
+    if (!text)
+      return error(
+          "文件是文本，认不出其中的十六进制转储（认得 dimmwand read、i2cdump、hexdump -C、xxd "
+          "的输出和十六进制字节），不是映像");
     if (!*text) return error(fmt::format("文件是文本，{}", image::unparsed_text(text->error())));
     return Json{{"image", to_hex((*text)->bytes)}, {"form", std::string(image::form_name((*text)->form))}};
   }
@@ -125,13 +149,22 @@ Json analyse(const Bytes& image) {
   for (const auto& s : d.sections) sections.push_back({{"title", s.title}, {"lines", lines_json(s.lines)}});
   Json settables = Json::array();
   for (const auto& s : spd::settables(image, *g)) {
-    settables.push_back({{"key", s.key}, {"name", s.name}, {"unit", spd::unit_of(s)}, {"range", spd::range_of(s)},
-                         {"value", spd::read_value(image, s)}, {"offsets", settable_offsets(s)}});
+    settables.push_back({{"key", s.key},
+                         {"name", s.name},
+                         {"unit", spd::unit_of(s)},
+                         {"range", spd::range_of(s)},
+                         {"value", spd::read_value(image, s)},
+                         {"offsets", settable_offsets(s)}});
   }
-  return Json{{"generation", generation(*g)}, {"size", image.size()}, {"layout", layout},
-              {"checksums", checksums_json(spd::checksums(image, *g))}, {"summary", lines_json(spd::summary(d))},
-              {"sections", sections}, {"profiles", profiles_json(d.facts.profiles)},
-              {"strict", spd::strict_warnings(image, *g)}, {"settables", settables}};
+  return Json{{"generation", generation(*g)},
+              {"size", image.size()},
+              {"layout", layout},
+              {"checksums", checksums_json(spd::checksums(image, *g))},
+              {"summary", lines_json(spd::summary(d))},
+              {"sections", sections},
+              {"profiles", profiles_json(d.facts.profiles)},
+              {"strict", spd::strict_warnings(image, *g)},
+              {"settables", settables}};
 }
 
 Json edit(const Bytes& image, const Json& request) {
@@ -159,8 +192,10 @@ Json edit(const Bytes& image, const Json& request) {
 
 Json compare(const Bytes& a, const Bytes& b) {
   std::optional<DeviceType> g;
-  if (auto ga = spd::identify(a, std::nullopt)) g = *ga;
-  else if (auto gb = spd::identify(b, std::nullopt)) g = *gb;
+  if (auto ga = spd::identify(a, std::nullopt))
+    g = *ga;
+  else if (auto gb = spd::identify(b, std::nullopt))
+    g = *gb;
   Json runs = Json::array();
   const std::size_t common = std::min(a.size(), b.size());
   std::size_t differing = 0;

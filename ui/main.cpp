@@ -94,7 +94,9 @@ int main(int argc, char** argv) {
   app.allow_windows_style_options(false);  // "/x" is a path, never an option
   app.set_version_flag("-V,--version", [] { return dimmwand::version_text("dimmwand-ui"); });
   app.add_option("FILE", o.files, "启动时在页面中打开的映像（第一个先显示）");
-  app.add_option("--listen", o.port, "监听 127.0.0.1 上的这个端口（缺省由系统挑选）")->type_name("PORT")->check(CLI::Range(1, 65535));
+  app.add_option("--listen", o.port, "监听 127.0.0.1 上的这个端口（缺省由系统挑选）")
+      ->type_name("PORT")
+      ->check(CLI::Range(1, 65535));
   app.add_flag("--no-browser", o.no_browser, "不打开浏览器，只打印地址");
   app.add_option("--programmer", o.programmer, "页面上预先填好的编程器串口")->type_name("PORT");
   app.add_option("--backup-dir", o.backup_dir, "写入前的备份保存在这里（缺省: 主目录或“文档”下的 dimmwand-backups）")

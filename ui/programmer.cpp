@@ -90,8 +90,8 @@ Json Bench::begin(const std::string& kind, const Target& t) {
   if (running_) return Json{{"error", "编程器忙: 另一个操作正在进行"}, {"busy", true}};
   if (worker_.joinable()) worker_.join();
   running_ = true;
-  state_ = Json{{"kind", kind}, {"port", t.port}, {"generation", t.generation}, {"area", t.area}, {"done", 0}, {"total", 0},
-                {"log", ""}};
+  state_ = Json{{"kind", kind}, {"port", t.port}, {"generation", t.generation}, {"area", t.area}, {"done", 0},
+                {"total", 0},   {"log", ""}};
   return nullptr;
 }
 
@@ -108,7 +108,8 @@ Json Bench::start_read(const Target& t) {
     if (!done) {
       state_["error"] = done.error().display();
       state_["interrupted"] = done.error().is_interrupted();
-    } else if (!image) state_["error"] = image.error();
+    } else if (!image)
+      state_["error"] = image.error();
     else {
       state_["image"] = to_hex(*image);
       state_["log"] = fmt::format("已读取 {} 字节\n", image->size());  // not the name of the file it passed through
@@ -124,7 +125,8 @@ std::string Bench::backup_path(const Target& t) const {
   char stamp[32] = "";
   if (const std::tm* local = std::localtime(&now)) std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", local);
   for (unsigned n = 1;; ++n) {
-    const auto name = fmt::format("{}-ddr{}-{}{}.bin", stamp, t.generation, t.area, n == 1 ? "" : fmt::format("-{}", n));
+    const auto name =
+        fmt::format("{}-ddr{}-{}{}.bin", stamp, t.generation, t.area, n == 1 ? "" : fmt::format("-{}", n));
     const auto path = (backup_dir_ / name).string();
     if (!path_exists(path)) return path;
   }
@@ -214,9 +216,12 @@ Json Bench::ports() {
   if (!listing) return Json{{"error", fmt::format("枚举串口失败: {}", listing.error())}};
   Json out = Json::array();
   for (const auto& p : *listing) {
-    out.push_back({{"name", p.name}, {"description", p.description}, {"transport", p.transport},
+    out.push_back({{"name", p.name},
+                   {"description", p.description},
+                   {"transport", p.transport},
                    {"vid_pid", p.vid && p.pid ? fmt::format("{:04X}:{:04X}", *p.vid, *p.pid) : "-"},
-                   {"serial_number", p.serial_number}, {"manufacturer", p.manufacturer}});
+                   {"serial_number", p.serial_number},
+                   {"manufacturer", p.manufacturer}});
   }
   return Json{{"ports", out}};
 }

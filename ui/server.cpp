@@ -16,8 +16,9 @@ const char* kJson = "application/json; charset=utf-8";
 
 void refuse(httplib::Response& res, const std::string& why) {
   res.status = 403;
-  res.set_content(fmt::format("<!doctype html><meta charset=\"utf-8\"><title>403</title><h1>403 禁止访问</h1><p>{}</p>", why),
-                  "text/html; charset=utf-8");
+  res.set_content(
+      fmt::format("<!doctype html><meta charset=\"utf-8\"><title>403</title><h1>403 禁止访问</h1><p>{}</p>", why),
+      "text/html; charset=utf-8");
 }
 
 void answer(httplib::Response& res, const Json& j) {
@@ -62,7 +63,8 @@ std::optional<Bytes> image_of(const Json& j, const char* key, httplib::Response&
 }
 
 Target target_of(const Json& j) {
-  return Target{text_of(j, "port"), number_of(j, "generation", 0), text_of(j, "area").empty() ? "spd" : text_of(j, "area")};
+  return Target{text_of(j, "port"), number_of(j, "generation", 0),
+                text_of(j, "area").empty() ? "spd" : text_of(j, "area")};
 }
 
 std::optional<std::string> header_of(const httplib::Request& req, const char* name) {
@@ -107,7 +109,8 @@ void install_routes(httplib::Server& server, const Workbench& wb) {
       return;
     }
     if (req.has_param("token")) {
-      res.set_header("Set-Cookie", fmt::format("{}={}; Path=/; HttpOnly; SameSite=Strict", wb.door.cookie_name(), wb.door.token));
+      res.set_header("Set-Cookie",
+                     fmt::format("{}={}; Path=/; HttpOnly; SameSite=Strict", wb.door.cookie_name(), wb.door.token));
     }
     res.set_header("Cache-Control", "no-store");
     res.set_header("Content-Security-Policy", "default-src 'self'; img-src 'self' data:; style-src 'self'");
@@ -160,7 +163,8 @@ void install_routes(httplib::Server& server, const Workbench& wb) {
     answer(res, kit(images));
   });
   server.Get("/api/ports", [](const httplib::Request&, httplib::Response& res) { answer(res, Bench::ports()); });
-  server.Get("/api/status", [&wb](const httplib::Request&, httplib::Response& res) { answer(res, wb.bench->status()); });
+  server.Get("/api/status",
+             [&wb](const httplib::Request&, httplib::Response& res) { answer(res, wb.bench->status()); });
   server.Post("/api/checks", [](const httplib::Request& req, httplib::Response& res) {
     const auto j = body_json(req, res);
     if (!j) return;
@@ -180,7 +184,8 @@ void install_routes(httplib::Server& server, const Workbench& wb) {
     if (!j) return;
     if (const auto image = image_of(*j, "image", res)) answer(res, wb.bench->start_write(target_of(*j), *image));
   });
-  server.Post("/api/restore", [&wb](const httplib::Request&, httplib::Response& res) { answer(res, wb.bench->start_restore()); });
+  server.Post("/api/restore",
+              [&wb](const httplib::Request&, httplib::Response& res) { answer(res, wb.bench->start_restore()); });
 }
 
 }  // namespace dimmwand::ui

@@ -42,8 +42,8 @@ Result<> compare_written(std::span<const std::uint8_t> meant, std::span<const st
   }
   ctx.err(format_runs(diff, meant, back));
   const std::size_t first = diff.runs.front().address;
-  auto e = DeviceError::other(fmt::format("校验失败: 共 {} 字节不符，首个在地址 {:04X}（写入 {:02X}，读回 {:02X}）", diff.count,
-                                          first, meant[first], back[first]));
+  auto e = DeviceError::other(fmt::format("校验失败: 共 {} 字节不符，首个在地址 {:04X}（写入 {:02X}，读回 {:02X}）",
+                                          diff.count, first, meant[first], back[first]));
   if (args.backup) return std::unexpected(std::move(e).note(restore_hint(args)));
   return std::unexpected(std::move(e).note(
       fmt::format("提示: 模块现在的内容与映像不符，其校验和可能已不正确；用 dimmwand read {} -o 现状.bin 读出，"
@@ -59,7 +59,8 @@ Result<Bytes> image_to_write(const WriteArgs& args, const AreaSpec& area, const 
   if (auto text = refuse_text_dump(*data, args); !text) return std::unexpected(std::move(text.error()));
   if (args.backup && path_exists(*args.backup)) return std::unexpected(backup_exists(*args.backup));
   if (args.check) {
-    const auto fits = args.common.mode == DataMode::Reg ? check_reg_image(*data) : check_spd_image(*data, args.common.device);
+    const auto fits =
+        args.common.mode == DataMode::Reg ? check_reg_image(*data) : check_spd_image(*data, args.common.device);
     if (!fits) return std::unexpected(image_refused(fits.error()));
   }
   if (data->size() > area.capacity) {
@@ -101,12 +102,13 @@ Result<> check_module_generation(SerialLink& link, const WriteArgs& args, const 
   const unsigned typed = generation(args.common.device);
   const auto module = generation_of_key(key);
   if (!module) {
-    ctx.err(fmt::format("注意: 模块的字节 2（内存类型）为 0x{:02X}，不是 DDR3、DDR4 或 DDR5；按命令行的 DDR{} 写入\n", key,
-                        typed));
+    ctx.err(fmt::format("注意: 模块的字节 2（内存类型）为 0x{:02X}，不是 DDR3、DDR4 或 DDR5；按命令行的 DDR{} 写入\n",
+                        key, typed));
   } else if (*module != args.common.device) {
-    return std::unexpected(image_refused(fmt::format("模块的字节 2（内存类型）为 0x{:02X}，是 DDR{} 内存条，命令行给的是 DDR{}；"
-                                                     "未写入任何字节",
-                                                     key, generation(*module), typed)));
+    return std::unexpected(
+        image_refused(fmt::format("模块的字节 2（内存类型）为 0x{:02X}，是 DDR{} 内存条，命令行给的是 DDR{}；"
+                                  "未写入任何字节",
+                                  key, generation(*module), typed)));
   }
   return {};
 }
@@ -122,15 +124,16 @@ Result<> save_backup(const std::string& path, const Bytes& current, const WriteA
   if (args.common.mode == DataMode::Reg) return {};
   for (const auto& c : model::checksums(current, args.common.device)) {
     if (c.ok()) continue;
-    ctx.err(fmt::format("注意: 模块现有内容的{} 不符（字节 {}-{}，存储 0x{:04X}，计算 0x{:04X}），可能已经损坏；"
-                        "备份按读出的原样保存\n",
-                        c.name, c.from, c.to, c.stored, c.computed));
+    ctx.err(
+        fmt::format("注意: 模块现有内容的{} 不符（字节 {}-{}，存储 0x{:04X}，计算 0x{:04X}），可能已经损坏；"
+                    "备份按读出的原样保存\n",
+                    c.name, c.from, c.to, c.stored, c.computed));
   }
   return {};
 }
 
-Result<Before> read_before(SerialLink& link, const WriteArgs& args, const AreaSpec& area, std::span<const std::uint8_t> data,
-                           const Context& ctx) {
+Result<Before> read_before(SerialLink& link, const WriteArgs& args, const AreaSpec& area,
+                           std::span<const std::uint8_t> data, const Context& ctx) {
   Before b;
   const bool reg = args.common.mode == DataMode::Reg;
   const bool ddr5_spd = args.common.device == DeviceType::DDR5 && !reg;
@@ -157,10 +160,12 @@ Result<Before> read_before(SerialLink& link, const WriteArgs& args, const AreaSp
     }
   }
   if (args.check && !reg) {
-    if (auto same = check_module_generation(link, args, b.current, ctx); !same) return std::unexpected(std::move(same.error()));
+    if (auto same = check_module_generation(link, args, b.current, ctx); !same)
+      return std::unexpected(std::move(same.error()));
   }
   if (backup) {
-    if (auto saved = save_backup(*args.backup, *b.current, args, ctx); !saved) return std::unexpected(std::move(saved.error()));
+    if (auto saved = save_backup(*args.backup, *b.current, args, ctx); !saved)
+      return std::unexpected(std::move(saved.error()));
   }
   if (!ddr5_spd) b.registers.reset();  // the hub's block protection concerns the SPD area only
   return b;
@@ -217,7 +222,8 @@ Result<> run_write(WriteArgs args, const Context& ctx) {
       // Checked between frames only: a frame once begun always goes out whole.
       if (link->cancelled()) return std::unexpected(interrupted_after(k, total, args));
       const std::uint16_t at = addresses[k];
-      if (auto sent = programmer::send_area_byte(*link, area->write_command, generation(args.common.device), at, (*data)[at]);
+      if (auto sent =
+              programmer::send_area_byte(*link, area->write_command, generation(args.common.device), at, (*data)[at]);
           !sent) {
         return std::unexpected(after_frames(std::move(sent.error()), k, total, args));
       }
