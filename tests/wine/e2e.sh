@@ -76,9 +76,9 @@ check "WriteByte" 0 "1" "" -- WriteByte COM7 5 0003 0007
 expect_frames "WriteByte" "AA 55 02 05 00 03 00 07 90|"
 check "write-protect" 0 "设备返回: OK" "" -- write-protect COM7 4 0045
 expect_frames "write-protect" "AA 55 03 04 00 00 00 45 6C|"
-printf 'abc' >"$work/中文.bin"
+printf '\x01\x02\x03' >"$work/中文.bin"  # not text: a text file is never written
 check "write from a Chinese file name" 0 "完成" "写入中 3 字节 ... " -- write COM7 3 -i 中文.bin
-expect_frames "write" "AA 55 02 03 00 00 00 61 B8|AA 55 02 03 00 01 00 62 1A|AA 55 02 03 00 02 00 63 3A|"
+expect_frames "write" "AA 55 02 03 00 00 00 01 F0|AA 55 02 03 00 01 00 02 52|AA 55 02 03 00 02 00 03 72|"
 check "silent programmer" 1 "" "错误: 无响应" --silent -- ReadByte COM7 3 0
 check "short answer" 1 "" "错误: 数据不完整: 255 / 256 字节" --short 1 -- read COM7 3
 check "bad hexadecimal" 2 "" "$("$native" ReadByte COM7 3 12G4 2>&1)" -- ReadByte COM7 3 12G4
@@ -103,9 +103,11 @@ check_as_native() {  # NAME STATUS emulator options... -- arguments (with COM7 f
 }
 check "careful write" 0 "$(printf '已备份 1024 字节: b.bin\n完成\n校验通过')" "写入中 2 字节（1022 字节相同，跳过） ... " \
   -- write COM7 5 -i fixed5.bin --backup b.bin --changed --verify
-expect_frames "careful write" "AA 55 06 05 00 00 00 00 88|AA 55 05 05 00 00 00 00 D1|AA 55 02 05 01 FE 00 11 51|AA 55 02 05 01 FF 00 22 D7|AA 55 05 05 00 00 00 00 D1|"
+# The hub's registers, the backup read twice (two reads must agree), the two bytes, the read-back.
+expect_frames "careful write" "AA 55 06 05 00 00 00 00 88|AA 55 05 05 00 00 00 00 D1|AA 55 05 05 00 00 00 00 D1|AA 55 02 05 01 FE 00 11 51|AA 55 02 05 01 FF 00 22 D7|AA 55 05 05 00 00 00 00 D1|"
 cmp -s "$work/b.bin" "$samples/spd5.bin" && passed=$((passed + 1)) || { failed=$((failed + 1)); echo "FAILED backup content"; }
-check "existing backup" 1 "" "错误: 备份文件已存在: b.bin" -- write COM7 5 -i fixed5.bin --backup b.bin
+check "existing backup" 1 "" "$(printf '错误: 备份文件已存在: b.bin\n提示: 备份从不覆盖已有的文件；换一个名字，如 --backup b-2.bin')" \
+  -- write COM7 5 -i fixed5.bin --backup b.bin
 check_as_native "a lost write caught" 1 --lose-writes 1FF -- write COM7 5 -i fixed5.bin --changed --verify
 check_as_native "a protected block refused" 1 --protect-blocks 7 -- write COM7 5 -i fixed5.bin --changed --verify
 check_as_native "a flaky read caught" 1 --flaky 2 -- read COM7 5 --verify
@@ -116,7 +118,7 @@ check_as_native "WriteByte --verify" 1 --protect-range 10 -- WriteByte COM7 4 00
 cp "$samples/spd4.bin" "$work/spd4.bin"
 cp "$samples/reg5.bin" "$work/protect5.bin"
 printf '\xff' | dd of="$work/protect5.bin" bs=1 seek=12 conv=notrunc 2>/dev/null
-printf 'abcd' >"$work/small.bin"
+printf '\x01\x02\x03\x04' >"$work/small.bin"
 check_as_native "a text dump refused" 1 -- write COM7 4 -i spd4.txt
 expect_frames "a text dump refused" ""
 check_as_native "another generation's image refused" 1 -- write COM7 5 -i spd4.bin --check
