@@ -24,10 +24,19 @@ struct Coded {
   double ps = 0;
 };
 std::optional<Coded> code_mtb(const Settable& f, double ps) {
+  // A time no count can hold (negative, beyond the field, or a timebase of zero in a damaged
+  // image) is refused before it is converted: the conversion itself would be undefined.
+  const double counts = ps / f.mtb_ps;
+  if (!std::isfinite(counts) || counts < 0 ||
+      counts >= static_cast<double>(1ull << settable_bits::coarse_bits(f)) + 1) {
+    return std::nullopt;
+  }
   Coded c;
   if (f.fine) {
     c.coarse = static_cast<std::uint64_t>(std::ceil(ps / f.mtb_ps - 1e-9));
-    c.fine = static_cast<int>(std::lround((ps - static_cast<double>(c.coarse) * f.mtb_ps) / f.ftb_ps));
+    const double fine = (ps - static_cast<double>(c.coarse) * f.mtb_ps) / f.ftb_ps;
+    if (!std::isfinite(fine)) return std::nullopt;  // a fine timebase of zero
+    c.fine = static_cast<int>(std::lround(std::max(fine, -128.0)));
     if (c.fine < -128) c.fine = -128;
   } else {
     c.coarse = static_cast<std::uint64_t>(std::llround(ps / f.mtb_ps));
