@@ -150,6 +150,10 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
       Settable t = f;
       t.coding = f.mtb_ps > 0 ? Coding::Mtb : Coding::Ps16;  // as its cycle time is coded
       const RateCycle want = rate_cycle(rate, f.generation);
+      // A cycle that already reads as the rate asked for stays: a rate is named rounded, so the
+      // cycle it came from may be a hair shorter than 2000/rate ns.
+      const double current = f.mtb_ps > 0 ? settable_bits::mtb_ps(s, f) : get(s, f.field);
+      if (!want.grade && current > 0 && data_rate(current, f.generation) == rate) return {};
       const auto stored = storable_cycle(t, want);
       // A grade's cycle that this image's units cannot come near enough to keep its name.
       if (!stored || (want.grade && data_rate(*stored, f.generation) != rate)) {
