@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "image/text_chars.hpp"
 #include "commands/write_report.hpp"
+#include "image/text_chars.hpp"
 #include "image/text_dump.hpp"
 #include "model/hub.hpp"
 #include "model/spd_image.hpp"

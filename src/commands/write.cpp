@@ -171,7 +171,6 @@ Result<Before> read_before(SerialLink& link, const WriteArgs& args, const AreaSp
   return b;
 }
 
-// Reads the area back after the last frame and compares it with the image.
 // The area read back after a block write. An answer of another length than the area is what the
 // programmer's late answers to the writes make when they join the read's answer (bytes shifted) or
 // end it (a lone "1"): they are drained and the area read once more. Reading changes nothing.
@@ -182,6 +181,7 @@ Result<Bytes> read_back(SerialLink& link, const AreaSpec& area, DeviceType devic
   return read_area(link, device, area);
 }
 
+// Reads the area back after the last frame and compares it with the image.
 Result<> verify(SerialLink& link, const AreaSpec& area, std::span<const std::uint8_t> data, std::size_t written,
                 const WriteArgs& args, const Context& ctx) {
   auto back = read_back(link, area, args.common.device);
