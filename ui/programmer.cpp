@@ -97,7 +97,7 @@ Json Bench::begin(const std::string& kind, const Target& t) {
 
 Json Bench::start_read(const Target& t) {
   if (auto refused = begin("read", t); !refused.is_null()) return refused;
-  worker_ = std::thread([this, t] {
+  launch([this, t] {
     BenchOutput output(*this);
     const auto path = temp_file("read");
     const auto done = run_read(ReadArgs{common_of(t), path.string(), false}, context_for(output));
@@ -117,6 +117,13 @@ Json Bench::start_read(const Target& t) {
     running_ = false;
   });
   return Json{{"started", true}};
+}
+
+void Bench::launch(std::function<void()> work) {
+  // Under the lock: a worker that ends at once must not let another operation begin before it is
+  // held in worker_, or that one's thread would be overwritten while it runs.
+  std::lock_guard lock(mutex_);
+  worker_ = std::thread(std::move(work));
 }
 
 std::string Bench::backup_path(const Target& t) const {
@@ -141,7 +148,10 @@ void Bench::run_write_of(const Target& t, const std::string& input, bool remove_
     std::lock_guard lock(mutex_);
     state_["backup"] = backup;
   }
-  WriteArgs args{common_of(t), input, true, true, backup, true, false};
+  // A write-back puts the module's own earlier content back as it was read, a damaged or blank
+  // module's too: it is not judged like an image from the page (--check), only written carefully.
+  const bool check = remove_input;
+  WriteArgs args{common_of(t), input, true, true, backup, check, false};
   const auto done = run_write(args, context_for(output));
   if (remove_input) {
     std::error_code ignored;
@@ -170,7 +180,7 @@ Json Bench::start_write(const Target& t, const Bytes& image) {
     running_ = false;
     return Json{{"error", state_["error"]}};
   }
-  worker_ = std::thread([this, t, input] { run_write_of(t, input, true); });
+  launch([this, t, input] { run_write_of(t, input, true); });
   return Json{{"started", true}};
 }
 
@@ -188,7 +198,7 @@ Json Bench::start_restore() {
     std::lock_guard lock(mutex_);
     state_["restoring"] = backup;
   }
-  worker_ = std::thread([this, t, backup] { run_write_of(t, backup, false); });
+  launch([this, t, backup] { run_write_of(t, backup, false); });
   return Json{{"started", true}};
 }
 

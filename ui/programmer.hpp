@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <functional>
 #include <thread>
 
 #include "image_api.hpp"
@@ -46,6 +47,7 @@ class Bench {
  private:
   Json begin(const std::string& kind, const Target& t);
   void run_write_of(const Target& t, const std::string& input, bool remove_input);
+  void launch(std::function<void()> work);  // starts the operation's thread, held under the lock
   std::string backup_path(const Target& t) const;
   friend class BenchOutput;
 

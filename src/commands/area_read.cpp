@@ -13,13 +13,13 @@ Result<std::vector<std::uint8_t>> read_area(SerialLink& link, DeviceType device,
 }
 
 Result<std::optional<std::vector<std::uint8_t>>> read_area_agreed(SerialLink& link, DeviceType device,
-                                                                  const AreaSpec& area) {
+                                                                  const AreaSpec& area, SameContent same) {
   std::vector<std::vector<std::uint8_t>> answers;
   for (int attempt = 0; attempt < 3; ++attempt) {
     auto answer = read_area(link, device, area);
     if (!answer) return std::unexpected(std::move(answer.error()));
     for (const auto& earlier : answers) {
-      if (earlier == *answer) return std::optional(std::move(*answer));
+      if (same ? same(earlier, *answer) : earlier == *answer) return std::optional(std::move(*answer));
     }
     answers.push_back(std::move(*answer));
   }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "commands/area.hpp"
@@ -16,8 +17,10 @@ namespace dimmwand {
 Result<std::vector<std::uint8_t>> read_area(SerialLink& link, DeviceType device, const AreaSpec& area);
 
 // The area read until two answers agree, at most three reads; nullopt when no two agree. One
-// answer alone cannot tell a noisy line from the module's content.
+// answer alone cannot tell a noisy line from the module's content. `same` judges agreement
+// (default: every byte equal).
+using SameContent = bool (*)(std::span<const std::uint8_t>, std::span<const std::uint8_t>);
 Result<std::optional<std::vector<std::uint8_t>>> read_area_agreed(SerialLink& link, DeviceType device,
-                                                                  const AreaSpec& area);
+                                                                  const AreaSpec& area, SameContent same = nullptr);
 
 }  // namespace dimmwand

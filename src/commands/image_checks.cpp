@@ -33,12 +33,29 @@ std::string opening_line(std::string_view text) {
   return {};
 }
 
+// Text in a code page other than UTF-8 or UTF-16 (GBK, as older editors save it on Chinese
+// systems): lines, and no control byte but tab, CR, LF and form feed. No SPD or REG image is
+// that: each holds such a byte within its first three (the revision, DDR3's and DDR5's key byte,
+// MR1) and reserved zero bytes.
+bool legacy_text(std::span<const std::uint8_t> file) {
+  const auto control = [](std::uint8_t b) { return b < 0x20 && b != '\t' && b != '\n' && b != '\r' && b != '\f'; };
+  return std::find(file.begin(), file.end(), '\n') != file.end() && std::none_of(file.begin(), file.end(), control);
+}
+
 }  // namespace
 
 Result<> refuse_text_dump(std::span<const std::uint8_t> file, const WriteArgs& args) {
   // Every text is refused, not only a dump that parses: a title line, a prompt or a note above
   // a dump once made it pass for binary, and its characters went onto the module.
   const auto text = image::as_text(file);
+  if (!text && legacy_text(file)) {
+    return std::unexpected(
+        DeviceError::other(
+            fmt::format("{} 是文本（不是 UTF-8 或 UTF-16，像是 GBK 等本地编码），不是原始映像，未写入任何字节",
+                        args.input))
+            .note(fmt::format("提示: 用编辑器另存为 UTF-8，再用 dimmwand-spd convert {} -o 映像.bin 转成二进制映像",
+                              typed(args.input))));
+  }
   if (!text) return {};
   const auto dump = image::read_text_dump(file);
   std::string what;

@@ -37,4 +37,12 @@ double temperature(std::uint8_t low, std::uint8_t high) {
   return count * 0.25;
 }
 
+bool same_registers(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i] && (i < kFirstLive || i > kLastLive)) return false;
+  }
+  return true;
+}
+
 }  // namespace dimmwand::hub

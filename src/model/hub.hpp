@@ -24,21 +24,25 @@
 
 namespace dimmwand::hub {
 
-inline constexpr std::size_t kDeviceTypeHigh = 0;         // MR0
-inline constexpr std::size_t kDeviceTypeLow = 1;          // MR1
-inline constexpr std::size_t kProtectLow = 12;            // MR12: blocks 0-7
-inline constexpr std::size_t kProtectHigh = 13;           // MR13: blocks 8-15
-inline constexpr std::size_t kRevision = 2;               // MR2
-inline constexpr std::size_t kVendorBank = 3;             // MR3: JEP106 continuation count, odd parity
-inline constexpr std::size_t kVendorCode = 4;             // MR4: JEP106 code, odd parity
-inline constexpr std::size_t kCapability = 5;             // MR5: bit 1 thermal sensor supported
-inline constexpr std::size_t kLegacyMode = 11;            // MR11: bit 3 two-byte addressing, bits 2-0 page
-inline constexpr std::size_t kInterface = 14;             // MR14: host and local interface configuration
-inline constexpr std::size_t kDeviceConfig = 18;          // MR18: bus interface
-inline constexpr std::size_t kSensorConfig = 26;          // MR26: bit 0 thermal sensor disabled
-inline constexpr std::size_t kLimitHigh = 28;             // MR28-MR29, then low, critical high, critical low
-inline constexpr std::size_t kDeviceStatus = 48;          // MR48
-inline constexpr std::size_t kTemperature = 49;           // MR49-MR50: low byte first, 0.25 °C from bit 2
+inline constexpr std::size_t kDeviceTypeHigh = 0;  // MR0
+inline constexpr std::size_t kDeviceTypeLow = 1;   // MR1
+inline constexpr std::size_t kProtectLow = 12;     // MR12: blocks 0-7
+inline constexpr std::size_t kProtectHigh = 13;    // MR13: blocks 8-15
+inline constexpr std::size_t kRevision = 2;        // MR2
+inline constexpr std::size_t kVendorBank = 3;      // MR3: JEP106 continuation count, odd parity
+inline constexpr std::size_t kVendorCode = 4;      // MR4: JEP106 code, odd parity
+inline constexpr std::size_t kCapability = 5;      // MR5: bit 1 thermal sensor supported
+inline constexpr std::size_t kLegacyMode = 11;     // MR11: bit 3 two-byte addressing, bits 2-0 page
+inline constexpr std::size_t kInterface = 14;      // MR14: host and local interface configuration
+inline constexpr std::size_t kDeviceConfig = 18;   // MR18: bus interface
+inline constexpr std::size_t kSensorConfig = 26;   // MR26: bit 0 thermal sensor disabled
+inline constexpr std::size_t kLimitHigh = 28;      // MR28-MR29, then low, critical high, critical low
+inline constexpr std::size_t kDeviceStatus = 48;   // MR48
+inline constexpr std::size_t kTemperature = 49;    // MR49-MR50: low byte first, 0.25 °C from bit 2
+// MR48-MR52: the device status, the temperature and the temperature and error status, which
+// the hub updates by itself: two reads of a working module may differ there.
+inline constexpr std::size_t kFirstLive = 48;
+inline constexpr std::size_t kLastLive = 52;
 inline constexpr std::uint8_t kWriteInProgress = 0x08;    // MR48 bit 3
 inline constexpr std::uint8_t kOverrideAvailable = 0x04;  // MR48 bit 2: offline mode, protection can be cleared
 inline constexpr std::uint8_t kI3c = 0x20;                // MR18 bit 5: I3C Basic, else I2C
@@ -60,5 +64,8 @@ std::string block_list(std::uint16_t blocks);
 // A temperature register pair (low byte first) in °C: an 11-bit two's complement count of
 // 0.25 °C in bits 12-2.
 double temperature(std::uint8_t low, std::uint8_t high);
+
+// Two reads of the registers that agree but for those the hub updates by itself (MR48-MR52).
+bool same_registers(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b);
 
 }  // namespace dimmwand::hub

@@ -9,6 +9,7 @@
 #include "commands/image_checks.hpp"
 #include "model/hub.hpp"
 #include "model/spd_image.hpp"
+#include "files.hpp"
 #include "programmer_port.hpp"
 #include "spd_images.hpp"
 
@@ -70,6 +71,22 @@ TEST(WriteCheck, ProtectionBitsAreNewOnlyWhenTheModuleLacksThem) {
   for (std::size_t i = 0; i < cases.size(); ++i) {
     const auto& c = cases[i];
     EXPECT_EQ(!check_reg_protection(c.image, c.module, c.allowed), c.refused) << "case " << i;
+  }
+}
+
+// Text in a local code page (GBK) is refused like any other text; no real image is taken for text.
+TEST(WriteCheck, TextInAnyEncodingIsRefusedAndNoImageIs) {
+  WriteArgs args = write_args(DeviceType::DDR4, "t.txt");
+  const std::string gbk =
+      "\xC4\xDA\xB4\xE6\xCC\xF5 SPD \xB1\xB8\xB7\xDD\n000000  23 11 0C 02\n";  // "内存条 SPD 备份" in GBK
+  const auto r = refuse_text_dump(std::vector<std::uint8_t>(gbk.begin(), gbk.end()), args);
+  ASSERT_FALSE(r);
+  EXPECT_TRUE(r.error().display().starts_with("t.txt 是文本（不是 UTF-8 或 UTF-16")) << r.error().display();
+  auto paths = testing::dump_paths();
+  for (const auto* area : {"spd3", "spd4", "spd5", "reg5"}) paths.push_back(testing::sample_path(area));
+  for (const auto& path : paths) {
+    const std::string bytes = testing::read_file(path);
+    EXPECT_TRUE(refuse_text_dump(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), args)) << path;
   }
 }
 
