@@ -3,6 +3,12 @@
 #pragma once
 
 #include <bit>
+#include <string_view>
+#include <optional>
+#include <cmath>
+#include <cctype>
+#include <charconv>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -44,6 +50,31 @@ inline double mtb_ps(Image s, const Settable& f) {
 // The largest time the field can hold.
 inline double largest_mtb(const Settable& f) {
   return static_cast<double>((1ull << coarse_bits(f)) - 1) * f.mtb_ps + (f.fine ? 127 * f.ftb_ps : 0);
+}
+
+// A number as typed, with its unit (any case) allowed after it.
+inline std::optional<double> number(std::string_view text, std::string_view unit) {
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (!unit.empty() && text.size() > unit.size()) {
+    const auto tail = text.substr(text.size() - unit.size());
+    if (std::equal(tail.begin(), tail.end(), unit.begin(), unit.end(),
+                   [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; })) {
+      text.remove_suffix(unit.size());
+    }
+  }
+  double v = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+// A hexadecimal number as typed, with or without 0x.
+inline std::optional<std::uint64_t> hex_number(std::string_view text) {
+  if (text.starts_with("0x") || text.starts_with("0X")) text.remove_prefix(2);
+  std::uint64_t v = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v, 16);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return v;
 }
 
 }  // namespace dimmwand::spd::settable_bits

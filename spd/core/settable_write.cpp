@@ -72,29 +72,6 @@ std::optional<double> storable_cycle(const Settable& t, RateCycle want) {
   return static_cast<double>(c.coarse) * t.mtb_ps + c.fine * t.ftb_ps;
 }
 
-std::optional<double> number(std::string_view text, std::string_view unit) {
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  if (!unit.empty() && text.size() > unit.size()) {
-    const auto tail = text.substr(text.size() - unit.size());
-    if (std::equal(tail.begin(), tail.end(), unit.begin(), unit.end(),
-                   [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; })) {
-      text.remove_suffix(unit.size());
-    }
-  }
-  double v = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) return std::nullopt;
-  return v;
-}
-
-std::optional<std::uint64_t> hex_number(std::string_view text) {
-  if (text.starts_with("0x") || text.starts_with("0X")) text.remove_prefix(2);
-  std::uint64_t v = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v, 16);
-  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return v;
-}
-
 std::string ps_value(const Settable& f, double ps) {
   return f.coding == Coding::Ns16 ? fmt::format("{}", ps / 1000) : ns_text(ps);
 }
@@ -109,7 +86,7 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
     case Coding::Ps16:
     case Coding::Ns16: {
       const bool ns = f.coding == Coding::Ns16;
-      const auto v = number(value, "ns");
+      const auto v = settable_bits::number(value, "ns");
       if (!v || *v < 0) return refuse(f, value, fmt::format("应为 {}", range_of(f)));
       const double stored = ns ? std::round(*v) : std::round(*v * 1000);
       if (stored > 65535) return refuse(f, value, fmt::format("超出范围（{}）", range_of(f)));
@@ -122,14 +99,14 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
       return {};
     }
     case Coding::Count: {
-      const auto v = number(value, "");
+      const auto v = settable_bits::number(value, "");
       if (!v || *v < 0 || *v > f.max || *v != std::floor(*v))
         return refuse(f, value, fmt::format("应为 {}", range_of(f)));
       settable_bits::put(s, f.field, static_cast<std::uint64_t>(*v));
       return {};
     }
     case Coding::Mtb: {
-      const auto v = number(value, "ns");
+      const auto v = settable_bits::number(value, "ns");
       if (!v || *v < 0) return refuse(f, value, fmt::format("应为 {}", range_of(f)));
       const double ps = *v * 1000;
       const auto c = code_mtb(f, ps);
@@ -143,7 +120,7 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
       return {};
     }
     case Coding::Rate: {
-      const auto v = number(value, "");
+      const auto v = settable_bits::number(value, "");
       if (!v || *v < 100 || *v > 20000 || *v != std::floor(*v))
         return refuse(f, value, "应为以 MT/s 计的速率，如 2400");
       const auto rate = static_cast<unsigned>(*v);
@@ -167,7 +144,7 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
     }
     case Coding::Volts20:
     case Coding::Volts100: {
-      const auto v = number(value, "v");
+      const auto v = settable_bits::number(value, "v");
       const bool twenty = f.coding == Coding::Volts20;
       if (!v || *v < 0 || *v > (twenty ? 3.55 : 1.99) + 1e-9)
         return refuse(f, value, fmt::format("应为 {}", range_of(f)));
@@ -194,7 +171,7 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
     }
     case Coding::Serial: {
       const auto digits = value.starts_with("0x") || value.starts_with("0X") ? value.substr(2) : value;
-      const auto v = hex_number(digits);
+      const auto v = settable_bits::hex_number(digits);
       if (!v || digits.size() != 2 * f.field.length)
         return refuse(f, value, fmt::format("应为 {} 位十六进制数", 2 * f.field.length));
       for (std::size_t i = 0; i < f.field.length; ++i) {
@@ -219,7 +196,7 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
       if (const auto colon = value.find(':'); !id && colon != std::string_view::npos) {
         unsigned bank = 0;
         const auto b = value.substr(0, colon);
-        const auto code = hex_number(value.substr(colon + 1));
+        const auto code = settable_bits::hex_number(value.substr(colon + 1));
         if (std::from_chars(b.data(), b.data() + b.size(), bank).ptr == b.data() + b.size() && !b.empty() && code &&
             bank >= 1 && bank <= 128 && *code <= 0xFF) {
           id = std::pair(bank, static_cast<std::uint8_t>(*code & 0x7F));  // with or without its parity bit
@@ -232,7 +209,7 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
       return {};
     }
     case Coding::Hex: {
-      const auto v = hex_number(value);
+      const auto v = settable_bits::hex_number(value);
       if (!v || *v >= (1ull << (8 * f.field.length)))
         return refuse(f, value, fmt::format("应为 {} 字节的十六进制数", f.field.length));
       for (std::size_t i = 0; i < f.field.length; ++i) {
@@ -274,7 +251,7 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
 
 std::optional<std::string> rate_note(Image image, const Settable& f, std::string_view value) {
   if (f.coding != Coding::Rate) return std::nullopt;
-  const auto v = number(value, "");
+  const auto v = settable_bits::number(value, "");
   if (!v) return std::nullopt;
   const auto rate = static_cast<unsigned>(*v);
   const RateCycle want = rate_cycle(rate, f.generation);

@@ -22,10 +22,14 @@
 #include "platform/console.hpp"
 #include "spd/commands.hpp"
 #include "spd/edit_commands.hpp"
+#include "spd/values.hpp"
 
 namespace {
 
 using namespace dimmwand;
+using spd::assignment;
+using spd::generation_number;
+using spd::speed_value;
 
 // Usage errors in Chinese, as every other message of dimmwand-spd.
 const cli::UsageTexts& kUsage = cli::kChineseUsage;
@@ -36,19 +40,6 @@ void file(CLI::App& sub, const char* id, const char* value_name, const char* hel
 
 void output(CLI::App& sub, const char* help) {
   sub.add_option("-o")->description(help)->type_name("OUT")->required()->check(cli::path_value("-o <OUT>", kUsage));
-}
-
-// "DDR4", "ddr4" or "d4" as users write a generation: its number. Anything else stays as typed,
-// for the check to refuse in the user's own words.
-std::string generation_number(std::string typed) {
-  const auto lower = [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c); };
-  std::string folded;
-  for (const char c : typed) folded += lower(c);
-  for (const std::string_view prefix : {"ddr", "d"}) {
-    const std::string digit = folded.substr(std::min(prefix.size(), folded.size()));
-    if (folded.starts_with(prefix) && (digit == "3" || digit == "4" || digit == "5")) return digit;
-  }
-  return typed;
 }
 
 // An image and what the user says of it: the generation, and SPD or REG.
@@ -96,27 +87,6 @@ void edit_output(CLI::App& sub, const char* force = "替换已存在的输出文
 
 spd::EditOutput edit_output_of(const CLI::App& sub) {
   return {text(sub, "-o"), flag(sub, "--force"), flag(sub, "--json")};
-}
-
-// A field to set, as NAME=VALUE.
-CLI::Validator assignment() {
-  return {[](std::string& v) -> std::string {
-            const auto eq = v.find('=');
-            if (eq != std::string::npos && eq > 0) return {};
-            return fmt::format("“{}”应写成 字段=值，如 part_number=ABC 或 taa=13.75（字段见 dimmwand-spd fields FILE）",
-                               cli::shown(v));
-          },
-          ""};
-}
-
-// A data rate in MT/s, as the speed grades are named.
-CLI::Validator speed_value() {
-  return {[](std::string& v) -> std::string {
-            const bool digits = !v.empty() && v.size() <= 5 && v.find_first_not_of("0123456789") == std::string::npos;
-            if (digits && std::stoul(v) > 0) return {};
-            return fmt::format("<N> 的值“{}”无效：应为以 MT/s 计的速率，如 1066、2666、4800", cli::shown(v));
-          },
-          ""};
 }
 
 struct SpdSubcommand {

@@ -173,24 +173,15 @@ Result<Before> read_before(SerialLink& link, const WriteArgs& args, const AreaSp
   return b;
 }
 
-// The area read back after a block write. An answer of another length than the area is what the
-// programmer's late answers to the writes make when they join the read's answer (bytes shifted) or
-// end it (a lone "1"): they are drained and the area read once more. Reading changes nothing.
-Result<Bytes> read_back(SerialLink& link, const AreaSpec& area, DeviceType device) {
-  auto back = programmer::read_area(link, area.read_command, generation(device));
-  if (!back || back->size() == area.capacity) return back;
-  programmer::drain(link, kReadBackDrain);
-  return read_area(link, device, area);
-}
-
-// Reads the area back after the last frame and compares it with the image.
+// Reads the area back after the last frame and compares it with the image. A late answer to a
+// write can join the read's answer: it shifts the bytes (by half a byte when its digit count is
+// odd, keeping the length), or ends the answer early. So an answer of another length than the
+// area, or one that differs from the image, is read once more after the line is drained before
+// anything is reported. Reading changes nothing: a real mismatch still shows.
 Result<> verify(SerialLink& link, const AreaSpec& area, std::span<const std::uint8_t> data, std::size_t written,
                 const WriteArgs& args, const Context& ctx) {
-  auto back = read_back(link, area, args.common.device);
-  if (back && compare_images(data, *back).count != 0) {
-    // A late answer to a write can shift the answer by half a byte and keep its length: before a
-    // mismatch is reported, the line is drained and the area read once more. Reading changes
-    // nothing, so a real mismatch still shows.
+  Result<Bytes> back = programmer::read_area(link, area.read_command, generation(args.common.device));
+  if (back && (back->size() != area.capacity || compare_images(data, *back).count != 0)) {
     programmer::drain(link, kReadBackDrain);
     back = read_area(link, args.common.device, area);
   }
