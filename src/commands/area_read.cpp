@@ -1,5 +1,6 @@
 #include "commands/area_read.hpp"
 
+#include "model/hub.hpp"
 #include "protocol/client.hpp"
 
 namespace dimmwand {
@@ -24,6 +25,13 @@ Result<std::optional<std::vector<std::uint8_t>>> read_area_agreed(SerialLink& li
     answers.push_back(std::move(*answer));
   }
   return std::nullopt;
+}
+
+Result<std::optional<std::vector<std::uint8_t>>> read_area_settled(SerialLink& link, DeviceType device,
+                                                                   const AreaSpec& area) {
+  // The hub's status and temperature change by themselves between two reads of its registers.
+  return read_area_agreed(link, device, area,
+                          area.read_command == CommandCode::ReadReg ? hub::same_registers : nullptr);
 }
 
 }  // namespace dimmwand

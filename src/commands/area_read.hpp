@@ -23,4 +23,8 @@ using SameContent = bool (*)(std::span<const std::uint8_t>, std::span<const std:
 Result<std::optional<std::vector<std::uint8_t>>> read_area_agreed(SerialLink& link, DeviceType device,
                                                                   const AreaSpec& area, SameContent same = nullptr);
 
+// read_area_agreed as a backup reads: the hub's registers agree but for those it updates by itself.
+Result<std::optional<std::vector<std::uint8_t>>> read_area_settled(SerialLink& link, DeviceType device,
+                                                                   const AreaSpec& area);
+
 }  // namespace dimmwand

@@ -11,6 +11,7 @@
 #include "commands/write_plan.hpp"
 #include "commands/write_progress.hpp"
 #include "commands/write_report.hpp"
+#include "commands/write_steps.hpp"
 #include "model/hub.hpp"
 #include "model/spd_image.hpp"
 #include "protocol/client.hpp"
@@ -70,19 +71,11 @@ Result<Bytes> image_to_write(const WriteArgs& args, const AreaSpec& area, const 
   return std::move(*data);
 }
 
-// What a careful write reads before it writes: the hub's registers and the area itself.
-struct Before {
-  std::optional<Bytes> registers;  // DDR5: the REG area, where the SPD area's block protection is set
-  std::optional<Bytes> current;    // the area to be written
-};
-
 // One read of the area; for a backup, reads until two agree: a bit flipped on the line and saved
 // would be written back as the module's own.
 Result<Bytes> read_current(SerialLink& link, DeviceType device, const AreaSpec& area, bool for_backup) {
   if (!for_backup) return read_area(link, device, area);
-  // The hub's status and temperature change by themselves between two reads of its registers.
-  auto agreed =
-      read_area_agreed(link, device, area, area.read_command == CommandCode::ReadReg ? hub::same_registers : nullptr);
+  auto agreed = read_area_settled(link, device, area);
   if (!agreed) return std::unexpected(std::move(agreed.error()));
   if (!*agreed) return std::unexpected(DeviceError::other("两次读出的内容不一致，线路可能有干扰；未写入"));
   return std::move(**agreed);
@@ -134,6 +127,8 @@ Result<> save_backup(const std::string& path, const Bytes& current, const WriteA
   return {};
 }
 
+}  // namespace
+
 Result<Before> read_before(SerialLink& link, const WriteArgs& args, const AreaSpec& area,
                            std::span<const std::uint8_t> data, const Context& ctx) {
   Before b;
@@ -173,6 +168,8 @@ Result<Before> read_before(SerialLink& link, const WriteArgs& args, const AreaSp
   return b;
 }
 
+namespace {
+
 // Reads the area back after the last frame and compares it with the image. A late answer to a
 // write can join the read's answer: it shifts the bytes (by half a byte when its digit count is
 // odd, keeping the length), or ends the answer early. So an answer of another length than the
@@ -204,7 +201,11 @@ Result<> run_write(WriteArgs args, const Context& ctx) {
   const auto plan = plan_write(*data, args.changed ? before->current : std::nullopt, before->registers);
   if (!plan) return std::unexpected(plan.error());
   if (plan->notice) ctx.err(*plan->notice);
+  return write_planned(&*link, args, &*area, &*data, &*plan, ctx);
+}
 
+Result<> write_planned(SerialLink* link, const WriteArgs& args, const AreaSpec* area,
+                       const std::vector<std::uint8_t>* data, const WritePlan* plan, const Context& ctx) {
   const auto& addresses = plan->addresses;
   if (addresses.empty()) {
     ctx.out("内容相同，未写入\n");

@@ -1,6 +1,9 @@
 // The serial port on POSIX systems: termios raw mode, poll-based time-outs, and an exclusive
 // hold through TIOCEXCL plus an advisory lock (the lock also keeps out a second root process,
-// which TIOCEXCL alone does not).
+// which TIOCEXCL alone does not). The exclusive flag belongs to the terminal, not to our open
+// file: it stays set after close while anyone else holds the line open (a pseudo-terminal's
+// other side, a modem manager), and would lock out every later open but root's. So it is
+// cleared before the port is closed.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -31,7 +34,10 @@ int remaining_ms(std::chrono::steady_clock::time_point deadline) {
 class PosixSerialPort final : public SerialPort {
  public:
   explicit PosixSerialPort(int fd) : fd_(fd) {}
-  ~PosixSerialPort() override { close(fd_); }
+  ~PosixSerialPort() override {
+    ioctl(fd_, TIOCNXCL);
+    close(fd_);
+  }
   PosixSerialPort(const PosixSerialPort&) = delete;
   PosixSerialPort& operator=(const PosixSerialPort&) = delete;
 
@@ -106,8 +112,12 @@ std::expected<std::unique_ptr<SerialPort>, std::string> open_serial_port(const s
   if (!S_ISCHR(st.st_mode) || !isatty(fd)) return fail(kNotSerial);
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(system_message(errno == EWOULDBLOCK ? EBUSY : errno));
   if (ioctl(fd, TIOCEXCL) != 0) return fail(system_message(errno));
-  if (!configure(fd)) return fail(system_message(errno));
-  if (!lower_modem_lines(fd)) return fail(system_message(errno));
+  auto fail_held = [&fail, fd](std::string reason) {
+    ioctl(fd, TIOCNXCL);
+    return fail(std::move(reason));
+  };
+  if (!configure(fd)) return fail_held(system_message(errno));
+  if (!lower_modem_lines(fd)) return fail_held(system_message(errno));
   return std::make_unique<PosixSerialPort>(fd);
 }
 
