@@ -4,7 +4,7 @@ _dimmwand_emu() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
   local flags="-h --help -V --version --save --silent --no-line-feed --separators --lower --hangup-mid-answer --line-rate"
   # The options that take a value, and what the value is.
-  local -A values=([--spd3]=file [--spd4]=file [--spd5]=file [--reg5]=file [--log]=file [--export]=folder
+  local -A values=([--spd3]=file [--spd4]=file [--spd5]=file [--reg5]=file [--log]=file [--export]=folder [--swap]=file
     [--write-cycle]=number [--min-write-gap]=number [--chunk]=number [--chunk-delay]=number [--short]=number
     [--stale]=text [--hangup-after]=number [--babble]=text [--answer]=text [--write-answer]=text
     [--protect-answer]=text [--only]=generation [--protect-range]=text [--protect-blocks]=text

@@ -29,6 +29,7 @@ complete -c dimmwand-emu -n $before -l reg5 -r -F -d '从 128 字节的原始映
 complete -c dimmwand-emu -n $before -l save -d '退出时把从文件载入的数据区写回这些文件'
 complete -c dimmwand-emu -n $before -l log -r -F -d '写帧日志'
 complete -c dimmwand-emu -n $before -l export -x -a '(__fish_complete_directories)' -d '把四个缺省映像写到 DIR 后退出'
+complete -c dimmwand-emu -n $before -l swap -r -F -d '第二条内存条的 SPD 映像，每收到一次 SIGUSR1 就与插槽里的互换'
 complete -c dimmwand-emu -n $before -l write-cycle -x -d 'EEPROM 的写周期，毫秒'
 complete -c dimmwand-emu -n $before -l min-write-gap -x -d '间隔更短的字节写入丢失（毫秒）'
 complete -c dimmwand-emu -n $before -l silent -d '从不回答'

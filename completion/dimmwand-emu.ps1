@@ -10,7 +10,7 @@ Register-ArgumentCompleter -Native -CommandName 'dimmwand-emu' -ScriptBlock {
     # The options that take a value, and what the value is.
     $values = [ordered]@{
         '--spd3' = 'file'; '--spd4' = 'file'; '--spd5' = 'file'; '--reg5' = 'file'; '--log' = 'file'
-        '--export' = 'folder'; '--write-cycle' = 'number'; '--min-write-gap' = 'number'; '--chunk' = 'number'
+        '--export' = 'folder'; '--swap' = 'file'; '--write-cycle' = 'number'; '--min-write-gap' = 'number'; '--chunk' = 'number'
         '--chunk-delay' = 'number'; '--short' = 'number'; '--stale' = 'text'; '--hangup-after' = 'number'; '--babble' = 'text'
         '--answer' = 'text'; '--write-answer' = 'text'; '--protect-answer' = 'text'; '--only' = 'generation'
         '--protect-range' = 'text'; '--protect-blocks' = 'text'; '--flaky' = 'number'; '--seed' = 'number'

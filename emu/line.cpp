@@ -40,7 +40,7 @@ bool route_signals() {
   struct sigaction sa{};
   sa.sa_handler = on_signal;
   sa.sa_flags = SA_RESTART;
-  for (const int s : {SIGINT, SIGTERM, SIGCHLD}) sigaction(s, &sa, nullptr);
+  for (const int s : {SIGINT, SIGTERM, SIGCHLD, SIGUSR1}) sigaction(s, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);
   return true;
 }
@@ -68,6 +68,11 @@ int Server::run(std::optional<pid_t> child) {
         if (waitpid(*child, &status, WNOHANG) == *child) {
           return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
+      } else if (signo == SIGUSR1 && swap_area_ != nullptr) {
+        std::swap(programmer_.areas().*swap_area_, held_);
+        swapped_ = !swapped_;
+        log_note(swapped_ ? "second module plugged in" : "first module plugged in");
+        flush_log();
       } else if (signo == SIGINT || signo == SIGTERM) {
         if (child)
           kill(*child, static_cast<int>(signo));
@@ -81,6 +86,19 @@ int Server::run(std::optional<pid_t> child) {
       [[maybe_unused]] const auto w = write(pty_.master, o_.babble.data(), o_.babble.size());
     }
   }
+}
+
+void Server::hold_second_module(std::vector<std::uint8_t> Areas::* member, std::vector<std::uint8_t> module) {
+  swap_area_ = member;
+  held_ = std::move(module);
+}
+
+const std::vector<std::uint8_t>& Server::second_module() {
+  if (swapped_) {
+    std::swap(programmer_.areas().*swap_area_, held_);
+    swapped_ = false;
+  }
+  return held_;
 }
 
 void Server::take_input() {

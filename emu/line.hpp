@@ -4,9 +4,11 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "options.hpp"
 #include "programmer.hpp"
@@ -31,6 +33,12 @@ class Server {
 
   const Programmer& programmer() const { return programmer_; }
 
+  // A second module of the generation whose area `member` is, swapped with the one in the slot
+  // on each SIGUSR1.
+  void hold_second_module(std::vector<std::uint8_t> Areas::* member, std::vector<std::uint8_t> module);
+  // Puts the first module back in the slot; returns the second, as it was last held or written.
+  const std::vector<std::uint8_t>& second_module();
+
  private:
   void take_input();
   void answer(std::string_view text);
@@ -46,6 +54,9 @@ class Server {
   std::size_t frames_ = 0;
   bool babbling_ = false;
   std::optional<pid_t> child_;
+  std::vector<std::uint8_t> Areas::* swap_area_ = nullptr;
+  std::vector<std::uint8_t> held_;  // the module out of the slot
+  bool swapped_ = false;
 };
 
 }  // namespace dimmwand::emu

@@ -47,6 +47,17 @@ std::optional<std::vector<std::uint8_t>> load(const std::string& path, std::size
   return std::move(*data);
 }
 
+// The SPD area a second module's image is for, by its size; nullptr when it fits none (or the
+// file cannot be read, which loading it then says).
+const AreaName* second_module_area(const std::string& path) {
+  const auto data = read_image(path, kLargestRead + 1);
+  if (!data) return &kAreaNames[0];
+  for (const auto& a : kAreaNames) {
+    if (a.name.starts_with("spd") && a.size == data->size()) return &a;
+  }
+  return nullptr;
+}
+
 int export_defaults(const std::string& dir) {
   const Areas areas = default_areas();
   for (const auto& a : kAreaNames) {
@@ -118,6 +129,17 @@ int run(const Options& o) {
   std::optional<std::chrono::microseconds> gap;
   if (o.min_write_gap_ms) gap = std::chrono::microseconds(static_cast<long>(*o.min_write_gap_ms * 1000));
   Server server(o, std::move(*pty), Programmer(std::move(*areas), o.style, gap, o.faults, o.only), log);
+  if (!o.swap_file.empty()) {
+    const auto* area = second_module_area(o.swap_file);
+    std::string why =
+        fmt::format("--swap {} 须为 DDR3、DDR4 或 DDR5 的 SPD 映像（256、512 或 1024 字节）", o.swap_file);
+    auto module = area != nullptr ? load(o.swap_file, area->size, why) : std::nullopt;
+    if (!module) {
+      fmt::print(stderr, "dimmwand-emu: {}\n", why);
+      return 2;
+    }
+    server.hold_second_module(area->member, std::move(*module));
+  }
   std::optional<pid_t> child;
   if (o.command.empty()) {
     fmt::print("{}\n", port);
@@ -135,6 +157,11 @@ int run(const Options& o) {
     fmt::print(stderr, "dimmwand-emu: {} 次字节写入早于写周期到达，已丢失\n", server.programmer().frames_too_fast());
   }
   if (o.save) {
+    if (!o.swap_file.empty()) {
+      if (const auto saved = save_image(o.swap_file, server.second_module()); !saved) {
+        fmt::print(stderr, "dimmwand-emu: 写回 {} 失败: {}\n", o.swap_file, saved.error());
+      }
+    }
     for (const auto& [name, path] : o.images) {
       for (const auto& a : kAreaNames) {
         if (a.name != name) continue;

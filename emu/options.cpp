@@ -53,6 +53,10 @@ void describe(CLI::App& app, Options& o) {
   app.add_flag("--save", o.save, "退出时把从文件载入的数据区写回这些文件");
   app.add_option("--log", o.log_path, "写帧日志：每帧一行，秒数、字节、做了什么")->type_name("FILE");
   app.add_option("--export", o.export_dir, "把四个缺省映像写到 DIR 后退出")->type_name("DIR");
+  app.add_option("--swap", o.swap_file,
+                 "第二条内存条的 SPD 映像（大小决定代数）：每收到一次 SIGUSR1，就与插槽里同代的那条互换，"
+                 "如同拔下一条、插上另一条；--save 时各自写回自己的文件")
+      ->type_name("FILE");
   app.add_option_function<double>(
          "--write-cycle",
          [&o](double ms) {

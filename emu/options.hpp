@@ -27,6 +27,7 @@ struct Options {
   double write_cycle_ms = 5.0;             // a byte write is answered once it is over
   std::optional<double> min_write_gap_ms;  // none: byte writes are never judged too fast
   std::string export_dir;
+  std::string swap_file;  // a second module, plugged in place of the first on SIGUSR1
   AnswerStyle style;
   Faults faults;
   std::optional<DeviceType> only;  // one module of this generation in the slot

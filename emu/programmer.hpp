@@ -63,6 +63,7 @@ class Programmer {
   std::vector<FrameEvent> feed(std::span<const std::uint8_t> bytes, std::chrono::steady_clock::time_point now);
 
   const Areas& areas() const { return areas_; }
+  Areas& areas() { return areas_; }
   std::size_t frames_too_fast() const { return too_fast_; }
 
  private:
