@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -23,12 +24,20 @@ bool from_hex(const std::string& hex, Bytes& out);
 Json open_upload(std::span<const std::uint8_t> file);
 
 // Everything the page shows of an image: generation, each field's place, checksums, summary, full
-// decode, profiles, strict findings, settable fields with their values.
+// decode, profiles, strict findings, settable fields with their values. A 128-byte image is a
+// DDR5 REG area, decoded as dimmwand-spd decodes it ("area": "reg"); an image that is neither
+// is {"error"}, and the page shows no decode of it.
 Json analyse(const Bytes& image);
 
-// An edit: {"op": "set", "key", "value"} | {"op": "rebin", "speed"} | {"op": "promote", "profile",
-// "accept_voltage"}. The new image with what changed, or the refusal.
+// An edit: {"op": "set", "key", "value", "faster"} | {"op": "rebin", "speed"} | {"op": "promote",
+// "profile", "accept_voltage"} | {"op": "fix"}. The new image with what changed and its analysis,
+// or the refusal; a refusal the user may overrule says which confirmation it needs
+// ("confirm": "faster" or "voltage"); a request with fields of the wrong types is "malformed".
 Json edit(const Bytes& image, const Json& request);
+
+// A speed as a technician types it: 2133, "2133", "DDR4-2133", "2133MHz", "2133 MT/s"; nullopt
+// for anything else.
+std::optional<unsigned> typed_speed(const Json& value);
 
 // The runs of differing bytes and the fields they hold, as diff reports them.
 Json compare(const Bytes& a, const Bytes& b);

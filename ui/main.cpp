@@ -1,6 +1,5 @@
 // dimmwand-ui: the workbench in the browser. Serves one page on 127.0.0.1, prints its address
 // with the token as the first line of standard output, and opens it in the default browser.
-#include <httplib.h>
 
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
@@ -14,6 +13,8 @@
 #include "platform/desktop.hpp"
 #include "platform/interrupt.hpp"
 #include "spd/input.hpp"
+#include "guarded_server.hpp"
+#include "platform/net.hpp"
 #include "server.hpp"
 
 namespace {
@@ -52,7 +53,7 @@ int run(const Options& o) {
   }
   Bench bench(wb.backup_dir);
   wb.bench = &bench;
-  httplib::Server server;
+  GuardedServer server;
   int port = 0;
   if (o.port == 0) {
     port = server.bind_to_any_port("127.0.0.1");
@@ -62,7 +63,10 @@ int run(const Options& o) {
     port = -1;
   }
   if (port <= 0) {
-    fmt::print(stderr, "错误: 无法在 127.0.0.1{} 上监听\n", o.port == 0 ? "" : fmt::format(":{}", o.port));
+    // The library keeps the system's reason to itself: a socket of our own asks again.
+    const auto reason = o.port == 0 ? std::nullopt : listen_refusal(o.port);
+    fmt::print(stderr, "错误: 无法在 127.0.0.1{} 上监听{}\n", o.port == 0 ? "" : fmt::format(":{}", o.port),
+               reason ? ": " + *reason : "");
     return 1;
   }
   wb.door = Door{*token, static_cast<unsigned>(port)};
@@ -72,15 +76,26 @@ int run(const Options& o) {
   std::fflush(stdout);
   catch_interrupts();
   std::thread listener([&server] { server.listen_after_bind(); });
-  if (!o.no_browser && !open_in_browser(url)) fmt::print(stderr, "提示: 无法打开浏览器，请手动打开上面的地址\n");
+  // The browser is opened on a file of this user's that leads on to the address, never on the
+  // address itself: a command line is there for every user of the machine to read.
+  std::optional<std::filesystem::path> forwarding;
+  if (!o.no_browser) {
+    auto opened = open_in_browser(url, fmt::format("dimmwand-ui-{}.html", port));
+    if (opened)
+      forwarding = *opened;
+    else
+      fmt::print(stderr, "提示: 无法打开浏览器（{}），请手动打开上面的地址\n", opened.error());
+  }
   while (!interrupted()) std::this_thread::sleep_for(kInterruptPoll);
   // The operation in progress stops at a frame boundary, as the console's does, and says its count.
   bench.wait();
+  std::error_code ignored;
   const auto last = bench.status();
   const bool stopped = last.value("interrupted", false);
   if (stopped) fmt::print(stderr, "错误: {}\n", last.value("error", std::string()));
   server.stop();
   listener.join();
+  if (forwarding) std::filesystem::remove(*forwarding, ignored);
   return stopped ? 130 : 0;
 }
 

@@ -2,11 +2,13 @@
 
 #include <fmt/format.h>
 
-#include <atomic>
 #include <ctime>
 
-#include "commands/commands.hpp"
+#include "commands/area.hpp"
+#include "commands/area_read.hpp"
 #include "commands/image_checks.hpp"
+#include "commands/write_steps.hpp"
+#include "door.hpp"
 #include "model/hub.hpp"
 #include "platform/image_file.hpp"
 #include "platform/interrupt.hpp"
@@ -25,32 +27,26 @@ class BenchOutput final : public Output {
     bench_.state_["done"] = done;
     bench_.state_["total"] = total;
   }
-
- private:
   void append(std::string_view text) {
     std::lock_guard lock(bench_.mutex_);
-    bench_.state_["log"] = bench_.state_.value("log", std::string()) + std::string(text);
+    bench_.state_["log"] = bench_.state_.value("log", std::string()) + page_words(std::string(text));
   }
+
+ private:
   Bench& bench_;
 };
 
 namespace {
 
-std::atomic<unsigned> temp_counter{0};
-
-std::optional<DeviceType> device_of(unsigned g) {
-  if (g < 3 || g > 5) return std::nullopt;
-  return static_cast<DeviceType>(g);
-}
+constexpr std::size_t kPlanIdBytes = 16;
+constexpr const char* kChanged = "模块内容在生成计划之后变了；请重新生成写入计划";
+constexpr const char* kNoTwoAgree = "三次读出的内容两两不同，线路可能有干扰；没有采用读出的内容";
 
 Common common_of(const Target& t) {
   return Common{t.port, *device_of(t.generation), t.area == "reg" ? std::optional(DataMode::Reg) : std::nullopt};
 }
 
-std::filesystem::path temp_file(const char* what) {
-  return std::filesystem::temp_directory_path() /
-         fmt::format("dimmwand-ui-{}-{}-{}.bin", what, static_cast<long long>(std::time(nullptr)), temp_counter++);
-}
+AreaSpec area_of(const Target& t) { return *resolve_area(*device_of(t.generation), common_of(t).mode); }
 
 Context context_for(Output& output) {
   // The console's own port and pause; Ctrl-C of the server stops an operation as it stops the console's.
@@ -58,13 +54,15 @@ Context context_for(Output& output) {
   return Context{system.open_link, system.pause, output};
 }
 
-Json bad_target(const Target& t) {
-  if (t.port.empty()) return Json{{"error", "请先选择或输入串口"}};
-  if (!device_of(t.generation)) return Json{{"error", "代数须为 3、4 或 5"}};
-  if (t.area != "spd" && t.area != "reg") return Json{{"error", "数据区须为 spd 或 reg"}};
-  if (t.area == "reg" && t.generation != 5) return Json{{"error", "REG 区仅适用于 D5"}};
-  return nullptr;
+// The area read until two reads agree, or the page's words for why not.
+std::expected<Bytes, DeviceError> settled(SerialLink& link, DeviceType device, const AreaSpec& area) {
+  auto agreed = read_area_settled(link, device, area);
+  if (!agreed) return std::unexpected(std::move(agreed.error()));
+  if (!*agreed) return std::unexpected(DeviceError::other(kNoTwoAgree));
+  return std::move(**agreed);
 }
+
+std::string words_of(const DeviceError& e) { return page_words(e.display()); }
 
 }  // namespace
 
@@ -81,11 +79,23 @@ Json Bench::status() const {
   std::lock_guard lock(mutex_);
   Json s = state_;
   s["running"] = running_;
+  Json failures = Json::array();
+  for (const auto& [port, f] : failures_) {
+    failures.push_back({{"port", port},
+                        {"generation", f.target.generation},
+                        {"area", f.target.area},
+                        {"log", f.log},
+                        {"error", f.error},
+                        {"backup", f.backup ? Json(*f.backup) : Json()},
+                        // Written back only when the write changed something and its backup was saved.
+                        {"restorable", f.backup && f.written > 0}});
+  }
+  s["failures"] = failures;
   return s;
 }
 
 Json Bench::begin(const std::string& kind, const Target& t) {
-  if (auto bad = bad_target(t); !bad.is_null()) return bad;
+  if (auto bad = bad_target(t)) return Json{{"error", *bad}};
   std::lock_guard lock(mutex_);
   if (running_) return Json{{"error", "编程器忙: 另一个操作正在进行"}, {"busy", true}};
   if (worker_.joinable()) worker_.join();
@@ -95,35 +105,138 @@ Json Bench::begin(const std::string& kind, const Target& t) {
   return nullptr;
 }
 
-Json Bench::start_read(const Target& t) {
-  if (auto refused = begin("read", t); !refused.is_null()) return refused;
-  launch([this, t] {
-    BenchOutput output(*this);
-    const auto path = temp_file("read");
-    const auto done = run_read(ReadArgs{common_of(t), path.string(), false}, context_for(output));
-    auto image = done ? read_image(path.string(), 64 * 1024) : std::expected<Bytes, std::string>(std::unexpected(""));
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-    std::lock_guard lock(mutex_);
-    if (!done) {
-      state_["error"] = done.error().display();
-      state_["interrupted"] = done.error().is_interrupted();
-    } else if (!image)
-      state_["error"] = image.error();
-    else {
-      state_["image"] = to_hex(*image);
-      state_["log"] = fmt::format("已读取 {} 字节\n", image->size());  // not the name of the file it passed through
-    }
-    running_ = false;
-  });
-  return Json{{"started", true}};
-}
-
 void Bench::launch(std::function<void()> work) {
   // Under the lock: a worker that ends at once must not let another operation begin before it is
   // held in worker_, or that one's thread would be overwritten while it runs.
   std::lock_guard lock(mutex_);
   worker_ = std::thread(std::move(work));
+}
+
+void Bench::end(const std::optional<std::string>& error, bool interrupted) {
+  std::lock_guard lock(mutex_);
+  if (error) {
+    state_["error"] = *error;
+    state_["interrupted"] = interrupted;
+  }
+  running_ = false;
+}
+
+Json Bench::start_read(const Target& t) {
+  if (auto refused = begin("read", t); !refused.is_null()) return refused;
+  launch([this, t] {
+    BenchOutput output(*this);
+    const auto ctx = context_for(output);
+    const auto device = *device_of(t.generation);
+    auto link = ctx.open_link(t.port);
+    if (!link) return end(words_of(link.error()), link.error().is_interrupted());
+    auto bytes = settled(*link, device, area_of(t));
+    if (!bytes) return end(words_of(bytes.error()), bytes.error().is_interrupted());
+    std::string note;
+    if (t.area == "spd") {
+      const auto judged = judge_generation((*bytes)[kKeyByte], device);
+      if (judged.refusal) return end(judged.refusal);
+      if (judged.note) note = *judged.note + "\n";
+    } else if (!hub::is_spd5118(*bytes)) {
+      note = fmt::format("读出的 REG 区不是 SPD5118 集线器的寄存器（MR0-MR1 = {:02X} {:02X}）\n",
+                         (*bytes)[hub::kDeviceTypeHigh], (*bytes)[hub::kDeviceTypeLow]);
+    }
+    {
+      std::lock_guard lock(mutex_);
+      state_["image"] = to_hex(*bytes);
+      state_["log"] = fmt::format("已读取 {} 字节（两次读出一致）\n{}", bytes->size(), note);
+    }
+    end(std::nullopt);
+  });
+  return Json{{"started", true}};
+}
+
+Json Bench::start_plan(const Target& t, const Bytes& image) {
+  if (auto bad = bad_target(t)) return Json{{"error", *bad}};
+  const auto area = area_of(t);
+  if (image.size() != area.capacity) {
+    return Json{{"error", fmt::format("映像 {} 字节，DDR{} {} 区为 {} 字节", image.size(), t.generation,
+                                      t.area == "reg" ? "REG" : "SPD", area.capacity)}};
+  }
+  const auto fits = t.area == "reg" ? check_reg_image(image) : check_spd_image(image, *device_of(t.generation));
+  if (!fits) return Json{{"error", page_words("映像检查未通过: " + fits.error())}};
+  if (auto refused = begin("plan", t); !refused.is_null()) return refused;
+  launch([this, t, image] { plan_of("write", "", t, image); });
+  return Json{{"started", true}};
+}
+
+Json Bench::start_restore_plan(const std::string& restore_of, const std::string& port) {
+  Target t;
+  Bytes backup;
+  {
+    std::lock_guard lock(mutex_);
+    const auto f = failures_.find(restore_of);
+    if (f == failures_.end() || !f->second.backup || f->second.written == 0) {
+      return Json{{"error", "这次写入没有可写回的备份"}};
+    }
+    t = Target{port, f->second.target.generation, f->second.target.area};
+    backup = f->second.backup_bytes;
+  }
+  if (auto refused = begin("plan", t); !refused.is_null()) return refused;
+  launch([this, t, backup, restore_of] { plan_of("restore", restore_of, t, backup); });
+  return Json{{"started", true}};
+}
+
+void Bench::plan_of(const std::string& kind, const std::string& restore_of, const Target& t, const Bytes& image) {
+  BenchOutput output(*this);
+  const auto ctx = context_for(output);
+  const auto device = *device_of(t.generation);
+  auto link = ctx.open_link(t.port);
+  if (!link) return end(words_of(link.error()), link.error().is_interrupted());
+  auto base = settled(*link, device, area_of(t));
+  if (!base) return end(words_of(base.error()), base.error().is_interrupted());
+  std::optional<Bytes> registers;
+  if (t.area == "spd") {
+    const auto judged = judge_generation((*base)[kKeyByte], device);
+    if (judged.refusal) return end(judged.refusal);
+    if (judged.note) output.append(*judged.note + "\n");
+    if (device == DeviceType::DDR5) {
+      auto regs = settled(*link, device, *resolve_area(device, DataMode::Reg));
+      if (!regs) return end(words_of(regs.error()), regs.error().is_interrupted());
+      registers = std::move(*regs);
+    }
+  } else if (kind == "write") {
+    if (auto fits = check_reg_protection(image, *base, false); !fits) {
+      return end(page_words("映像检查未通过: " + fits.error()));
+    }
+  }
+  auto plan = make_plan(kind, t, image, std::move(*base), std::move(registers), backup_dir_.string());
+  if (!plan) return end(plan.error());
+  std::string why;
+  const auto id = new_token(kPlanIdBytes, why);
+  if (!id) return end("无法从系统取得随机数: " + why);
+  plan->id = *id;
+  plan->restore_of = restore_of;
+  {
+    std::lock_guard lock(mutex_);
+    Json shown = plan->shown;
+    shown["id"] = plan->id;
+    if (!restore_of.empty()) shown["restore_of"] = restore_of;
+    state_["plan"] = shown;
+    plan_ = std::move(*plan);
+  }
+  end(std::nullopt);
+}
+
+Json Bench::start_write(const std::string& id, bool clone) {
+  Plan plan;
+  {
+    std::lock_guard lock(mutex_);
+    if (running_) return Json{{"error", "编程器忙: 另一个操作正在进行"}, {"busy", true}};
+    if (!plan_ || plan_->id != id) return Json{{"error", "这个写入计划已失效；请重新生成写入计划"}};
+    if (plan_->other_module && !clone) {
+      return Json{{"error", "插槽里是另一条内存条：要把它写成映像的副本，请先勾选“写成副本”"}};
+    }
+    plan = std::move(*plan_);
+    plan_.reset();
+  }
+  if (auto refused = begin(plan.kind, plan.target); !refused.is_null()) return refused;
+  launch([this, plan = std::move(plan)] { write_of(plan); });
+  return Json{{"started", true}};
 }
 
 std::string Bench::backup_path(const Target& t) const {
@@ -139,86 +252,63 @@ std::string Bench::backup_path(const Target& t) const {
   }
 }
 
-void Bench::run_write_of(const Target& t, const std::string& input, bool remove_input) {
+void Bench::write_of(const Plan& plan) {
   BenchOutput output(*this);
+  const auto ctx = context_for(output);
+  const auto& t = plan.target;
   std::error_code made;
   std::filesystem::create_directories(backup_dir_, made);
-  const auto backup = backup_path(t);
-  {
-    std::lock_guard lock(mutex_);
-    state_["backup"] = backup;
-  }
   // A write-back puts the module's own earlier content back as it was read, a damaged or blank
   // module's too: it is not judged like an image from the page (--check), only written carefully.
-  const bool check = remove_input;
-  WriteArgs args{common_of(t), input, true, true, backup, check, false};
-  const auto done = run_write(args, context_for(output));
-  if (remove_input) {
-    std::error_code ignored;
-    std::filesystem::remove(input, ignored);
+  const WriteArgs args{
+      common_of(t), plan.kind == "write" ? "页面中的映像" : "备份", true, true, backup_path(t), plan.kind == "write",
+      false};
+  std::optional<Bytes> saved;
+  const auto failed = [&](const std::string& error, bool interrupted = false) {
+    {
+      std::lock_guard lock(mutex_);
+      const std::string log = state_.value("log", std::string());
+      if (plan.kind == "restore") {
+        // The write that failed first keeps its backup: that is the content to get back.
+        if (auto f = failures_.find(plan.restore_of); f != failures_.end()) {
+          f->second.log = log;
+          f->second.error = error;
+        }
+      } else {
+        failures_[t.port] = Failure{t, log, error, saved ? args.backup : std::nullopt, saved.value_or(Bytes()),
+                                    state_.value("done", std::size_t{0})};
+      }
+    }
+    end(error, interrupted);
+  };
+  const auto area = area_of(t);
+  auto link = ctx.open_link(t.port);
+  if (!link) return failed(words_of(link.error()), link.error().is_interrupted());
+  auto before = read_before(*link, args, area, plan.image, ctx);
+  if (!before) return failed(words_of(before.error()), before.error().is_interrupted());
+  saved = *before->current;
+  {
+    std::lock_guard lock(mutex_);
+    state_["backup"] = *args.backup;
   }
+  if (!still_holds(plan, *before->current)) return failed(kChanged);
+  const auto planned = plan_write(plan.image, before->current, before->registers);
+  if (!planned) return failed(words_of(planned.error()));
+  if (planned->addresses != plan.addresses) return failed(kChanged);
+  if (planned->notice) output.err(*planned->notice);
+  const auto done = write_planned(&*link, args, &area, &plan.image, &*planned, ctx);
+  if (!done) return failed(words_of(done.error()), done.error().is_interrupted());
+  if (plan.kind == "restore") {
+    std::lock_guard lock(mutex_);
+    failures_.erase(plan.restore_of);
+  }
+  end(std::nullopt);
+}
+
+Json Bench::dismiss(const std::string& port) {
   std::lock_guard lock(mutex_);
-  if (path_exists(backup)) {
-    last_backup_ = backup;
-    last_target_ = t;
-  } else {
-    state_.erase("backup");
-  }
-  if (!done) {
-    state_["error"] = done.error().display();
-    state_["interrupted"] = done.error().is_interrupted();
-  }
-  running_ = false;
-}
-
-Json Bench::start_write(const Target& t, const Bytes& image) {
-  if (auto refused = begin("write", t); !refused.is_null()) return refused;
-  const auto input = temp_file("write").string();
-  if (auto saved = save_new_image(input, image); !saved) {
-    std::lock_guard lock(mutex_);
-    state_["error"] = fmt::format("无法保存临时文件 {}: {}", input, saved.error());
-    running_ = false;
-    return Json{{"error", state_["error"]}};
-  }
-  launch([this, t, input] { run_write_of(t, input, true); });
-  return Json{{"started", true}};
-}
-
-Json Bench::start_restore() {
-  std::string backup;
-  Target t;
-  {
-    std::lock_guard lock(mutex_);
-    backup = last_backup_;
-    t = last_target_;
-  }
-  if (backup.empty()) return Json{{"error", "没有可写回的备份"}};
-  if (auto refused = begin("restore", t); !refused.is_null()) return refused;
-  {
-    std::lock_guard lock(mutex_);
-    state_["restoring"] = backup;
-  }
-  launch([this, t, backup] { run_write_of(t, backup, false); });
-  return Json{{"started", true}};
-}
-
-Json Bench::checks(const Target& t, const Bytes& image) {
-  if (auto bad = bad_target(t); !bad.is_null() && t.port.empty() == false) return bad;
-  const auto device = device_of(t.generation);
-  if (!device) return Json{{"error", "代数须为 3、4 或 5"}};
-  const auto fits = t.area == "reg" ? check_reg_image(image) : check_spd_image(image, *device);
-  if (!fits) return Json{{"ok", false}, {"reason", fits.error()}};
-  return Json{{"ok", true}};
-}
-
-Json Bench::protection(const Bytes& registers) {
-  if (registers.size() != kRegAreaSize) return Json{{"error", fmt::format("REG 区应为 {} 字节", kRegAreaSize)}};
-  const auto mask = hub::protected_blocks(registers);
-  Json blocks = Json::array();
-  for (unsigned b = 0; b < 16; ++b) {
-    if (mask & (1U << b)) blocks.push_back(b);
-  }
-  return Json{{"blocks", blocks}, {"block_size", hub::kBlockSize}};
+  failures_.erase(port);
+  return Json{{"dismissed", port}};
 }
 
 Json Bench::ports() {

@@ -14,27 +14,31 @@ constexpr std::size_t kLargestBody = 64 * 1024;
 
 const char* kJson = "application/json; charset=utf-8";
 
-void refuse(httplib::Response& res, const std::string& why) {
-  res.status = 403;
-  res.set_content(
-      fmt::format("<!doctype html><meta charset=\"utf-8\"><title>403</title><h1>403 禁止访问</h1><p>{}</p>", why),
-      "text/html; charset=utf-8");
+// On every answer: no page of another site may frame this one (a page on another port of
+// 127.0.0.1 is the same site, and the cookie would go with it), the page runs only its own
+// scripts, and the address with the token is never sent on.
+const httplib::Headers kGuardHeaders{
+    {"X-Frame-Options", "DENY"},
+    {"Content-Security-Policy",
+     "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' data:; connect-src 'self'; "
+     "frame-ancestors 'none'; base-uri 'none'; form-action 'none'"},
+    {"X-Content-Type-Options", "nosniff"},
+    {"Referrer-Policy", "no-referrer"},
+    {"Cache-Control", "no-store"},
+};
+
+void refuse(httplib::Response& res, int status, const std::string& why) {
+  res.status = status;
+  res.set_content(fmt::format("<!doctype html><meta charset=\"utf-8\"><title>{0}</title><h1>{0} {1}</h1><p>{2}</p>",
+                              status, status == 403 ? "禁止访问" : "请求被拒绝", why),
+                  "text/html; charset=utf-8");
 }
 
-void answer(httplib::Response& res, const Json& j) {
-  res.set_header("Cache-Control", "no-store");
-  res.set_content(dump(j), kJson);
-}
+void answer(httplib::Response& res, const Json& j) { res.set_content(dump(j), kJson); }
 
-// The body as JSON; nullopt (and the answer said) when it is not an object.
-std::optional<Json> body_json(const httplib::Request& req, httplib::Response& res) {
-  auto j = Json::parse(req.body, nullptr, false);
-  if (j.is_discarded() || !j.is_object()) {
-    res.status = 400;
-    answer(res, Json{{"error", "请求不是 JSON 对象"}});
-    return std::nullopt;
-  }
-  return j;
+void bad_request(httplib::Response& res, const std::string& why) {
+  res.status = 400;
+  answer(res, Json{{"error", why}});
 }
 
 std::string text_of(const Json& j, const char* key) {
@@ -42,29 +46,39 @@ std::string text_of(const Json& j, const char* key) {
   return it != j.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
-unsigned number_of(const Json& j, const char* key, unsigned fallback) {
+// A field the request must carry with this JSON type; the answer said when it does not.
+bool has(const Json& j, const char* key, Json::value_t type, httplib::Response& res, const char* what) {
   const auto it = j.find(key);
-  if (it != j.end() && it->is_number_unsigned()) return it->get<unsigned>();
-  if (it != j.end() && it->is_string()) {
-    const auto s = it->get<std::string>();
-    if (s.size() == 1 && s[0] >= '0' && s[0] <= '9') return static_cast<unsigned>(s[0] - '0');
-  }
-  return fallback;
+  const bool number = type == Json::value_t::number_unsigned && it != j.end() && it->is_number_integer();
+  if (it != j.end() && (it->type() == type || number)) return true;
+  bad_request(res, fmt::format("请求中的 {} 应为{}", key, what));
+  return false;
 }
 
 std::optional<Bytes> image_of(const Json& j, const char* key, httplib::Response& res) {
   Bytes out;
   if (!from_hex(text_of(j, key), out) || out.empty()) {
-    res.status = 400;
-    answer(res, Json{{"error", "映像不是十六进制字节"}});
+    bad_request(res, "映像不是十六进制字节");
     return std::nullopt;
   }
   return out;
 }
 
-Target target_of(const Json& j) {
-  return Target{text_of(j, "port"), number_of(j, "generation", 0),
-                text_of(j, "area").empty() ? "spd" : text_of(j, "area")};
+// The programmer's target: a port (text), a generation (3, 4 or 5, as a number or a digit) and an
+// area ("spd" or "reg"; absent: spd). A wrong type is refused, never taken as something else.
+std::optional<Target> target_of(const Json& j, httplib::Response& res) {
+  Target t{text_of(j, "port"), 0, j.contains("area") ? text_of(j, "area") : "spd"};
+  const auto g = j.find("generation");
+  if (g != j.end() && g->is_number_unsigned() && g->get<std::uint64_t>() <= 9) {
+    t.generation = g->get<unsigned>();
+  } else if (g != j.end() && g->is_string() && g->get_ref<const std::string&>().size() == 1) {
+    t.generation = static_cast<unsigned>(g->get_ref<const std::string&>()[0] - '0');
+  }
+  if (auto bad = bad_target(t)) {
+    bad_request(res, *bad);
+    return std::nullopt;
+  }
+  return t;
 }
 
 std::optional<std::string> header_of(const httplib::Request& req, const char* name) {
@@ -72,30 +86,84 @@ std::optional<std::string> header_of(const httplib::Request& req, const char* na
   return req.get_header_value(name);
 }
 
+// A body within the limit, however it is sent: Content-Length is judged before the body is read
+// (the door), a chunked or unmeasured one as it comes, and the reading stops at the limit.
+using BodyHandler = std::function<void(const httplib::Request&, const std::string&, httplib::Response&)>;
+void post(httplib::Server& server, const char* path, BodyHandler handler) {
+  server.Post(path, [handler = std::move(handler)](const httplib::Request& req, httplib::Response& res,
+                                                   const httplib::ContentReader& reader) {
+    std::string body;
+    bool too_big = false;
+    const bool whole = reader([&](const char* data, std::size_t n) {
+      too_big = body.size() + n > kLargestBody;
+      if (!too_big) body.append(data, n);
+      return !too_big;
+    });
+    if (too_big) {
+      res.status = 413;
+      return answer(res, Json{{"error", "请求大于 64 KiB"}});
+    }
+    if (!whole) return bad_request(res, "请求不完整");
+    handler(req, body, res);
+  });
+}
+
+// A JSON object body for `handler`; 400 with the reason otherwise.
+void post_json(httplib::Server& server, const char* path,
+               std::function<void(const Json&, httplib::Response&)> handler) {
+  post(server, path,
+       [handler = std::move(handler)](const httplib::Request&, const std::string& body, httplib::Response& res) {
+         const auto j = Json::parse(body, nullptr, false);
+         if (j.is_discarded() || !j.is_object()) return bad_request(res, "请求不是 JSON 对象");
+         handler(j, res);
+       });
+}
+
+// What the door says of a request before its body is read: its size and form.
+std::optional<std::pair<int, std::string>> body_refusal(const httplib::Request& req) {
+  if (req.method != "POST") return std::nullopt;
+  const std::string encoding = req.get_header_value("Transfer-Encoding");
+  if (!encoding.empty() && encoding != "chunked") return std::pair(501, "不支持的传输编码");
+  if (req.has_header("Content-Length")) {
+    const std::string length = req.get_header_value("Content-Length");
+    if (length.empty() || length.size() > 12 || length.find_first_not_of("0123456789") != std::string::npos) {
+      return std::pair(400, "Content-Length 不是数字");
+    }
+    if (std::stoull(length) > kLargestBody) return std::pair(413, "请求大于 64 KiB");
+  } else if (encoding.empty()) {
+    return std::pair(411, "请求没有给出长度");
+  }
+  if (req.get_header_value("Content-Type").starts_with("multipart/")) return std::pair(415, "不支持的请求格式");
+  return std::nullopt;
+}
+
 }  // namespace
 
 void install_routes(httplib::Server& server, const Workbench& wb) {
   server.set_payload_max_length(kLargestBody);
-  // The library watches a kept-alive connection by polling it: the page's connections are let go
-  // after a second, so that an idle server uses no processor time.
-  server.set_keep_alive_timeout(1);
+  server.set_default_headers(kGuardHeaders);
   server.set_pre_routing_handler([&wb](const httplib::Request& req, httplib::Response& res) {
     if (!wb.door.host_allowed(req.get_header_value("Host"))) {
-      refuse(res, "主机名不是 127.0.0.1 或 localhost");
+      refuse(res, 403, "主机名不是 127.0.0.1 或 localhost");
       return httplib::Server::HandlerResponse::Handled;
     }
     const Presented p{req.has_param("token") ? std::optional(req.get_param_value("token")) : std::nullopt,
                       header_of(req, "X-Dimmwand-Token"), header_of(req, "Cookie")};
     if (!admitted(wb.door, p)) {
-      refuse(res, "缺少或错误的令牌：请打开 dimmwand-ui 启动时打印的地址");
+      refuse(res, 403, "缺少或错误的令牌：请打开 dimmwand-ui 启动时打印的地址");
       return httplib::Server::HandlerResponse::Handled;
     }
     if (req.method != "GET" && !wb.door.origin_allowed(req.get_header_value("Origin"))) {
-      refuse(res, "请求不是来自本工作台的页面");
+      refuse(res, 403, "请求不是来自本工作台的页面");
       return httplib::Server::HandlerResponse::Handled;
     }
     if (req.method != "GET" && req.method != "POST") {
-      refuse(res, "不支持的请求方法");
+      refuse(res, 403, "不支持的请求方法");
+      return httplib::Server::HandlerResponse::Handled;
+    }
+    if (const auto refused = body_refusal(req)) {
+      res.status = refused->first;
+      answer(res, Json{{"error", refused->second}});
       return httplib::Server::HandlerResponse::Handled;
     }
     return httplib::Server::HandlerResponse::Unhandled;
@@ -112,8 +180,6 @@ void install_routes(httplib::Server& server, const Workbench& wb) {
       res.set_header("Set-Cookie",
                      fmt::format("{}={}; Path=/; HttpOnly; SameSite=Strict", wb.door.cookie_name(), wb.door.token));
     }
-    res.set_header("Cache-Control", "no-store");
-    res.set_header("Content-Security-Policy", "default-src 'self'; img-src 'self' data:; style-src 'self'");
     res.set_content(reinterpret_cast<const char*>(f->data), f->size, f->type);
   });
 
@@ -122,40 +188,34 @@ void install_routes(httplib::Server& server, const Workbench& wb) {
     for (const auto& [name, bytes] : wb.files) files.push_back({{"name", name}, {"image", to_hex(bytes)}});
     answer(res, Json{{"files", files}, {"programmer", wb.programmer}, {"backup_dir", wb.backup_dir.string()}});
   });
-  server.Post("/api/open", [](const httplib::Request& req, httplib::Response& res) {
-    const auto* data = reinterpret_cast<const std::uint8_t*>(req.body.data());
-    answer(res, open_upload(std::span(data, req.body.size())));
+  post(server, "/api/open", [](const httplib::Request&, const std::string& body, httplib::Response& res) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(body.data());
+    answer(res, open_upload(std::span(data, body.size())));
   });
-  server.Post("/api/analyse", [](const httplib::Request& req, httplib::Response& res) {
-    const auto j = body_json(req, res);
-    if (!j) return;
-    if (const auto image = image_of(*j, "image", res)) answer(res, analyse(*image));
+  post_json(server, "/api/analyse", [](const Json& j, httplib::Response& res) {
+    if (const auto image = image_of(j, "image", res)) answer(res, analyse(*image));
   });
-  server.Post("/api/edit", [](const httplib::Request& req, httplib::Response& res) {
-    const auto j = body_json(req, res);
-    if (!j) return;
-    if (const auto image = image_of(*j, "image", res)) answer(res, edit(*image, *j));
+  post_json(server, "/api/edit", [](const Json& j, httplib::Response& res) {
+    if (!has(j, "op", Json::value_t::string, res, "文本")) return;
+    if (const auto image = image_of(j, "image", res)) {
+      const auto done = edit(*image, j);
+      if (done.value("malformed", false)) return bad_request(res, text_of(done, "error"));
+      answer(res, done);
+    }
   });
-  server.Post("/api/compare", [](const httplib::Request& req, httplib::Response& res) {
-    const auto j = body_json(req, res);
-    if (!j) return;
-    const auto a = image_of(*j, "a", res);
+  post_json(server, "/api/compare", [](const Json& j, httplib::Response& res) {
+    const auto a = image_of(j, "a", res);
     if (!a) return;
-    if (const auto b = image_of(*j, "b", res)) answer(res, compare(*a, *b));
+    if (const auto b = image_of(j, "b", res)) answer(res, compare(*a, *b));
   });
-  server.Post("/api/textdump", [](const httplib::Request& req, httplib::Response& res) {
-    const auto j = body_json(req, res);
-    if (!j) return;
-    if (const auto image = image_of(*j, "image", res)) answer(res, Json{{"text", format_hex_dump(*image)}});
+  post_json(server, "/api/textdump", [](const Json& j, httplib::Response& res) {
+    if (const auto image = image_of(j, "image", res)) answer(res, Json{{"text", format_hex_dump(*image)}});
   });
-  server.Post("/api/kit", [](const httplib::Request& req, httplib::Response& res) {
-    const auto j = body_json(req, res);
-    if (!j) return;
+  post_json(server, "/api/kit", [](const Json& j, httplib::Response& res) {
+    if (!has(j, "images", Json::value_t::array, res, "映像的列表")) return;
     std::vector<std::pair<std::string, Bytes>> images;
-    const auto list = j->find("images");
-    if (list == j->end() || !list->is_array()) return answer(res, Json{{"error", "没有映像"}});
-    for (const auto& item : *list) {
-      if (!item.is_object()) return answer(res, Json{{"error", "没有映像"}});
+    for (const auto& item : j["images"]) {
+      if (!item.is_object()) return bad_request(res, "请求中的 images 应为映像的列表");
       const auto image = image_of(item, "image", res);
       if (!image) return;
       images.emplace_back(text_of(item, "name"), *image);
@@ -165,27 +225,30 @@ void install_routes(httplib::Server& server, const Workbench& wb) {
   server.Get("/api/ports", [](const httplib::Request&, httplib::Response& res) { answer(res, Bench::ports()); });
   server.Get("/api/status",
              [&wb](const httplib::Request&, httplib::Response& res) { answer(res, wb.bench->status()); });
-  server.Post("/api/checks", [](const httplib::Request& req, httplib::Response& res) {
-    const auto j = body_json(req, res);
-    if (!j) return;
-    if (const auto image = image_of(*j, "image", res)) answer(res, Bench::checks(target_of(*j), *image));
+  post_json(server, "/api/read", [&wb](const Json& j, httplib::Response& res) {
+    if (const auto t = target_of(j, res)) answer(res, wb.bench->start_read(*t));
   });
-  server.Post("/api/protection", [](const httplib::Request& req, httplib::Response& res) {
-    const auto j = body_json(req, res);
-    if (!j) return;
-    if (const auto regs = image_of(*j, "registers", res)) answer(res, Bench::protection(*regs));
+  // A write's plan: of the page's image, or ("restore": the port of a failed write) of its backup.
+  post_json(server, "/api/plan", [&wb](const Json& j, httplib::Response& res) {
+    if (j.contains("restore")) {
+      if (!has(j, "restore", Json::value_t::string, res, "串口名") ||
+          !has(j, "port", Json::value_t::string, res, "串口名")) {
+        return;
+      }
+      return answer(res, wb.bench->start_restore_plan(text_of(j, "restore"), text_of(j, "port")));
+    }
+    const auto t = target_of(j, res);
+    if (!t) return;
+    if (const auto image = image_of(j, "image", res)) answer(res, wb.bench->start_plan(*t, *image));
   });
-  server.Post("/api/read", [&wb](const httplib::Request& req, httplib::Response& res) {
-    const auto j = body_json(req, res);
-    if (j) answer(res, wb.bench->start_read(target_of(*j)));
+  post_json(server, "/api/write", [&wb](const Json& j, httplib::Response& res) {
+    if (!has(j, "plan", Json::value_t::string, res, "写入计划的编号")) return;
+    if (j.contains("clone") && !has(j, "clone", Json::value_t::boolean, res, " true 或 false")) return;
+    answer(res, wb.bench->start_write(text_of(j, "plan"), j.value("clone", false)));
   });
-  server.Post("/api/write", [&wb](const httplib::Request& req, httplib::Response& res) {
-    const auto j = body_json(req, res);
-    if (!j) return;
-    if (const auto image = image_of(*j, "image", res)) answer(res, wb.bench->start_write(target_of(*j), *image));
+  post_json(server, "/api/dismiss", [&wb](const Json& j, httplib::Response& res) {
+    if (has(j, "port", Json::value_t::string, res, "串口名")) answer(res, wb.bench->dismiss(text_of(j, "port")));
   });
-  server.Post("/api/restore",
-              [&wb](const httplib::Request&, httplib::Response& res) { answer(res, wb.bench->start_restore()); });
 }
 
 }  // namespace dimmwand::ui

@@ -97,6 +97,9 @@ class PageTest(unittest.TestCase):
         WebDriverWait(self.driver, 5).until(lambda d: len(cells(d)) == 256)
         bad = [o for o, _, _, state, _ in cells(self.driver) if state == 'bad']
         self.assertEqual(bad, [126, 127])
+        self.driver.find_element(By.CSS_SELECTOR, '[data-action=fix]').click()
+        WebDriverWait(self.driver, 5).until(lambda d: not [o for o, _, _, state, _ in cells(d) if state == 'bad'])
+        self.assertEqual(shown_bytes(self.driver)[:126], bytes(data[:126]))
 
     def test_an_edit_changes_exactly_its_bytes_and_checksums_then_undo_and_download(self):
         original = shown_bytes(self.driver)
@@ -176,7 +179,7 @@ class PageTest(unittest.TestCase):
         return read(out)
 
     def test_rebin_and_promote_make_the_console_s_images(self):
-        self.driver.find_element(By.ID, 'rebin-speed').send_keys('4400')
+        self.driver.find_element(By.ID, 'rebin-speed').send_keys('DDR5-4400')  # as the rate is named
         self.driver.find_element(By.CSS_SELECTOR, '[data-action=rebin]').click()
         WebDriverWait(self.driver, 5).until(lambda d: d.find_elements(By.CSS_SELECTOR, '#hex span.edited'))
         self.assertEqual(shown_bytes(self.driver), self.console('rebin', DDR5, '--speed', '4400'))
@@ -194,6 +197,71 @@ class PageTest(unittest.TestCase):
         self.driver.switch_to.alert.accept()
         WebDriverWait(self.driver, 5).until(lambda d: d.find_elements(By.CSS_SELECTOR, '#hex span.edited'))
         self.assertEqual(shown_bytes(self.driver), self.console('promote', DDR5, '--profile', 'xmp1', '--accept-voltage'))
+
+    def open_file(self, name, data):
+        path = os.path.join(self.downloads, name)
+        with open(path, 'wb') as f:
+            f.write(data)
+        count = self.driver.execute_script('return state.docs.length')
+        self.driver.find_element(By.ID, 'file-input').send_keys(path)
+        WebDriverWait(self.driver, 5).until(lambda d: d.execute_script('return state.docs.length') == count + 1)
+
+    def panels(self):
+        return self.driver.execute_script(
+            'return ["#summary", "#checks", "#profiles", "#fields", "#sections"].map(s => document.querySelector(s).textContent)')
+
+    def test_an_undecodable_file_leaves_no_decode_and_the_reg_area_is_decoded(self):
+        self.assertTrue(all(self.panels()[:4]))
+        self.open_file('noise.bin', bytes(range(256)) + bytes(44))
+        self.assertEqual(self.panels(), [''] * 5)
+        self.assertEqual(self.driver.find_element(By.ID, 'message').get_attribute('class'), 'refused')
+        folder = tempfile.mkdtemp(prefix='dimmwand-ui-reg-')
+        subprocess.run([os.path.join(BUILD, 'dimmwand-emu'), '--export', folder], check=True)
+        self.open_file('reg5.bin', read(os.path.join(folder, 'reg5.bin')))
+        summary, checks, _, fields, sections = self.panels()
+        self.assertIn('SPD5118', summary)
+        self.assertIn('SPD 集线器寄存器', sections)
+        self.assertEqual((checks, fields), ('REG 区不带校验和', ''))
+        self.assertEqual(len(cells(self.driver)), 128)
+
+    def test_at_1366_by_768_the_page_holds_and_an_edit_s_result_is_in_view(self):
+        self.driver.set_window_size(1366, 768)
+        try:
+            self.driver.get(self.wb.url)
+            wait_ready(self.driver)
+            self.driver.find_element(By.ID, 'compare-with').send_keys(os.path.basename(SIBLING))
+            self.driver.find_element(By.CSS_SELECTOR, '[data-action=compare]').click()
+            WebDriverWait(self.driver, 5).until(lambda d: d.find_element(By.ID, 'view-b').is_displayed())
+            self.set_field('taa', '16.250')
+            layout = self.driver.execute_script("""
+                const header = document.querySelector('header').getBoundingClientRect().height;
+                const cut = [...document.querySelectorAll('#fields label, #summary th, #summary td, .hint')]
+                    .filter(e => e.scrollWidth > e.clientWidth + 1).map(e => e.textContent);
+                const m = document.querySelector('#message').getBoundingClientRect();
+                return {header, width: document.documentElement.scrollWidth, window: document.documentElement.clientWidth, cut,
+                        message: m.top >= 0 && m.bottom <= innerHeight, text: document.body.innerText,
+                        ranges: [...document.querySelectorAll('#fields .hint')].filter(e => /\\d-\\d/.test(e.textContent)).length};""")
+            self.assertLess(layout['header'], 40, 'the header wraps')
+            self.assertLessEqual(layout['width'], layout['window'], 'the page is wider than the window')
+            self.assertEqual(layout['cut'], [])
+            self.assertTrue(layout['message'], "the edit's result is out of view")
+            self.assertGreater(layout['ranges'], 10, 'the accepted ranges are not shown')
+            self.assertNotIn('undefined', layout['text'])
+        finally:
+            self.driver.set_window_size(1500, 1000)
+
+    def test_unsaved_edits_are_asked_about_before_leaving_or_closing(self):
+        # Headless Chromium leaves without asking: the page's answer to the browser is what is tested.
+        leaving = "const e = new Event('beforeunload', {cancelable: true}); dispatchEvent(e); return e.defaultPrevented"
+        self.assertFalse(self.driver.execute_script(leaving))
+        self.set_field('taa', '16.250')
+        self.assertTrue(self.driver.execute_script(leaving))
+        docs = self.driver.execute_script('return state.docs.length')
+        for answer, left in (('dismiss', docs), ('accept', docs - 1)):
+            self.driver.find_element(By.CSS_SELECTOR, '[data-action=close]').click()
+            WebDriverWait(self.driver, 5).until(EC.alert_is_present())
+            getattr(self.driver.switch_to.alert, answer)()
+            self.assertEqual(self.driver.execute_script('return state.docs.length'), left)
 
     def test_the_kit_table_is_the_console_s(self):
         self.driver.find_element(By.CSS_SELECTOR, '[data-action=kit]').click()

@@ -1,6 +1,8 @@
 """What the workbench tests share: the program started on a free port, its address, a headless
 Chromium pointed at it, and an emulator on a pseudo-terminal as the programmer."""
+import json
 import os
+import signal
 import subprocess
 import tempfile
 import time
@@ -24,12 +26,13 @@ def dump(name):
 class Workbench:
     """dimmwand-ui --no-browser, with its first line read: the address and the token."""
 
-    def __init__(self, *args, backup_dir=None):
+    def __init__(self, *args, backup_dir=None, browser=False, env=None):
         self.backup_dir = backup_dir or tempfile.mkdtemp(prefix='dimmwand-ui-backups-')
         # DIMMWAND_UI: another command for the program, e.g. "wine build-win/dimmwand-ui.exe".
         program = os.environ.get('DIMMWAND_UI', '').split() or [os.path.join(BUILD, 'dimmwand-ui')]
-        self.proc = subprocess.Popen([*program, '--no-browser', '--backup-dir', self.backup_dir, *args],
-                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        flags = [] if browser else ['--no-browser']
+        self.proc = subprocess.Popen([*program, *flags, '--backup-dir', self.backup_dir, *args],
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
         self.url = self.proc.stdout.readline().strip()
         assert self.url.startswith('http://127.0.0.1:'), self.url
         self.token = self.url.split('token=')[1]
@@ -73,6 +76,16 @@ def browser(download_dir=None):
     return webdriver.Chrome(options=options, service=service)
 
 
+def status(wb):
+    return json.loads(wb.request('/api/status')[1])
+
+
+def post(wb, path, body):
+    """(status, answer) of a JSON request."""
+    code, answer = wb.request(path, json.dumps(body).encode(), headers={'Content-Type': 'application/json'})
+    return code, json.loads(answer)
+
+
 def wait_ready(driver, timeout=10):
     WebDriverWait(driver, timeout).until(lambda d: d.execute_script('return document.body.dataset.ready === "1"'))
 
@@ -88,8 +101,18 @@ class Emulator:
         self.port = self.proc.stdout.readline().strip()
 
     def stop(self):
-        self.proc.send_signal(2)
-        self.proc.communicate(timeout=10)
+        if self.proc.poll() is None:
+            self.proc.send_signal(2)
+            self.proc.communicate(timeout=10)
+
+    def swap(self):
+        """Pulls the module and plugs in the other one (--swap), once the emulator says so."""
+        notes = self.notes()
+        self.proc.send_signal(signal.SIGUSR1)
+        WebDriverWait(None, 5, poll_frequency=0.02).until(lambda _: self.notes() > notes)
+
+    def notes(self):
+        return sum(1 for line in self.frames() if 'module plugged in' in line)
 
     def frames(self):
         with open(self.log, encoding='utf-8') as f:
