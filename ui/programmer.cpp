@@ -275,7 +275,11 @@ void Bench::write_of(const Plan& plan) {
           f->second.error = error;
         }
       } else {
-        failures_[t.port] = Failure{t, log, error, saved ? args.backup : std::nullopt, saved.value_or(Bytes()),
+        failures_[t.port] = Failure{t,
+                                    log,
+                                    error,
+                                    saved ? args.backup : std::nullopt,
+                                    saved.value_or(Bytes()),
                                     state_.value("done", std::size_t{0})};
       }
     }

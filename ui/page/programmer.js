@@ -174,6 +174,6 @@ async function startBench(s) {
       `<option value="${escapeHtml(p.name)}">${escapeHtml([p.transport, p.vid_pid, p.manufacturer, p.description].filter((x) => x && x !== '-').join(' '))}</option>`).join('');
   });
   const now = await api('/api/status');
-  if (!now.error) showStatus(now);
+  if (now.running !== undefined) showStatus(now);
   if (now.running) follow(null);
 }
