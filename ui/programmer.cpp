@@ -87,6 +87,7 @@ Json Bench::status() const {
                         {"log", f.log},
                         {"error", f.error},
                         {"backup", f.backup ? Json(*f.backup) : Json()},
+                        {"written", f.written},
                         // Written back only when the write changed something and its backup was saved.
                         {"restorable", f.backup && f.written > 0}});
   }

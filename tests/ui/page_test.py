@@ -238,11 +238,14 @@ class PageTest(unittest.TestCase):
                 const cut = [...document.querySelectorAll('#fields label, #summary th, #summary td, .hint')]
                     .filter(e => e.scrollWidth > e.clientWidth + 1).map(e => e.textContent);
                 const m = document.querySelector('#message').getBoundingClientRect();
+                const side = document.querySelector('aside');
                 return {header, width: document.documentElement.scrollWidth, window: document.documentElement.clientWidth, cut,
+                        side: side.scrollWidth - side.clientWidth,
                         message: m.top >= 0 && m.bottom <= innerHeight, text: document.body.innerText,
                         ranges: [...document.querySelectorAll('#fields .hint')].filter(e => /\\d-\\d/.test(e.textContent)).length};""")
             self.assertLess(layout['header'], 40, 'the header wraps')
             self.assertLessEqual(layout['width'], layout['window'], 'the page is wider than the window')
+            self.assertLessEqual(layout['side'], 0, 'the side panel is wider than its place')
             self.assertEqual(layout['cut'], [])
             self.assertTrue(layout['message'], "the edit's result is out of view")
             self.assertGreater(layout['ranges'], 10, 'the accepted ranges are not shown')

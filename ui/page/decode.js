@@ -33,8 +33,8 @@ function renderDecode(a) {
   const p = a.profiles;
   $('#profiles').innerHTML = p.length === 0 ? `<tr><td>${t('no_profiles')}</td></tr>` :
     '<tr><th></th><th>MT/s</th><th>CL-tRCD-tRP-tRAS</th><th>V</th></tr>' + p.map((x) =>
-      `<tr><th>${escapeHtml(x.kind)} ${x.number}${x.name ? ' ' + escapeHtml(x.name) : ''}</th><td>${x.rate}</td>` +
-      `<td>${x.cl}-${x.trcd}-${x.trp}-${x.tras}</td><td>${Object.values(x.voltages).map((v) => `${escapeHtml(v.label)} ${v.volts.toFixed(3)}`).join(', ')}</td></tr>`).join('');
+      `<tr><th>${escapeHtml(x.kind)} ${x.number}${x.name ? `<br><small>${escapeHtml(x.name)}</small>` : ''}</th><td>${x.rate}</td>` +
+      `<td>${x.cl}-${x.trcd}-${x.trp}-${x.tras}</td><td>${Object.values(x.voltages).map((v) => `<span>${escapeHtml(v.label)} ${v.volts.toFixed(3)}</span>`).join(', ')}</td></tr>`).join('');
   $('#promote-profile').innerHTML = p.map((x) => `<option value="${escapeHtml(x.id)}">${escapeHtml(x.kind)} ${x.number}</option>`).join('');
   $('#sections').innerHTML = a.sections.map((s) => `<h4>${escapeHtml(s.title)}</h4><table>${lineRows(s.lines, a)}</table>`).join('');
   // Each field with its unit and the values it takes.

@@ -39,19 +39,23 @@ function showOperation(s) {
 }
 
 // The failed writes the server keeps, each with its backup to write back (to the port in the page).
-function showFailures(failures) {
-  $('#failures').innerHTML = (failures || []).map((f) =>
-    `<div class="failure" data-port="${escapeHtml(f.port)}"><pre>${escapeHtml(t('failure_head', f.port, f.generation, f.area.toUpperCase()))}\n` +
-    `${escapeHtml([f.error, f.backup ? t('backup') + f.backup : t('no_backup')].join('\n'))}</pre>` +
-    (f.restorable ? `<button data-action="restore" data-port="${escapeHtml(f.port)}">${escapeHtml(t('restore'))}</button>` : '') +
-    `<button data-action="dismiss" data-port="${escapeHtml(f.port)}">${escapeHtml(t('dismiss'))}</button></div>`).join('');
+// The one the outcome above has just told is not told twice.
+function showFailures(failures, s) {
+  $('#failures').innerHTML = (failures || []).map((f) => {
+    const told = s && s.error && !s.running && s.port === f.port && s.error === f.error;
+    const lines = [t(f.written > 0 ? 'failure_head' : 'refused_head', f.port, f.generation, f.area.toUpperCase()), told ? '' : f.error,
+      f.backup ? t('backup') + f.backup : t('no_backup')].filter(Boolean);
+    return `<div class="failure" data-port="${escapeHtml(f.port)}"><pre>${escapeHtml(lines.join('\n'))}</pre>` +
+      (f.restorable ? `<button data-action="restore" data-port="${escapeHtml(f.port)}">${escapeHtml(t('restore'))}</button>` : '') +
+      `<button data-action="dismiss" data-port="${escapeHtml(f.port)}">${escapeHtml(t('dismiss'))}</button></div>`;
+  }).join('');
 }
 
 function showStatus(s) {
   if (!s) return;
   bench.last = s;
   showOperation(s);
-  showFailures(s.failures);
+  showFailures(s.failures, s);
 }
 
 // Follows the operation until it ends; a failed poll (the server busy, a connection refused) is
