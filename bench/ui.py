@@ -14,7 +14,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'ui'))
-from workbench import BUILD, Emulator, Workbench, browser, dump, wait_ready  # noqa: E402
+from workbench import BUILD, Emulator, Workbench, browser, dump, post, status, wait_ready  # noqa: E402
 
 RUNS = int(os.environ.get('RUNS', '5'))
 IDLE = float(os.environ.get('IDLE', '5'))
@@ -56,7 +56,7 @@ def main():
         print(f'DDR5 page shown, decoded and coloured: median {statistics.median(loads):.0f} ms (goal 300 ms), runs {[round(x) for x in loads]}')
         print(f'edit round trip: median {statistics.median(edits):.1f} ms (goal 50 ms), runs {[round(x, 1) for x in edits]}')
         driver.get('about:blank')
-        time.sleep(2)  # the page's kept-alive connections are let go after a second
+        time.sleep(2)  # the page's last connections are closed
         before = cpu_seconds(wb.proc.pid)
         time.sleep(IDLE)
         used = cpu_seconds(wb.proc.pid) - before
@@ -74,11 +74,12 @@ def main():
     shutil.copy(DDR5, module)
     emu = Emulator('--spd5', module)
     wb = Workbench()
-    import json
     with open(edited, 'rb') as f:
-        body = json.dumps({'port': emu.port, 'generation': 5, 'area': 'spd', 'image': f.read().hex()}).encode()
-    wb.request('/api/write', body, headers={'Content-Type': 'application/json'})
-    while json.loads(wb.request('/api/status')[1])['running']:
+        post(wb, '/api/plan', {'port': emu.port, 'generation': 5, 'area': 'spd', 'image': f.read().hex()})
+    while status(wb)['running']:
+        time.sleep(0.05)
+    post(wb, '/api/write', {'plan': status(wb)['plan']['id']})
+    while status(wb)['running']:
         time.sleep(0.05)
     wb.stop()
     emu.stop()
