@@ -12,6 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "model/spd_image.hpp"
+
 namespace dimmwand::ui {
 
 using Json = nlohmann::json;
@@ -45,6 +47,9 @@ Json compare(const Bytes& a, const Bytes& b);
 // The kit table (as dimmwand-spd kit prints it) of images given as their names and bytes, and
 // its refusal where they cannot run together.
 Json kit(const std::vector<std::pair<std::string, Bytes>>& images);
+
+// The checksums as the page draws them.
+Json checksums_json(const std::vector<model::Checksum>& all);
 
 // JSON text that never fails on bytes that are not UTF-8.
 std::string dump(const Json& j);
