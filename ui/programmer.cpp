@@ -160,6 +160,12 @@ void Bench::plan_of(const std::string& kind, const std::string& restore_of, cons
       if (!regs) return end(words_of(regs.error()), regs.error().is_interrupted());
       registers = std::move(*regs);
     }
+  } else if (!hub::is_spd5118(*base)) {
+    // No hub answered: the registers of something else are no base for a write.
+    return end(
+        fmt::format("读出的 REG 区不是 SPD5118 集线器的寄存器（MR0-MR1 = {:02X} {:02X}）：插槽里可能不是 "
+                    "DDR5 内存条；没有生成计划",
+                    (*base)[hub::kDeviceTypeHigh], (*base)[hub::kDeviceTypeLow]));
   } else if (kind == "write") {
     if (auto fits = check_reg_protection(image, *base, false); !fits) {
       return end(page_words("映像检查未通过: " + fits.error()));

@@ -7,6 +7,7 @@ import os
 import re
 import shutil
 import signal
+import subprocess
 import tempfile
 import unittest
 
@@ -14,7 +15,7 @@ from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
-from workbench import Emulator, Workbench, browser, dump, post, status, wait_ready
+from workbench import BUILD, Emulator, Workbench, browser, dump, post, status, wait_ready
 
 DDR5 = dump('ddr5-micron-mtc40f2046s1rc48ba1-rdimm-4800.bin')  # module A
 OTHER = dump('ddr5-teamgroup-tcreate-expert-6000-cl38-udimm-sn0104eef6.bin')  # module B, for --swap
@@ -230,6 +231,14 @@ class ProgrammerTest(unittest.TestCase):
                 self.assertIn('插着的是 DDR4 内存条，所选的是 DDR5', self.error())
         self.assertEqual(self.driver.execute_script('return state.docs.length'), 1)
         self.assertFalse(self.driver.find_elements(By.CSS_SELECTOR, '[data-plan]'))
+        # Its "REG area" names no hub: no plan is made from it, whatever the image.
+        folder = tempfile.mkdtemp(prefix='dimmwand-ui-reg-')
+        subprocess.run([os.path.join(BUILD, 'dimmwand-emu'), '--export', folder], check=True)
+        registers = read(os.path.join(folder, 'reg5.bin')).hex()
+        post(self.wb, '/api/plan', {'port': self.emu.port, 'generation': 5, 'area': 'reg', 'image': registers})
+        WebDriverWait(None, 10, poll_frequency=0.05).until(lambda _: not status(self.wb)['running'])
+        self.assertIn('不是 SPD5118 集线器的寄存器', status(self.wb)['error'])
+        self.assertNotIn('plan', status(self.wb))
         self.assertEqual(write_frames(self.emu), [])
 
     def test_a_write_into_a_protected_block_is_refused_before_any_frame(self):
