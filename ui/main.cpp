@@ -1,6 +1,5 @@
 // dimmwand-ui: the workbench in the browser. Serves one page on 127.0.0.1, prints its address
 // with the token as the first line of standard output, and opens it in the default browser.
-
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
@@ -10,12 +9,12 @@
 
 #include "cli/version.hpp"
 #include "platform/console.hpp"
+#include "guarded_server.hpp"
 #include "platform/desktop.hpp"
 #include "platform/interrupt.hpp"
-#include "spd/input.hpp"
-#include "guarded_server.hpp"
 #include "platform/net.hpp"
 #include "server.hpp"
+#include "spd/input.hpp"
 
 namespace {
 
@@ -89,12 +88,12 @@ int run(const Options& o) {
   while (!interrupted()) std::this_thread::sleep_for(kInterruptPoll);
   // The operation in progress stops at a frame boundary, as the console's does, and says its count.
   bench.wait();
-  std::error_code ignored;
   const auto last = bench.status();
   const bool stopped = last.value("interrupted", false);
   if (stopped) fmt::print(stderr, "错误: {}\n", last.value("error", std::string()));
   server.stop();
   listener.join();
+  std::error_code ignored;
   if (forwarding) std::filesystem::remove(*forwarding, ignored);
   return stopped ? 130 : 0;
 }
