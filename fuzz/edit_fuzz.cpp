@@ -1,7 +1,8 @@
 // The editor on images of any content, one edit an input: a field set to the value it reads is
-// either refused or changes no byte; any value for a field is either refused, leaving the image
-// as it was, or changes only that field's bytes and the checksums over them, which then hold.
-// (Every field of every real module's image is set to its own value in the unit tests.)
+// taken and changes no byte, or refused where that value is none (has_value); any value for a
+// field is either refused, leaving the image as it was, or changes only that field's bytes and
+// the checksums over them, which then hold. (Every field of every real module's image is set to
+// its own value in the unit tests.)
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -44,8 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (fields.empty()) return 0;
   const auto& f = fields[data[1] % fields.size()];
   if (length == 0) {
+    // A value fields shows is taken back without a byte changed; one that is none is refused.
     const auto same = spd::edit_set(image, g, {f.key + "=" + spd::read_value(image, f)});
-    if (same && same->image != image) std::abort();
+    if (same ? same->image != image : spd::has_value(image, f)) std::abort();
     return 0;
   }
   const auto e = spd::edit_set(image, g, {f.key + "=" + std::string(reinterpret_cast<const char*>(data + 3), length)});

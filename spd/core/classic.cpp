@@ -127,14 +127,16 @@ Profile ddr3_profile(Image s, unsigned n) {
   return p;
 }
 
-// A time of a DDR4 XMP 2.0 profile: 125 ps units, a high nibble where it has 12 bits, a signed
-// correction in ps where the profile keeps one.
+// A time of a DDR4 XMP 2.0 profile: units of the profile's medium timebase, a high nibble where it
+// has 12 bits, a signed correction in its fine timebase where the profile keeps one. A reserved
+// timebase: no times (the profile is not listed).
 Profile ddr4_profile(Image s, unsigned n) {
   using namespace xmp::ddr4;
   const std::size_t b = kProfile + kProfileSize * (n - 1);
   Profile p{model::ProfileKind::Xmp, n, {}, 0, 0, 0, 0, 0, 0, 0, {}, {}, {}, {}, 0};
+  const Timebases tb = ddr4_timebases(s[kTimebase + (n - 1)]).value_or(Timebases{});
   const auto ps = [&](const Field& coarse, const Field* high, const Field* fine) {
-    const double v = mtb_time_ps(s, {&coarse, high, fine}, 125, 1, b);
+    const double v = mtb_time_ps(s, {&coarse, high, fine}, tb.mtb_ps, tb.ftb_ps, b);
     return v > 0 ? v : 0.0;
   };
   p.tck_ps = ps(kTck, nullptr, &kTckFine);
@@ -157,6 +159,18 @@ Profile ddr4_profile(Image s, unsigned n) {
   return p;
 }
 
+// Why profile n's times cannot be read: a DDR3 timebase divisor of 0, a reserved DDR4 timebase.
+std::optional<std::string> profile_unreadable(Image s, DeviceType g, unsigned n) {
+  if (g == DeviceType::DDR3) {
+    const std::size_t divisor = xmp::ddr3::kTimebase + 1 + 2 * (n - 1);
+    if (s[divisor] != 0) return std::nullopt;
+    return fmt::format("时间基准的除数为 0（字节 {}），无法解读时序", divisor);
+  }
+  const std::size_t at = xmp::ddr4::kTimebase + (n - 1);
+  if (ddr4_timebases(s[at])) return std::nullopt;
+  return reserved_timebase(at, s[at]);
+}
+
 }  // namespace
 
 void xmp_profiles(Facts& f, Image s, DeviceType g) {
@@ -166,6 +180,10 @@ void xmp_profiles(Facts& f, Image s, DeviceType g) {
   f.xmp_version = fmt::format("{}.{}", version >> 4, version & 0x0F);
   for (unsigned n = 1; n <= 2; ++n) {
     if ((s[header + xmp::kEnabled] >> (n - 1) & 1) == 0) continue;
+    if (auto why = profile_unreadable(s, g, n)) {
+      f.unreadable_profiles.push_back(fmt::format("XMP 配置 {}: {}", n, *why));
+      continue;
+    }
     Profile p = g == DeviceType::DDR3 ? ddr3_profile(s, n) : ddr4_profile(s, n);
     if (p.tck_ps == 0) continue;  // enabled but empty: no profile to run
     p.taa_ps = p.times[0].ps;
@@ -189,7 +207,8 @@ std::optional<InfoSection> xmp_section(const Facts& f) {
     profile_lines(sec.lines, p, f.generation);
     any = true;
   }
-  if (!any) sec.lines.push_back({"配置", "无（均未启用或没有时钟周期）"});
+  for (const auto& why : f.unreadable_profiles) sec.lines.push_back({"注意", why});
+  if (!any && f.unreadable_profiles.empty()) sec.lines.push_back({"配置", "无（均未启用或没有时钟周期）"});
   return sec;
 }
 

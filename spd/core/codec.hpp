@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <expected>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "spd/layout.hpp"
@@ -59,6 +61,49 @@ struct MtbTime {
 // The time in ps, placed at `base` (a profile's fields); negative where the correction is
 // larger than the count.
 double mtb_time_ps(Image s, const MtbTime& t, double mtb_ps, double ftb_ps, std::size_t base = 0);
+
+// The timebases such a time counts in, in ps.
+struct Timebases {
+  double mtb_ps = 0, ftb_ps = 0;
+};
+
+// DDR4's timebases: JESD21-C Annex L, byte 17 "Timebases": bits 3-2 the medium timebase, bits 1-0
+// the fine timebase, each 00 = 125 ps and 1 ps, every other code reserved; bits 7-4 reserved (and
+// not read). XMP 2.0 keeps a byte of the same coding for each profile. Nothing for a reserved
+// code: no time can be read in it, and none is shown or set.
+std::optional<Timebases> ddr4_timebases(std::uint8_t byte);
+
+// What a view says, once, of a reserved timebase byte: "字节 17 = 0x05：时间基准为保留值…".
+std::string reserved_timebase(std::size_t at, std::uint8_t byte);
+
+// DDR3's timebases: JESD21-C Annex K, byte 9 the fine timebase (dividend bits 7-4, divisor bits
+// 3-0, in ps), bytes 10 and 11 the medium timebase's dividend and divisor (in ns). Nothing when a
+// divisor is 0.
+std::optional<Timebases> ddr3_timebases(Image s);
+
+// A time coded as a count of medium units and a signed fine correction (none where the field
+// has no fine byte), and the time it stands for.
+struct MtbCode {
+  std::uint64_t coarse = 0;
+  int fine = 0;
+  double ps = 0;
+};
+
+// The field such a time is stored in: its timebases, the bits of its count, whether it has a
+// fine correction (one signed byte).
+struct MtbField {
+  Timebases tb;
+  unsigned coarse_bits = 8;
+  bool fine = false;
+  double largest() const;  // the longest time it holds
+};
+
+// The coding nearest to `ps`; between equally near ones, JEDEC's convention: a correction of 0,
+// else the count rounded up and a negative correction. Nothing where no count holds it.
+std::optional<MtbCode> mtb_nearest(const MtbField& f, double ps);
+
+// The shortest coding not shorter than `ps` (by more than float noise). Nothing where none is.
+std::optional<MtbCode> mtb_not_shorter(const MtbField& f, double ps);
 
 // A DDR5 time (JESD400-5; XMP 3.0 and EXPO the same): two bytes low first, in ps (the refresh
 // times in ns, Unit::Ns), and where the field has a third byte, a lower limit in clocks.

@@ -44,24 +44,14 @@ constexpr std::array<ModuleKind, 14> kModules{{
 
 const classic::MakerBlock kMaker{kModuleMaker, kLocation, kDate, kSerial, kPart, kModuleRevision, kDramMaker};
 
-// The timebases of the image: medium in ns, fine in ps; nothing when a divisor is 0.
-struct Timebases {
-  double mtb_ns = 0, ftb_ps = 0;
-  bool known() const { return mtb_ns > 0; }
-  double ns(Image s, const Field& coarse, const Field& fine) const {
-    return mtb_time_ps(s, {&coarse, nullptr, &fine}, mtb_ns * 1000, ftb_ps) / 1000;
-  }
-};
-
-Timebases timebases(Image s) {
-  if (get(s, kFtbDivisor) == 0 || get(s, kMtbDivisor) == 0) return {};
-  return {get(s, kMtbDividend) / static_cast<double>(get(s, kMtbDivisor)),
-          get(s, kFtbDividend) / static_cast<double>(get(s, kFtbDivisor))};
+// A time in the image's timebases (bytes 9-11), in ns.
+double ns(Image s, const Timebases& tb, const Field& coarse, const Field& fine) {
+  return mtb_time_ps(s, {&coarse, nullptr, &fine}, tb.mtb_ps, tb.ftb_ps) / 1000;
 }
 
 std::vector<unsigned> cas_latencies(Image s) { return spd::cas_latencies(s, kCasLatencies, kCasDdr3); }
 
-Facts facts_of(Image s, const Timebases& tb) {
+Facts facts_of(Image s, const std::optional<Timebases>& tb) {
   Facts f;
   f.generation = DeviceType::DDR3;
   const unsigned density_mb = get(s, kDensity) <= 6 ? 256u << get(s, kDensity) : 0;
@@ -69,16 +59,18 @@ Facts facts_of(Image s, const Timebases& tb) {
   f.ranks = get(s, kRanks) + 1;
   f.bus_width = 8u << get(s, kBusWidth);
   f.ecc = get(s, kBusExtension) == 1;
-  if (tb.known()) {
-    f.tck_ps = std::max(tb.ns(s, kTck, kTckFine) * 1000, 0.0);
-    f.taa_ps = std::max(tb.ns(s, kTaa, kTaaFine) * 1000, 0.0);
-    f.trcd_ps = std::max(tb.ns(s, kTrcd, kTrcdFine) * 1000, 0.0);
-    f.trp_ps = std::max(tb.ns(s, kTrp, kTrpFine) * 1000, 0.0);
-    f.tras_ps = get12(s, kTrasHigh, kTras) * tb.mtb_ns * 1000;
+  if (tb) {
+    f.tck_ps = std::max(ns(s, *tb, kTck, kTckFine) * 1000, 0.0);
+    f.taa_ps = std::max(ns(s, *tb, kTaa, kTaaFine) * 1000, 0.0);
+    f.trcd_ps = std::max(ns(s, *tb, kTrcd, kTrcdFine) * 1000, 0.0);
+    f.trp_ps = std::max(ns(s, *tb, kTrp, kTrpFine) * 1000, 0.0);
+    f.tras_ps = get12(s, kTrasHigh, kTras) * tb->mtb_ps;
     // The clocks as the full decode counts them: at the snapped cycle time, rounded up.
-    const double tck = snap_cycle(f.tck_ps / 1000, tb.ftb_ps);
+    const double tck = snap_cycle(f.tck_ps / 1000, tb->ftb_ps);
     f.clocks = classic::core_clocks(tck, f.taa_ps / 1000, f.trcd_ps / 1000, f.trp_ps / 1000, f.tras_ps / 1000, 0);
     f.data_rate = data_rate(f.tck_ps, DeviceType::DDR3);
+  } else {
+    f.unreadable = "时间基准的除数为 0（字节 9-11），无法解读时序";
   }
   const unsigned type = get(s, kModuleType);
   f.module_type = type < kModules.size() ? kModules[type].summary : "未知";
@@ -175,7 +167,7 @@ void module_sections(std::vector<InfoSection>& out, Image s, const ModuleKind& k
 }  // namespace
 
 Decode decode_ddr3(Image s) {
-  const Timebases tb = timebases(s);
+  const auto tb = ddr3_timebases(s);
   Decode d{facts_of(s, tb), {}};
   const Facts& f = d.facts;
   const unsigned kind_bits = get(s, kBytesTotal);
@@ -185,15 +177,15 @@ Decode decode_ddr3(Image s) {
   const std::uint8_t type = s[kModuleType.offset];
   const bool known = type < kModules.size();
   info.lines.push_back({"模块类型", known ? kModules[type].name : fmt::format("保留 (0x{:02X})", type)});
-  if (!tb.known()) {
-    info.lines.push_back({"注意", "时间基准的除数为 0，无法解读时序"});
+  if (!tb) {
+    info.lines.push_back({"注意", f.unreadable});
     d.sections.push_back(std::move(info));
     d.sections.push_back(classic::maker_section(s, kMaker, f));
     if (auto xmp = classic::xmp_section(f)) d.sections.push_back(std::move(*xmp));
     return d;
   }
-  const double tck = snap_cycle(f.tck_ps / 1000, tb.ftb_ps);
-  const auto mtb = [&](const Field& field) { return ns3(get(s, field) * tb.mtb_ns); };
+  const double tck = snap_cycle(f.tck_ps / 1000, tb->ftb_ps);
+  const auto mtb = [&](const Field& field) { return ns3(get(s, field) * tb->mtb_ps / 1000); };
 
   InfoSection mem{"内存特性", {}};
   mem.lines.push_back({"最高速率", classic::module_speed(tck, f.bus_width, DeviceType::DDR3)});
@@ -222,11 +214,11 @@ Decode decode_ddr3(Image s) {
       {"最小行预充电延迟 (tRP)", ns3(f.trp_ps / 1000)},
       {"最小激活到预充电延迟 (tRAS)", ns3(f.tras_ps / 1000)},
       {"最小激活到自动刷新延迟 (tRC)",
-       ns3(mtb_time_ps(s, {&kTrc, &kTrcHigh, &kTrcFine}, tb.mtb_ns * 1000, tb.ftb_ps) / 1000)},
+       ns3(mtb_time_ps(s, {&kTrc, &kTrcHigh, &kTrcFine}, tb->mtb_ps, tb->ftb_ps) / 1000)},
       {"最小刷新恢复延迟 (tRFC)", mtb(kTrfc)},
       {"最小写到读命令延迟 (tWTR)", mtb(kTwtr)},
       {"最小读到预充电命令延迟 (tRTP)", mtb(kTrtp)},
-      {"最小四激活窗口 (tFAW)", ns3(get12(s, kTfawHigh, kTfaw) * tb.mtb_ns)},
+      {"最小四激活窗口 (tFAW)", ns3(get12(s, kTfawHigh, kTfaw) * tb->mtb_ps / 1000)},
   };
   d.sections.insert(d.sections.end(), {info, mem, speeds, timing, features_section(s)});
   if (known && type != 0) module_sections(d.sections, s, kModules[type]);

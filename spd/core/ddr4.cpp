@@ -50,13 +50,12 @@ constexpr double kGuard = 0.025;  // DDR4 rounds clocks up past a 2.5 % guard ba
 
 const classic::MakerBlock kMaker{kModuleMaker, kLocation, kDate, kSerial, kPart, kModuleRevision, kDramMaker};
 
-// Medium timebase 125 ps, fine timebase 1 ps; in ps, never below 0.
-double ps(Image s, const Field& coarse, const Field& fine) {
-  const double t = mtb_time_ps(s, {&coarse, nullptr, &fine}, 125, 1);
+// A time in the image's timebases (byte 17: 125 ps and 1 ps, the only ones defined), in ps, never
+// below 0.
+double ps(Image s, const Timebases& tb, const Field& coarse, const Field& fine) {
+  const double t = mtb_time_ps(s, {&coarse, nullptr, &fine}, tb.mtb_ps, tb.ftb_ps);
   return t > 0 ? t : 0;
 }
-
-double mtb_ns(unsigned units) { return units * 125.0 / 1000; }
 
 Facts facts_of(Image s) {
   Facts f;
@@ -68,11 +67,15 @@ Facts facts_of(Image s) {
   f.ranks = (get(s, kRanks) + 1) * (stacked ? dies : 1);
   f.bus_width = 8u << get(s, kBusWidth);
   f.ecc = get(s, kBusExtension) == 1;
-  f.tck_ps = ps(s, kTck, kTckFine);
-  f.taa_ps = ps(s, kTaa, kTaaFine);
-  f.trcd_ps = ps(s, kTrcd, kTrcdFine);
-  f.trp_ps = ps(s, kTrp, kTrpFine);
-  f.tras_ps = get12(s, kTrasHigh, kTras) * 125.0;
+  if (const auto tb = ddr4_timebases(s[kTimebases.offset])) {
+    f.tck_ps = ps(s, *tb, kTck, kTckFine);
+    f.taa_ps = ps(s, *tb, kTaa, kTaaFine);
+    f.trcd_ps = ps(s, *tb, kTrcd, kTrcdFine);
+    f.trp_ps = ps(s, *tb, kTrp, kTrpFine);
+    f.tras_ps = get12(s, kTrasHigh, kTras) * tb->mtb_ps;
+  } else {
+    f.unreadable = reserved_timebase(kTimebases.offset, s[kTimebases.offset]);
+  }
   f.module_type = kModules[get(s, kModuleType)].summary;
   f.capacity_mb =
       f.device_width <= 32 && f.bus_width <= 64 ? 1ull * density_mb / 8 * (f.bus_width / f.device_width) * f.ranks : 0;
@@ -100,17 +103,16 @@ Decode decode_ddr4(Image s) {
   info.lines.push_back({"模块类型", kind.name});
   const auto crcs = model::checksums(s, DeviceType::DDR4);
   info.lines.push_back({"EEPROM CRC（字节 128-253）", classic::crc_value(crcs[1])});
-  // decode-dimms reads the timebase bits as 1-0 and 7-6 (the annex has the medium timebase in
-  // 3-2); any of them set is a timebase it cannot decode, and so do we, to stay its match.
-  if ((get(s, kTimebases) & 0xC3) != 0) {
-    info.lines.push_back({"注意", "未知的时间基准，无法解读时序"});
+  const auto tb = ddr4_timebases(s[kTimebases.offset]);
+  if (!tb) {
+    info.lines.push_back({"注意", f.unreadable});
     d.sections.push_back(std::move(info));
     d.sections.push_back(classic::maker_section(s, kMaker, f));
     if (auto xmp = classic::xmp_section(f)) d.sections.push_back(std::move(*xmp));
     return d;
   }
-  const double tck = snap_cycle(f.tck_ps / 1000, 1);
-  const double tck_max = snap_cycle(ps(s, kTckMax, kTckMaxFine) / 1000, 1);
+  const double tck = snap_cycle(f.tck_ps / 1000, tb->ftb_ps);
+  const double tck_max = snap_cycle(ps(s, *tb, kTckMax, kTckMaxFine) / 1000, tb->ftb_ps);
   const unsigned loading = get(s, kLoading);
   const unsigned dies = get(s, kDies) + 1;
   const unsigned ranks = get(s, kRanks) + 1;
@@ -137,8 +139,9 @@ Decode decode_ddr4(Image s) {
 
   // As decode-dimms shows them: a correction larger than the coarse value shows negative.
   const auto ns = [&](const Field& coarse, const Field& fine) {
-    return ns3(mtb_time_ps(s, {&coarse, nullptr, &fine}, 125, 1) / 1000.0);
+    return ns3(mtb_time_ps(s, {&coarse, nullptr, &fine}, tb->mtb_ps, tb->ftb_ps) / 1000.0);
   };
+  const auto mtb_ns = [&](unsigned units) { return units * tb->mtb_ps / 1000; };
   InfoSection timing{"时序参数", {}};
   timing.lines = {
       {"最小时钟周期 (tCKmin)", ns3(tck)},
@@ -147,7 +150,8 @@ Decode decode_ddr4(Image s) {
       {"最小 RAS 到 CAS 延迟 (tRCD)", ns3(f.trcd_ps / 1000)},
       {"最小行预充电延迟 (tRP)", ns3(f.trp_ps / 1000)},
       {"最小激活到预充电延迟 (tRAS)", ns3(f.tras_ps / 1000)},
-      {"最小激活到自动刷新延迟 (tRC)", ns3(mtb_time_ps(s, {&kTrc, &kTrcHigh, &kTrcFine}, 125, 1) / 1000)},
+      {"最小激活到自动刷新延迟 (tRC)",
+       ns3(mtb_time_ps(s, {&kTrc, &kTrcHigh, &kTrcFine}, tb->mtb_ps, tb->ftb_ps) / 1000)},
       {"最小刷新恢复延迟 (tRFC1)", ns3(mtb_ns(get(s, kTrfc1)))},
       {"最小刷新恢复延迟 (tRFC2)", ns3(mtb_ns(get(s, kTrfc2)))},
       {"最小刷新恢复延迟 (tRFC4)", ns3(mtb_ns(get(s, kTrfc4)))},

@@ -85,6 +85,11 @@ struct Facts {
   // The parts a short image lacks (a 512-byte DDR5 image: its manufacturing data and profiles),
   // in the user's words; empty for a whole image.
   std::string absent;
+  // Why the times cannot be read (a reserved timebase, a divisor of 0), in the user's words: the
+  // base section's, and each enabled profile's ("XMP 配置 1: …"). Every view says each once and
+  // shows no time read from it; empty where they can be read.
+  std::string unreadable;
+  std::vector<std::string> unreadable_profiles;
   std::optional<std::string> xmp_version, expo_version;  // present blocks
   std::vector<Profile> profiles;
 };

@@ -82,15 +82,16 @@ std::string suggestion(std::string_view typed, const std::vector<std::string>& k
   return near ? fmt::format("；你是说 {} 吗？", *near) : std::string("；");
 }
 
+std::string unknown_key(const std::vector<Settable>& all, std::string_view key) {
+  std::vector<std::string> keys;
+  for (const auto& k : all) keys.push_back(k.key);
+  return fmt::format("此映像没有可设置的字段“{}”{}dimmwand-spd fields 列出全部字段", key, suggestion(key, keys));
+}
+
 std::expected<void, std::string> assign(Bytes& s, const std::vector<Settable>& all, std::string_view key,
                                         std::string_view value, std::vector<std::string>& notes) {
   const Settable* f = find_settable(all, key);
-  if (f == nullptr) {
-    std::vector<std::string> keys;
-    for (const auto& k : all) keys.push_back(k.key);
-    return std::unexpected(
-        fmt::format("此映像没有可设置的字段“{}”{}dimmwand-spd fields 列出全部字段", key, suggestion(key, keys)));
-  }
+  if (f == nullptr) return std::unexpected(unknown_key(all, key));
   const Bytes before = s;
   if (auto r = write_value(s, *f, value); !r) return r;
   // A rate that already reads as given keeps its cycle, and there is nothing to say of it.
@@ -117,26 +118,72 @@ unsigned rate_of(Image s, const std::vector<Settable>& all) {
   return f != nullptr ? spd::rate_of(s, *f) : 0;
 }
 
-// A profile switched on must be one: a board offered a profile with no cycle time may not boot.
-// Refused when the edit makes such a profile (enables it, or clears its cycle time); one the
-// image already had stays as it was.
-std::optional<std::string> empty_enabled(Image s, const std::vector<Settable>& all, const Settable& enable) {
-  if (!enabled(s, enable)) return std::nullopt;
-  const std::string profile = enable.key.substr(0, enable.key.find('.'));
-  const Settable* tck = find_settable(all, profile + ".tck");
-  if (tck != nullptr && !zero_time(s, *tck)) return std::nullopt;
-  return profile;
+// Each bit a settable's value occupies, as byte and mask (an enable field: its enable bits alone).
+std::vector<std::pair<std::size_t, unsigned>> bits_of(const Settable& f) {
+  std::vector<std::pair<std::size_t, unsigned>> out;
+  for (const auto& part : {f.coding == Coding::Enable ? std::nullopt : std::optional(f.field), f.high, f.fine}) {
+    if (!part) continue;
+    for (std::size_t at = part->offset; at < part->offset + part->length; ++at)
+      out.emplace_back(at, bits_at(*part, at));
+  }
+  for (const auto& [at, bits] : f.enable_bits) out.emplace_back(at, bits);
+  return out;
 }
 
-std::expected<void, std::string> no_empty_profile_enabled(Image before, Image after, const std::vector<Settable>& all) {
-  for (const auto& f : all) {
-    if (f.coding != Coding::Enable || empty_enabled(before, all, f)) continue;
-    if (const auto profile = empty_enabled(after, all, f)) {
+bool share_bits(const Settable& a, const Settable& b) {
+  const auto bits = bits_of(b);
+  return std::ranges::any_of(bits_of(a), [&](const auto& x) {
+    return std::ranges::any_of(bits, [&](const auto& y) { return x.first == y.first && (x.second & y.second) != 0; });
+  });
+}
+
+// One value given twice in one set (taa=14 TAA=15, or rate=2133 tck=0.750): which one is meant
+// cannot be known, so neither is taken.
+std::expected<void, std::string> each_value_once(const std::vector<std::string>& assignments,
+                                                 const std::vector<const Settable*>& fields) {
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      if (!share_bits(*fields[i], *fields[j])) continue;
+      const std::string what = fields[i] == fields[j]
+                                   ? fmt::format("都设定 {}（{}）", fields[i]->key, fields[i]->name)
+                                   : fmt::format("设定同一个值：{}（{}）与 {}（{}）存在同样的位里", fields[j]->key,
+                                                 fields[j]->name, fields[i]->key, fields[i]->name);
       return std::unexpected(
-          fmt::format("{} 没有时钟周期（tCK 为 0），是空配置：启用后主板会提供一个无法运行的配置；"
-                      "先设定它的速率与时序（可在同一次 set 里），或关闭它（{}.enable=0）",
-                      *profile, *profile));
+          fmt::format("“{}”与“{}”{}；一次 set 里每个值只能给一次", assignments[j], assignments[i], what));
     }
+  }
+  return {};
+}
+
+// No cycle time of 0 in the base section: the module could not run at all.
+std::expected<void, std::string> base_has_a_cycle(Image before, Image after, const std::vector<Settable>& all) {
+  const Settable* tck = find_settable(all, "tck");
+  if (tck == nullptr || !zero_time(after, *tck) || zero_time(before, *tck)) return {};
+  return std::unexpected(fmt::format("{}（{}）不能设为 0：没有时钟周期，模块无法运行", tck->key, tck->name));
+}
+
+// A profile switched on must be one a board can run: it holds every value missing_values asks
+// for. Refused when the edit switches on a profile that lacks one, or takes one from a profile
+// that is on; a gap the image already had stays as it was.
+std::expected<void, std::string> enabled_profiles_whole(Image before, Image after, const std::vector<Settable>& all) {
+  for (const auto& f : all) {
+    if (f.coding != Coding::Enable || !enabled(after, f)) continue;
+    const std::string profile = f.key.substr(0, f.key.find('.'));
+    if (find_settable(all, profile + ".tck") == nullptr && !enabled(before, f)) {
+      return std::unexpected(fmt::format("{} 没有可读的时间基准，读不出任何时序：不能启用它", profile));
+    }
+    auto gaps = missing_values(after, all, profile);
+    if (enabled(before, f)) {
+      const auto had = missing_values(before, all, profile);
+      std::erase_if(gaps, [&](const Settable* g) { return std::ranges::find(had, g) != had.end(); });
+    }
+    if (gaps.empty()) continue;
+    std::vector<std::string> keys;
+    for (const Settable* g : gaps) keys.push_back(g->key);
+    return std::unexpected(fmt::format(
+        "{} 缺少 {}（为 0 或为空）：启用的配置要有时钟周期、tAA、tRCD、tRP、tRAS、tRC、tRFC、CL 列表与电压，"
+        "否则主板会提供一个无法运行的配置；在同一次 set 里设定它们，或关闭它（{}.enable=0）",
+        profile, fmt::join(keys, "、"), profile));
   }
   return {};
 }
@@ -147,10 +194,18 @@ std::expected<Edited, std::string> edit_set(Image image, DeviceType g, const std
                                             bool faster) {
   Bytes s(image.begin(), image.end());
   const auto all = settables(image, g);
-  std::vector<std::string> notes;
+  std::vector<const Settable*> fields;
   for (const auto& a : assignments) {
     const auto eq = a.find('=');
     if (eq == std::string::npos || eq == 0) return std::unexpected(fmt::format("“{}”应写成 字段=值", a));
+    const Settable* f = find_settable(all, std::string_view(a).substr(0, eq));
+    if (f == nullptr) return std::unexpected(unknown_key(all, std::string_view(a).substr(0, eq)));
+    fields.push_back(f);
+  }
+  if (auto r = each_value_once(assignments, fields); !r) return std::unexpected(r.error());
+  std::vector<std::string> notes;
+  for (const auto& a : assignments) {
+    const auto eq = a.find('=');
     if (auto r = assign(s, all, std::string_view(a).substr(0, eq), std::string_view(a).substr(eq + 1), notes); !r) {
       return std::unexpected(r.error());
     }
@@ -161,7 +216,8 @@ std::expected<Edited, std::string> edit_set(Image image, DeviceType g, const std
         "DDR{}-{} 高于模块的额定速率 DDR{}-{}：颗粒从未在该速率下测试过，不能升速；确认要这样做时加 --force",
         generation(g), now, generation(g), was));
   }
-  if (auto r = no_empty_profile_enabled(image, s, all); !r) return std::unexpected(r.error());
+  if (auto r = base_has_a_cycle(image, s, all); !r) return std::unexpected(r.error());
+  if (auto r = enabled_profiles_whole(image, s, all); !r) return std::unexpected(r.error());
   return finish(image, g, std::move(s), std::move(notes));
 }
 

@@ -22,6 +22,9 @@ std::vector<std::size_t> offsets_of(const Settable& s);
 // nearest known name, or "；" where none is near.
 std::string suggestion(std::string_view typed, const std::vector<std::string>& known);
 
+// The refusal of a key the image has no settable for, with the nearest that it has.
+std::string unknown_key(const std::vector<Settable>& all, std::string_view key);
+
 // KEY=VALUE through the settable table; what storing a rate decided goes to `notes`.
 std::expected<void, std::string> assign(Bytes& s, const std::vector<Settable>& all, std::string_view key,
                                         std::string_view value, std::vector<std::string>& notes);

@@ -59,6 +59,8 @@ inline constexpr Field kTrcFine{30, 1, 0, Unit::Fine, "trc_fine", "tRCmin 微调
 
 namespace ddr4 {
 inline constexpr std::size_t kHeader = 384;
+// Profile n's timebases at kTimebase + n - 1, coded as JEDEC byte 17 (codec.hpp's ddr4_timebases).
+inline constexpr std::size_t kTimebase = kHeader + 4;
 inline constexpr std::size_t kProfile = 393;  // profile n at kProfile + kProfileSize * (n - 1)
 inline constexpr std::size_t kProfileSize = 47;
 inline constexpr Field kVdd{0, 1, 0, Unit::Volts100, "vdd", "电压"};  // bit 7 whole volts, bits 6-0 hundredths

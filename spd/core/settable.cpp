@@ -24,6 +24,12 @@ struct Table {
   std::size_t base = 0;           // where the offsets of the fields count from
   double mtb_ps = 0, ftb_ps = 0;  // the time bases of the times added next (DDR3, DDR4)
 
+  // The timebases of the times added next; none (a reserved code, a divisor of 0): no time.
+  void timebases(std::optional<Timebases> tb) {
+    mtb_ps = tb ? tb->mtb_ps : 0;
+    ftb_ps = tb ? tb->ftb_ps : 0;
+  }
+
   void profile(model::ProfileKind kind, unsigned n, std::size_t start) {
     prefix = model::profile_id(kind, n) + ".";
     label = fmt::format("{} 配置 {} ", model::label_of(kind), n);
@@ -107,8 +113,7 @@ struct Table {
 
 void ddr3_table(Table& t, Image s) {
   using namespace ddr3;
-  t.mtb_ps = get(s, kMtbDivisor) != 0 ? 1000.0 * get(s, kMtbDividend) / get(s, kMtbDivisor) : 0;
-  t.ftb_ps = get(s, kFtbDivisor) != 0 ? static_cast<double>(get(s, kFtbDividend)) / get(s, kFtbDivisor) : 0;
+  t.timebases(ddr3_timebases(s));
   t.classic_times({kTck, kTckFine, nullptr, nullptr, kCasLatencies, kCasDdr3, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,
                    kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
   for (const Field& f : {kTwr, kTrrd, kTrfc, kTwtr, kTrtp}) t.time(f);
@@ -137,9 +142,7 @@ void ddr3_xmp(Table& t, Image s) {
 
 void ddr4_table(Table& t, Image s) {
   using namespace ddr4;
-  // Timebases other than 125 ps and 1 ps are not defined; no time is settable then.
-  t.mtb_ps = get(s, kTimebases) == 0 ? 125 : 0;
-  t.ftb_ps = 1;
+  t.timebases(ddr4_timebases(s[kTimebases.offset]));
   t.classic_times({kTck, kTckFine, &kTckMax, &kTckMaxFine, kCasLatencies, kCasDdr4, kTaa, kTaaFine, kTrcd, kTrcdFine,
                    kTrp, kTrpFine, kTras, kTrasHigh, kTrc, kTrcHigh, kTrcFine});
   for (const Field& f : {kTrfc1, kTrfc2, kTrfc4}) t.time(f);
@@ -158,7 +161,7 @@ void ddr4_xmp(Table& t, Image s) {
   if (s[kHeader] != xmp::kSignature0 || s[kHeader + 1] != xmp::kSignature1) return;
   for (unsigned n = 1; n <= 2; ++n) {
     t.profile(model::ProfileKind::Xmp, n, kProfile + kProfileSize * (n - 1));
-    t.mtb_ps = s[kHeader + 4 + (n - 1)] == 0 ? 125 : 0;  // the profile's timebase byte, as JEDEC byte 17
+    t.timebases(ddr4_timebases(s[kTimebase + (n - 1)]));
     t.enable({{kHeader + xmp::kEnabled, static_cast<std::uint8_t>(1u << (n - 1))}});
     t.voltage(kVdd);
     t.classic_times({kTck, kTckFine, nullptr, nullptr, kCasLatencies, kCasDdr4, kTaa, kTaaFine, kTrcd, kTrcdFine, kTrp,

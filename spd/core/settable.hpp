@@ -68,6 +68,12 @@ unsigned rate_of(Image image, const Settable& s);  // Rate: MT/s
 // A time that reads as zero: a profile's cycle time emptied.
 bool zero_time(Image image, const Settable& s);
 
+// Whether the value read is one: an unrecorded or invalid date ("未记录", "无效 (0x1300)") or one
+// before 2000, a
+// maker whose parity fails ("无效 (0x00 0x00)"), an empty CL list ("无"), the rate of no cycle,
+// a negative time, a voltage or count past its scale are none, and set does not take them back.
+bool has_value(Image image, const Settable& s);
+
 // The unit and the accepted range, in the user's words: "ns，0-31.875", "V，0.00-3.55".
 std::string unit_of(const Settable& s);
 std::string range_of(const Settable& s);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <bit>
+#include <string>
 #include <string_view>
 #include <optional>
 #include <cmath>
@@ -47,10 +48,15 @@ inline double mtb_ps(Image s, const Settable& f) {
   return mtb_time_ps(s, {&f.field, f.high ? &*f.high : nullptr, f.fine ? &*f.fine : nullptr}, f.mtb_ps, f.ftb_ps);
 }
 
-// The largest time the field can hold.
-inline double largest_mtb(const Settable& f) {
-  return static_cast<double>((1ull << coarse_bits(f)) - 1) * f.mtb_ps + (f.fine ? 127 * f.ftb_ps : 0);
-}
+// How the field codes a time: its timebases, the bits of its count, a fine correction or not.
+inline MtbField mtb_field(const Settable& f) { return {{f.mtb_ps, f.ftb_ps}, coarse_bits(f), f.fine.has_value()}; }
+
+// Whether setting `rate` keeps the cycle the rate field's image holds (settable_write.cpp): what
+// fields shows as the rate, so that set takes it back unchanged.
+bool rate_keeps(Image s, const Settable& f, double rate);
+
+// A rate in MT/s with up to `decimals` places, no trailing zeros: "3600", "52.6141".
+std::string mts_text(double rate, int decimals = 3);
 
 // A number as typed, with its unit (any case) allowed after it.
 inline std::optional<double> number(std::string_view text, std::string_view unit) {

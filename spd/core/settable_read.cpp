@@ -10,6 +10,12 @@
 #include "spd/timing.hpp"
 
 namespace dimmwand::spd {
+namespace {
+
+// The cycle time a rate field stands for, in ps.
+double current_ps(Image s, const Settable& f) { return f.mtb_ps > 0 ? settable_bits::mtb_ps(s, f) : get(s, f.field); }
+
+}  // namespace
 
 std::string ns_text(double ps) {
   if (std::abs(ps - std::round(ps)) < settable_bits::kSamePs) return fmt::format("{:.3f}", ps / 1000);
@@ -29,8 +35,19 @@ std::string read_value(Image s, const Settable& f) {
       return fmt::format("{}", get(s, f.field));
     case Coding::Mtb:
       return ns_text(settable_bits::mtb_ps(s, f));
-    case Coding::Rate:
-      return fmt::format("{}", rate_of(s, f));
+    case Coding::Rate: {
+      // The rate the cycle is named by, where setting it keeps the cycle; else the cycle's own
+      // rate, rounded up at as few places as it takes to ask for no longer a cycle (0.555 ns is
+      // 3604, not 3600: 3600 stores 0.556 ns).
+      const unsigned named = rate_of(s, f);
+      if (named == 0 || settable_bits::rate_keeps(s, f, named)) return named == 0 ? "无" : fmt::format("{}", named);
+      for (int places = 0; places <= 9; ++places) {
+        const double scale = std::pow(10.0, places);
+        const double own = std::ceil(2e6 / current_ps(s, f) * scale) / scale;
+        if (settable_bits::rate_keeps(s, f, own)) return settable_bits::mts_text(own, places);
+      }
+      return fmt::format("{}", named);
+    }
     case Coding::Volts20:
     case Coding::Volts100:
       return fmt::format("{:.2f}", volts(s, f.field));
@@ -88,7 +105,34 @@ std::vector<unsigned> latencies(Image s, const Settable& f) {
 
 unsigned rate_of(Image s, const Settable& f) {
   if (f.coding != Coding::Rate) return 0;
-  return data_rate(f.mtb_ps > 0 ? settable_bits::mtb_ps(s, f) : get(s, f.field), f.generation);
+  return data_rate(current_ps(s, f), f.generation);
+}
+
+bool has_value(Image s, const Settable& f) {
+  switch (f.coding) {
+    case Coding::Date: {
+      // A week of a year set writes (1983-05, from a year byte of 0x83, is a date but none of them).
+      const auto date = detail_format::manufacturing_week(s.subspan(f.field.offset, 2));
+      return !read_value(s, f).starts_with("未记录") && !read_value(s, f).starts_with("无效") && date &&
+             date->first >= 2000 && date->first <= 2099;
+    }
+    case Coding::Maker:
+      return !read_value(s, f).starts_with("无效");
+    case Coding::ClList:
+      return !latencies(s, f).empty();
+    case Coding::Rate:
+      return rate_of(s, f) != 0;
+    case Coding::Mtb:
+      return settable_bits::mtb_ps(s, f) > -settable_bits::kSamePs;
+    case Coding::Volts100:
+      return (get(s, f.field) & 0x7F) <= 99;  // hundredths past 99 are no voltage
+    case Coding::Volts20:
+      return volts(s, f.field) < 3.55 + 1e-9;  // the scale's top (bits 6-5 at 3, 11 twentieths)
+    case Coding::Count:
+      return get(s, f.field) <= f.max;  // a command rate past 3N
+    default:
+      return true;
+  }
 }
 
 bool zero_time(Image s, const Settable& f) {
@@ -141,7 +185,7 @@ std::string range_of(const Settable& f) {
     case Coding::Count:
       return fmt::format("0-{}", f.max);
     case Coding::Mtb:
-      return fmt::format("0.000-{} ns，单位 {} ns{}", ns_text(settable_bits::largest_mtb(f)), ns_text(f.mtb_ps),
+      return fmt::format("0.000-{} ns，单位 {} ns{}", ns_text(settable_bits::mtb_field(f).largest()), ns_text(f.mtb_ps),
                          f.fine ? fmt::format("，微调 {} ps", f.ftb_ps) : std::string());
     case Coding::Rate:
       return "以 MT/s 计的速率，按本代的周期存储";

@@ -16,60 +16,60 @@ namespace dimmwand::spd {
 
 namespace {
 
-// The nearest value a time field can hold: the coarse count rounded up and a negative fine
-// correction (JEDEC's convention), or the nearest coarse count where there is no fine byte.
-struct Coded {
-  std::uint64_t coarse = 0;
-  int fine = 0;
-  double ps = 0;
-};
-std::optional<Coded> code_mtb(const Settable& f, double ps) {
-  // A time no count can hold (negative, beyond the field, or a timebase of zero in a damaged
-  // image) is refused before it is converted: the conversion itself would be undefined.
-  const double counts = ps / f.mtb_ps;
-  if (!std::isfinite(counts) || counts < 0 ||
-      counts >= static_cast<double>(1ull << settable_bits::coarse_bits(f)) + 1) {
-    return std::nullopt;
-  }
-  Coded c;
-  if (f.fine) {
-    c.coarse = static_cast<std::uint64_t>(std::ceil(ps / f.mtb_ps - 1e-9));
-    const double fine = (ps - static_cast<double>(c.coarse) * f.mtb_ps) / f.ftb_ps;
-    if (!std::isfinite(fine)) return std::nullopt;  // a fine timebase of zero
-    c.fine = static_cast<int>(std::lround(std::max(fine, -128.0)));
-    if (c.fine < -128) c.fine = -128;
-  } else {
-    c.coarse = static_cast<std::uint64_t>(std::llround(ps / f.mtb_ps));
-  }
-  if (c.coarse >= (1ull << settable_bits::coarse_bits(f))) return std::nullopt;
-  c.ps = static_cast<double>(c.coarse) * f.mtb_ps + c.fine * f.ftb_ps;
-  return c;
-}
-
-void store_mtb(settable_bits::Bytes& s, const Settable& f, const Coded& c) {
+void store_mtb(settable_bits::Bytes& s, const Settable& f, const MtbCode& c) {
   settable_bits::put(s, f.field, c.coarse & ((1ull << settable_bits::bits_of(f.field)) - 1));
   if (f.high) settable_bits::put(s, *f.high, c.coarse >> settable_bits::bits_of(f.field));
   if (f.fine) settable_bits::put(s, *f.fine, static_cast<std::uint8_t>(static_cast<std::int8_t>(c.fine)));
 }
 
-// The cycle a rate is stored as: a speed grade's own, or the nearest this field can hold to it;
-// for any other rate the shortest the field holds that is not shorter than 2000 / rate ns, so
-// that the module is never asked to run faster than the rate named.
-std::optional<double> storable_cycle(const Settable& t, RateCycle want) {
-  if (t.coding == Coding::Ps16) {
-    const double ps = want.grade ? want.ps : std::ceil(want.ps - settable_bits::kSamePs);
-    return ps <= 65535 ? std::optional(ps) : std::nullopt;
+// A cycle time as the cycle field of a rate codes it: whole ps (DDR5), or a count and a
+// correction (DDR3, DDR4).
+struct Cycle {
+  double ps = 0;
+  std::optional<MtbCode> mtb;
+};
+
+std::optional<Cycle> exact_cycle(const Settable& f, double ps) {
+  if (f.mtb_ps > 0) {
+    const auto c = mtb_nearest(settable_bits::mtb_field(f), ps);
+    if (!c || std::abs(c->ps - ps) >= settable_bits::kSamePs) return std::nullopt;
+    return Cycle{c->ps, c};
   }
-  if (want.grade) {
-    const auto c = code_mtb(t, want.ps);
-    return c ? std::optional(c->ps) : std::nullopt;
+  const double whole = std::round(ps);
+  if (std::abs(whole - ps) >= settable_bits::kSamePs || whole < 1 || whole > 65535) return std::nullopt;
+  return Cycle{whole, std::nullopt};
+}
+
+std::optional<Cycle> cycle_not_shorter(const Settable& f, double ps) {
+  if (f.mtb_ps > 0) {
+    const auto c = mtb_not_shorter(settable_bits::mtb_field(f), ps);
+    if (!c) return std::nullopt;
+    return Cycle{c->ps, c};
   }
-  Coded c;
-  c.coarse = static_cast<std::uint64_t>(std::ceil(want.ps / t.mtb_ps - 1e-9));
-  if (t.fine)
-    c.fine = static_cast<int>(std::ceil((want.ps - static_cast<double>(c.coarse) * t.mtb_ps) / t.ftb_ps - 1e-9));
-  if (c.fine < -128 || c.coarse >= (1ull << settable_bits::coarse_bits(t))) return std::nullopt;
-  return static_cast<double>(c.coarse) * t.mtb_ps + c.fine * t.ftb_ps;
+  const double whole = std::ceil(ps - settable_bits::kSamePs);
+  if (whole > 65535) return std::nullopt;
+  return Cycle{whole, std::nullopt};
+}
+
+double current_cycle(Image s, const Settable& f) {
+  return f.mtb_ps > 0 ? settable_bits::mtb_ps(s, f) : get(s, f.field);
+}
+
+bool same_time(double a, double b) { return std::abs(a - b) < settable_bits::kSamePs; }
+
+// The cycle a rate is stored as, by one rule: the grade's JEDEC cycle where this field holds it
+// exactly, else the shortest it holds that is not shorter than the cycle the rate names (so
+// that the module is never asked to run faster than the rate named). A cycle that already is one
+// of these (or the grade's exact 7.5/n ns, as a 1/14 ns timebase holds it) stays.
+std::optional<Cycle> planned(Image s, const Settable& f, double rate) {
+  const RateCycle want = rate_cycle(rate, f.generation);
+  const auto exact = exact_cycle(f, want.ps);
+  const auto longer = cycle_not_shorter(f, want.exact_ps);
+  const double now = current_cycle(s, f);
+  if ((exact && same_time(now, exact->ps)) || (longer && same_time(now, longer->ps)) ||
+      (want.grade && same_time(now, want.exact_ps)))
+    return Cycle{now, std::nullopt};
+  return exact ? exact : longer;
 }
 
 std::string ps_value(const Settable& f, double ps) {
@@ -109,7 +109,7 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
       const auto v = settable_bits::number(value, "ns");
       if (!v || *v < 0) return refuse(f, value, fmt::format("应为 {}", range_of(f)));
       const double ps = *v * 1000;
-      const auto c = code_mtb(f, ps);
+      const auto c = mtb_nearest(settable_bits::mtb_field(f), ps);
       if (!c) return refuse(f, value, fmt::format("超出范围（{}）", range_of(f)));
       if (std::abs(c->ps - ps) >= settable_bits::kSamePs) {
         return refuse(f, value,
@@ -121,26 +121,24 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
     }
     case Coding::Rate: {
       const auto v = settable_bits::number(value, "");
-      if (!v || *v < 100 || *v > 20000 || *v != std::floor(*v))
-        return refuse(f, value, "应为以 MT/s 计的速率，如 2400");
-      const auto rate = static_cast<unsigned>(*v);
+      if (!v || *v < 1 || *v > 40000) return refuse(f, value, "应为以 MT/s 计的速率，如 2400");
       Settable t = f;
       t.coding = f.mtb_ps > 0 ? Coding::Mtb : Coding::Ps16;  // as its cycle time is coded
-      const RateCycle want = rate_cycle(rate, f.generation);
-      // A cycle that already reads as the rate asked for stays: a rate is named rounded, so the
-      // cycle it came from may be a hair shorter than 2000/rate ns.
-      const double current = f.mtb_ps > 0 ? settable_bits::mtb_ps(s, f) : get(s, f.field);
-      if (!want.grade && current > 0 && data_rate(current, f.generation) == rate) return {};
-      const auto stored = storable_cycle(t, want);
+      const RateCycle want = rate_cycle(*v, f.generation);
+      const auto cycle = planned(s, f, *v);
       // A grade's cycle that this image's units cannot come near enough to keep its name.
-      if (!stored || (want.grade && data_rate(*stored, f.generation) != rate)) {
+      if (!cycle || (want.grade && data_rate(cycle->ps, f.generation) != *v)) {
         return refuse(f, value,
                       fmt::format("其周期 {} ns 无法存储（{}）{}", ns_text(want.ps), range_of(t),
-                                  stored ? fmt::format("；最接近的可存值 {} ns 读作 {} MT/s", ns_text(*stored),
-                                                       data_rate(*stored, f.generation))
-                                         : std::string()));
+                                  cycle ? fmt::format("；最接近的可存值 {} ns 读作 {} MT/s", ns_text(cycle->ps),
+                                                      data_rate(cycle->ps, f.generation))
+                                        : std::string()));
       }
-      return code_value(s, t, ns_text(*stored));
+      if (cycle->mtb)
+        store_mtb(s, t, *cycle->mtb);
+      else if (f.mtb_ps <= 0)
+        settable_bits::put(s, f.field, static_cast<std::uint64_t>(cycle->ps));
+      return {};
     }
     case Coding::Volts20:
     case Coding::Volts100: {
@@ -249,22 +247,40 @@ std::expected<void, std::string> code_value(settable_bits::Bytes& s, const Setta
 
 }  // namespace
 
+namespace settable_bits {
+
+bool rate_keeps(Image s, const Settable& f, double rate) {
+  const auto cycle = planned(s, f, rate);
+  return cycle && same_time(cycle->ps, current_cycle(s, f));
+}
+
+std::string mts_text(double rate, int decimals) {
+  std::string t = fmt::format("{:.{}f}", rate, decimals);
+  if (t.find('.') == std::string::npos) return t;
+  while (t.back() == '0') t.pop_back();
+  if (t.back() == '.') t.pop_back();
+  return t;
+}
+
+}  // namespace settable_bits
+
 std::optional<std::string> rate_note(Image image, const Settable& f, std::string_view value) {
   if (f.coding != Coding::Rate) return std::nullopt;
   const auto v = settable_bits::number(value, "");
   if (!v) return std::nullopt;
-  const auto rate = static_cast<unsigned>(*v);
-  const RateCycle want = rate_cycle(rate, f.generation);
-  const double stored = f.mtb_ps > 0 ? settable_bits::mtb_ps(image, f) : get(image, f.field);
+  const RateCycle want = rate_cycle(*v, f.generation);
+  const double stored = current_cycle(image, f);
+  const std::string rate = settable_bits::mts_text(*v, 9);
   if (!want.grade) {
     return fmt::format("{} MT/s 不是 DDR{} 的 JEDEC 速率：{} 的周期存为 {} ns（不短于 2000/{} ns），读作 DDR{}-{}",
                        rate, generation(f.generation), f.key, ns_text(stored), rate, generation(f.generation),
                        data_rate(stored, f.generation));
   }
-  if (std::abs(stored - want.ps) < settable_bits::kSamePs) return std::nullopt;
-  return fmt::format("DDR{}-{} 的周期 {} ns 在此映像中存为 {} ns（{}）", generation(f.generation), rate,
-                     ns_text(want.ps), ns_text(stored),
-                     f.fine ? fmt::format("微调单位 {} ps", f.ftb_ps) : fmt::format("单位 {} ns", ns_text(f.mtb_ps)));
+  if (same_time(stored, want.ps)) return std::nullopt;
+  return fmt::format("DDR{}-{} 的周期 {} ns 在此映像中存为 {} ns（{}），不短于该速率档的 {} ns",
+                     generation(f.generation), rate, ns_text(want.ps), ns_text(stored),
+                     f.fine ? fmt::format("微调单位 {} ps", f.ftb_ps) : fmt::format("单位 {} ns", ns_text(f.mtb_ps)),
+                     ns_text(want.exact_ps));
 }
 
 std::expected<void, std::string> write_value(std::vector<std::uint8_t>& image, const Settable& f,

@@ -49,16 +49,44 @@ void headline_cl(std::vector<std::string>& out, DeviceType g, const Clocks& c, d
   if (auto finding = cl_finding(g, c.cl, tck, taa, cas)) out.push_back(where + *finding);
 }
 
-// A profile switched on with no cycle time: the decode shows none, a board may still offer it.
-void empty_profiles(std::vector<std::string>& out, Image s, const std::vector<Settable>& all) {
+// A settable's name without its profile's ("XMP 配置 2 tAA" is "tAA").
+std::string short_name(const Settable& f) {
+  const auto at = f.name.find("配置 ");
+  const auto space =
+      at == std::string::npos ? std::string::npos : f.name.find(' ', at + std::string_view("配置 ").size());
+  return space == std::string::npos ? f.name : f.name.substr(space + 1);
+}
+
+std::string names(const std::vector<const Settable*>& fields) {
+  std::vector<std::string> out;
+  for (const Settable* f : fields) out.push_back(short_name(*f));
+  return fmt::format("{}", fmt::join(out, "、"));
+}
+
+// The base section's values and those of every profile switched on (the decode lists a profile
+// with no cycle time as none, but a board may still offer it).
+void missing(std::vector<std::string>& out, Image s, const std::vector<Settable>& all) {
+  if (const auto base = missing_values(s, all, ""); !base.empty())
+    out.push_back(fmt::format("{} 为 0 或为空：缺了这些值，模块无法运行", names(base)));
   for (const auto& f : all) {
     if (!enabled(s, f)) continue;
-    const std::string profile = f.key.substr(0, f.key.find('.'));
-    const Settable* tck = find_settable(all, profile + ".tck");
-    if (tck != nullptr && !zero_time(s, *tck)) continue;
+    const auto gaps = missing_values(s, all, f.key.substr(0, f.key.find('.')));
+    if (gaps.empty()) continue;
     const std::string label = f.name.substr(0, f.name.rfind(' '));  // "XMP 配置 2"
-    out.push_back(fmt::format("{}: 已启用，但没有时钟周期（tCK 为 0），是空配置：主板提供它时模块可能无法启动", label));
+    out.push_back(
+        fmt::format("{}: 已启用，但 {} 为 0 或为空，是不完整的配置：主板提供它时模块可能无法启动", label, names(gaps)));
   }
+}
+
+// The longest cycle time below the shortest: no clock the module runs at.
+void cycle_range(std::vector<std::string>& out, Image s, const std::vector<Settable>& all) {
+  const auto tck = time_ps(s, all, "tck");
+  const auto tck_max = time_ps(s, all, "tck_max");
+  if (!tck || !tck_max || *tck <= 0 || *tck_max >= *tck - 0.5) return;
+  const Settable* min = find_settable(all, "tck");
+  const Settable* max = find_settable(all, "tck_max");
+  out.push_back(fmt::format("{} {} ns 小于 {} {} ns：没有模块能运行的时钟周期", max->name, ns_text(*tck_max), min->name,
+                            ns_text(*tck)));
 }
 
 // Capacity from the geometry: rows, columns, banks and width give the die's bits, which must be
@@ -135,11 +163,31 @@ std::optional<std::string> cl_finding(DeviceType g, unsigned cl, double tck, dou
   return std::nullopt;
 }
 
+std::vector<const Settable*> missing_values(Image s, const std::vector<Settable>& all, std::string_view profile) {
+  static constexpr std::string_view kNeeded[] = {"tck",  "taa",   "trcd",    "trp", "tras", "trc",
+                                                 "trfc", "trfc1", "cl_list", "vdd", "vddq", "vpp"};
+  std::vector<const Settable*> out;
+  for (const auto key : kNeeded) {
+    const Settable* f = find_settable(all, profile.empty() ? std::string(key) : fmt::format("{}.{}", profile, key));
+    if (f == nullptr) continue;
+    const auto t = spd::time_ps(s, *f);
+    const bool none = t                                                               ? *t < 0.5
+                      : f->coding == Coding::Volts20 || f->coding == Coding::Volts100 ? volts(s, f->field) < 0.005
+                                                                                      : latencies(s, *f).empty();
+    if (none) out.push_back(f);
+  }
+  return out;
+}
+
 std::vector<std::string> strict_warnings(Image s, DeviceType g) {
   std::vector<std::string> out;
   const auto all = settables(s, g);
   const Decode d = decode(s, g);
   const Facts& f = d.facts;
+  if (!f.unreadable.empty()) out.push_back(f.unreadable);
+  for (const auto& why : f.unreadable_profiles) out.push_back(why);
+  missing(out, s, all);
+  cycle_range(out, s, all);
   row_cycle(out, s, all, "", "");
   headline_cl(out, g, f.clocks, f.tck_ps, f.taa_ps, cl_list(s, all, "cl_list"), "");
   for (const auto& p : f.profiles) {
@@ -152,7 +200,6 @@ std::vector<std::string> strict_warnings(Image s, DeviceType g) {
                                 generation(g), f.data_rate));
     }
   }
-  empty_profiles(out, s, all);
   geometry(out, s, g);
   if (f.absent.empty()) {
     const Field* date_field = g == DeviceType::DDR3   ? &ddr3::kDate

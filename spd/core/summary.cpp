@@ -81,6 +81,8 @@ InfoLines summary(const Decode& d) {
   if (g == DeviceType::DDR5)
     lines.push_back({"EXPO", unless_absent(profiles_line(f, f.expo_version, model::ProfileKind::Expo))});
   if (absent) lines.push_back({"注意", f.absent});
+  if (!f.unreadable.empty()) lines.push_back({"注意", f.unreadable});
+  for (const auto& why : f.unreadable_profiles) lines.push_back({"注意", why});
   return lines;
 }
 

@@ -49,11 +49,15 @@ std::span<const SpeedBin> speed_bins(DeviceType g) {
   return {};
 }
 
-RateCycle rate_cycle(unsigned rate, DeviceType g) {
+RateCycle rate_cycle(double rate, DeviceType g) {
   for (const auto& b : speed_bins(g)) {
-    if (b.rate == rate) return {static_cast<double>(b.tck_ps), true};
+    if (b.rate != rate) continue;
+    // DDR3 and DDR4 grades are n thirds of 400 MT/s (1866 is 14), so their cycle is 15/n ns.
+    const double exact = g == DeviceType::DDR5 ? 2e6 / rate : 15000.0 / std::round(rate * 3 / 400);
+    return {static_cast<double>(b.tck_ps), exact, true};
   }
-  return {rate != 0 ? 2e6 / rate : 0, false};
+  const double ps = rate > 0 ? 2e6 / rate : 0;
+  return {ps, ps, false};
 }
 
 double snap_cycle(double ns, double ftb_ps) {

@@ -45,13 +45,16 @@ struct SpeedBin {
 std::span<const SpeedBin> speed_bins(DeviceType g);
 
 // The cycle time SPD stores for a data rate: the speed grade's where the rate names one (2133 is
-// 0.938 ns, 1866 is 1.071 ns, 4800 is 0.416 ns, as rebin stores them), else 2000 / rate ns,
-// which the caller stores as the nearest cycle not shorter than it.
+// 0.938 ns, 1866 is 1.071 ns, 4800 is 0.416 ns, as rebin stores them), else 2000 / rate ns.
+// `exact_ps` is the cycle the rate names: on DDR3 and DDR4 a grade's 7.5/n ns (1866 is
+// 2000/1866.67 = 1.0714286 ns, which JEDEC's code rounds to the picosecond), else 2000 / rate ns
+// (DDR5 4800: 0.41667 ns, which JEDEC's code truncates); where the image's units cannot hold
+// `ps`, the caller stores the nearest cycle not shorter than `exact_ps`.
 struct RateCycle {
-  double ps = 0;
+  double ps = 0, exact_ps = 0;
   bool grade = false;  // a JEDEC speed grade of the generation
 };
-RateCycle rate_cycle(unsigned rate, DeviceType g);
+RateCycle rate_cycle(double rate, DeviceType g);
 
 // A cycle time a vendor approximated (DDR3-1866 and up, DDR4) taken as the grade it meant:
 // 7.5 / n ns within the fine timebase (decode-dimms' rule).

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/image_file.hpp"
+#include "spd/decode.hpp"
 #include "spd/edit.hpp"
 #include "spd/image.hpp"
 #include "spd/input.hpp"
@@ -118,6 +119,7 @@ Result<> run_fields(const std::string& file, bool json) {
     j.object().key("file").value(file).key("generation").value(unsigned{generation(in->g)}).key("fields").array();
     for (const auto& s : all) {
       j.object().key("key").value(s.key).key("name").value(s.name).key("value").value(read_value(in->bytes, s));
+      j.key("settable").value(has_value(in->bytes, s));
       j.key("unit").value(unit_of(s)).key("range").value(range_of(s)).end();
     }
     j.end().end();
@@ -126,9 +128,18 @@ Result<> run_fields(const std::string& file, bool json) {
   }
   for (const auto& s : all) {
     const std::string unit = unit_of(s);
+    // A value that is none (an unrecorded date, an empty CL list) is not one set takes back.
+    if (!has_value(in->bytes, s)) {
+      fmt::print("{}: {}（{}；不是可设置的值；可设的值：{}）\n", s.key, read_value(in->bytes, s), s.name, range_of(s));
+      continue;
+    }
     fmt::print("{} = {}{}（{}；{}）\n", s.key, read_value(in->bytes, s),
                unit == "ns" || unit == "V" || unit == "MT/s" || unit == "nCK" ? " " + unit : "", s.name, range_of(s));
   }
+  // Times no view reads (a reserved timebase) are not listed: said once, why.
+  const Facts f = decode(in->bytes, in->g).facts;
+  if (!f.unreadable.empty()) fmt::print(stderr, "注意: {}；时间字段不能设置\n", f.unreadable);
+  for (const auto& why : f.unreadable_profiles) fmt::print(stderr, "注意: {}；时间字段不能设置\n", why);
   return {};
 }
 

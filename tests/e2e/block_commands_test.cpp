@@ -62,7 +62,7 @@ TEST(Read, EachAreaDumpsItsLinesAndSendsItsFrame) {
     EXPECT_EQ(logged_frames(r.log), std::vector<std::string>{c.frame});
   }
   const auto ddr3 = run_with_emulator({}, {"read", "{port}", "3"});
-  EXPECT_EQ(lines_of(ddr3.out).front(), "000000  92 13 0B 02 04 19 00 01 03 11 01 08 0A 00 FE 00");
+  EXPECT_EQ(lines_of(ddr3.out).front(), "000000  92 13 0B 02 04 21 00 01 03 11 01 08 0A 00 FE 00");
 }
 
 TEST(Read, SavesExactlyTheAreaAndSaysSo) {

@@ -114,6 +114,37 @@ TEST(EditCommands, SeveralAssignmentsAndNamesAsUsersTypeThem) {
   }
 }
 
+// fields marks a value that is none as one set does not take back, in text and in JSON; where
+// the timebase is reserved it lists no time and says why, once.
+TEST(EditCommands, FieldsMarksWhatSetCannotTakeBack) {
+  const std::string kvr = std::string(DIMMWAND_DUMPS) + "/ddr3-kingston-kvr13ls9s6-2-sodimm-1333.bin";
+  const auto text = run_spd({"fields", kvr});
+  EXPECT_EQ(text.status, 0);
+  EXPECT_NE(text.out.find(
+                "\ndram_maker: 无效 (0x00 0x00)（颗粒制造商；不是可设置的值；可设的值：JEP106 名称或 bank:code）\n"),
+            std::string::npos)
+      << text.out;
+  EXPECT_NE(text.out.find("\nmodule_maker = Kingston（"), std::string::npos) << text.out;
+  const auto json = run_spd({"fields", kvr, "--json"});
+  EXPECT_NE(json.out.find(R"x("key":"dram_maker","name":"颗粒制造商","value":"无效 (0x00 0x00)","settable":false,)x"),
+            std::string::npos)
+      << json.out;
+  EXPECT_NE(json.out.find(R"("value":"Kingston","settable":true,)"), std::string::npos) << json.out;
+
+  testing::TempDir dir;
+  std::string image = testing::read_file(std::string(DIMMWAND_DUMPS) + "/ddr4-samsung-m393a1g40eb1-cpb-rdimm-2133.bin");
+  image[17] = 0x01;
+  testing::write_file(dir.file("reserved.bin"), image);
+  ASSERT_EQ(run_spd({"fix", dir.file("reserved.bin"), "-o", dir.file("fixed.bin")}).status, 0);
+  const auto reserved = run_spd({"fields", dir.file("fixed.bin")});
+  EXPECT_EQ(reserved.status, 0);
+  EXPECT_EQ(reserved.err,
+            "注意: 字节 17 = 0x01：时间基准为保留值（JEDEC 只定义了中时基 125 ps 与细时基 1 ps），无法解读时序；"
+            "时间字段不能设置\n");
+  EXPECT_EQ(reserved.out.find(" ns（"), std::string::npos) << reserved.out;
+  EXPECT_TRUE(reserved.out.starts_with("cl_list = 10,11,12,13,14,15,16（")) << reserved.out;
+}
+
 // check --strict: warnings, and the exit status still the checksums' alone.
 TEST(EditCommands, StrictCheckWarnsWithoutFailing) {
   testing::TempDir dir;

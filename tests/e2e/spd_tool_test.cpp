@@ -35,7 +35,7 @@ TEST(SpdTool, TheEmulatorsImagesPassCheckAsReadFromIt) {
   const auto ddr4 = run_spd({"check", sample_path("spd4")});
   EXPECT_EQ(ddr4.out,
             "DDR4 SPD，512 字节（由大小与内存类型字节判断）\n"
-            "基本区 CRC: 字节 0-125，存于 126-127: 存储 0xA159，计算 0xA159，正确\n"
+            "基本区 CRC: 字节 0-125，存于 126-127: 存储 0xEB32，计算 0xEB32，正确\n"
             "模块区 CRC: 字节 128-253，存于 254-255: 存储 0xB2AD，计算 0xB2AD，正确\n");
 }
 

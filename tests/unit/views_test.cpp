@@ -12,6 +12,8 @@
 #include "files.hpp"
 #include "spd/decode.hpp"
 #include "spd/documents.hpp"
+#include "spd/settable.hpp"
+#include "spd/strict.hpp"
 
 namespace dimmwand::spd {
 namespace {
@@ -139,6 +141,65 @@ TEST(Views, TheSummaryTheFullListingAndTheJsonAgree) {
       EXPECT_TRUE(speed.starts_with(fmt::format("DDR{}-{} ", generation(*g), p.data_rate))) << speed;
       EXPECT_NE(json.find(fmt::format("\"number\":{},\"name\":", p.number)), std::string::npos);
       EXPECT_NE(json.find(fmt::format("\"data_rate\":{},", p.data_rate)), std::string::npos);
+    }
+  }
+}
+
+// DDR4's timebases are one rule (byte 17, and XMP 2.0's byte per profile): a reserved code is
+// said once by each view (summary, full listing, check --strict, fields) and no view reads a time
+// in it; reserved bits 7-4 are not read. The summary no longer takes 125 ps regardless.
+TEST(Views, AReservedDdr4TimebaseIsSaidOnceAndNoTimeIsRead) {
+  const std::string fury =
+      testing::read_file(testing::dump_path("ddr4-kingston-fury-kf3600c18d4-16gx-udimm-3600-xmp.bin"));
+  struct Case {
+    std::size_t at;
+    std::uint8_t byte;
+    std::string note;  // "" where the image reads as with 00
+    std::vector<std::string> keys_gone;
+  };
+  const auto count = [](const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  };
+  for (const auto& c : std::vector<Case>{
+           {17, 0x01, "字节 17 = 0x01：时间基准为保留值", {"tck", "taa", "rate", "trfc1"}},
+           {17, 0x04, "字节 17 = 0x04：时间基准为保留值", {"tck", "tck_max", "trc"}},
+           {17, 0x50, "", {}},
+           {389, 0x04, "XMP 配置 2: 字节 389 = 0x04：时间基准为保留值", {"xmp2.tck", "xmp2.taa", "xmp2.rate"}},
+       }) {
+    Bytes s(fury.begin(), fury.end());
+    const Bytes original = s;
+    s[c.at] = c.byte;
+    fix(s, DeviceType::DDR4);
+    SCOPED_TRACE(fmt::format("byte {} = {:02X}", c.at, c.byte));
+    const Decode d = decode(s, DeviceType::DDR4);
+    std::string brief, full, strict;
+    for (const auto& [label, value] : summary(d)) brief += label + ": " + value + "\n";
+    for (const auto& sec : d.sections) {
+      for (const auto& [label, value] : sec.lines) full += label + ": " + value + "\n";
+    }
+    for (const auto& w : strict_warnings(s, DeviceType::DDR4)) strict += w + "\n";
+    if (c.note.empty()) {
+      std::string before;
+      for (const auto& [label, value] : summary(decode(original, DeviceType::DDR4)))
+        before += label + ": " + value + "\n";
+      EXPECT_EQ(brief, before);
+      EXPECT_EQ(settables(s, DeviceType::DDR4).size(), settables(original, DeviceType::DDR4).size());
+      continue;
+    }
+    EXPECT_EQ(count(brief, c.note), 1u) << brief;
+    EXPECT_EQ(count(full, c.note), 1u) << full;
+    EXPECT_EQ(count(strict, c.note), 1u) << strict;
+    const auto all = settables(s, DeviceType::DDR4);
+    for (const auto& key : c.keys_gone) EXPECT_EQ(find_settable(all, key), nullptr) << key;
+    if (c.at == 17) {
+      EXPECT_NE(brief.find("速率: 未知\n时序: 未知\n"), std::string::npos) << brief;
+      EXPECT_EQ(full.find("tCKmin"), std::string::npos) << full;
+      EXPECT_EQ(full.find("最高速率"), std::string::npos) << full;
+    } else {
+      EXPECT_EQ(d.facts.profiles.size(), 1u);  // profile 1 still, in its own timebase
+      EXPECT_NE(find_settable(all, "xmp1.tck"), nullptr);
     }
   }
 }
