@@ -1,6 +1,6 @@
-# Prints the firmware's flash and static RAM and fails (removing what was built, so that the next
-# build tries again) when either is over its limit. Run by the firmware's build with SIZE, ELF,
-# HEX, FLASH_LIMIT and RAM_LIMIT.
+# Prints the firmware's flash and static RAM (and keeps the line in REPORT) and fails, removing what
+# was built so that the next build tries again, when either is over its limit. Run by the
+# firmware's build with SIZE, ELF, HEX, REPORT, FLASH_LIMIT and RAM_LIMIT.
 execute_process(COMMAND ${SIZE} -A ${ELF} OUTPUT_VARIABLE sections RESULT_VARIABLE failed)
 if(failed)
   file(REMOVE ${ELF} ${HEX})
@@ -17,9 +17,11 @@ foreach(section text data bss noinit)
 endforeach()
 math(EXPR flash "${text} + ${data}")
 math(EXPR ram "${data} + ${bss} + ${noinit}")
-message("dimmwand-fw: flash ${flash} of ${FLASH_LIMIT} bytes, static RAM ${ram} of ${RAM_LIMIT} bytes")
+set(line "dimmwand-fw: flash ${flash} of ${FLASH_LIMIT} bytes, static RAM ${ram} of ${RAM_LIMIT} bytes")
+message("${line}")
+file(WRITE ${REPORT} "${line}\n")
 if(flash GREATER FLASH_LIMIT OR ram GREATER RAM_LIMIT)
-  file(REMOVE ${ELF} ${HEX})
+  file(REMOVE ${ELF} ${HEX} ${REPORT})
   message(FATAL_ERROR "dimmwand-fw does not fit: flash at most ${FLASH_LIMIT} bytes (below the boot loader), "
                       "static RAM at most ${RAM_LIMIT} bytes (the rest is the stack)")
 endif()

@@ -104,14 +104,16 @@ void power(const Area& area) {
   if (!power_socket(area.generation->device)) g_page = kNoPage;
 }
 
-Outcome transfer(uint8_t address, const uint8_t* bytes, uint8_t count, uint8_t* read) {
+Outcome transfer(uint8_t address, const uint8_t* bytes, uint8_t count, uint8_t* read, uint8_t* taken) {
   if (!twi_bus_ready()) return Outcome::Hung;
   Ack a = twi_start(address, false);
   if (a == Ack::No) {
     twi_stop();
     return Outcome::Absent;
   }
-  for (uint8_t i = 0; a == Ack::Yes && i < count; ++i) a = twi_write(bytes[i]);
+  uint8_t written = 0;
+  for (; a == Ack::Yes && written < count; ++written) a = twi_write(bytes[written]);
+  if (taken != nullptr) *taken = a == Ack::Yes ? written : static_cast<uint8_t>(written - 1);
   if (a == Ack::Yes && read != nullptr) {
     a = twi_start(address, true);
     if (a == Ack::Yes) a = twi_read(*read, false);
@@ -126,7 +128,7 @@ Outcome wait_ready() {
   for (const uint16_t start = millis();;) {
     const Outcome o = transfer(kSpdAddress, nullptr, 0, nullptr);
     if (o != Outcome::Absent || static_cast<uint16_t>(millis() - start) > kWriteCycleMs) return o;
-    feed_watchdog();
+    wait_ms(1);
   }
 }
 
@@ -161,23 +163,22 @@ Outcome write_byte(const Area& area, uint16_t address, uint8_t value) {
   const uint8_t bytes[2] = {at.byte, value};
   Outcome o = Outcome::Absent;
   for (const uint16_t start = millis();;) {
-    o = transfer(kSpdAddress, bytes, 1, nullptr);
-    if (o == Outcome::Ok) {
-      o = transfer(kSpdAddress, bytes, 2, nullptr);
-      break;
-    }
-    if (o == Outcome::Hung || static_cast<uint16_t>(millis() - start) > kFirstAckMs) return o;
+    uint8_t taken = 0;
+    o = transfer(kSpdAddress, bytes, 2, nullptr, &taken);
+    if (o == Outcome::Ok || o == Outcome::Hung || (o == Outcome::Refused && taken == 1)) break;
+    if (static_cast<uint16_t>(millis() - start) > kFirstAckMs) return o;
+    wait_ms(1);
   }
   if (o != Outcome::Ok) return o;
   // The write cycle: the device refuses its address (DDR5: the NVM's address byte) until it is
-  // over; then the byte is read back.
+  // over; then the byte is read back. Asked again each clock tick: a write cycle takes a few ms.
   for (const uint16_t start = millis();;) {
     uint8_t back = 0;
     o = transfer(kSpdAddress, bytes, 1, &back);
     if (o == Outcome::Ok) return back == value ? Outcome::Ok : Outcome::Refused;
     if (o == Outcome::Hung) return o;
     if (static_cast<uint16_t>(millis() - start) > kWriteCycleMs) return Outcome::Refused;
-    feed_watchdog();
+    wait_ms(1);
   }
 }
 

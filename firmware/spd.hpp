@@ -44,8 +44,8 @@ uint8_t device_of(const Area& area);
 
 // A transaction at a seven-bit address with `count` bytes written and then, when `read` is not
 // null, one byte read after a repeated START. Ok when every step was acknowledged; Absent when
-// the address was not, Refused when a byte was not.
-Outcome transfer(uint8_t address, const uint8_t* bytes, uint8_t count, uint8_t* read);
+// the address was not, Refused when a byte was not (`taken` then says how many were).
+Outcome transfer(uint8_t address, const uint8_t* bytes, uint8_t count, uint8_t* read, uint8_t* taken = nullptr);
 
 // Polls the SPD device's address until it acknowledges again after a write cycle; Absent when it
 // does not within the longest write cycle.
