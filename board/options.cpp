@@ -50,7 +50,8 @@ void describe(CLI::App& app, Options& o) {
   app.add_option("--log", o.log_path,
                  "写总线日志：每个 I2C 传输一行（时间、地址、字节、应答），以及插座供电、高压和固件的回答")
       ->type_name("FILE");
-  app.add_option("--firmware", o.firmware, "运行这个固件（缺省为本程序旁边的 dimmwand-fw.elf）")->type_name("FILE");
+  app.add_option("--firmware", o.firmware, "运行这个固件（ELF 文件，缺省为本程序旁边的 dimmwand-fw.elf）")
+      ->type_name("FILE");
   app.add_option_function<double>(
          "--write-cycle",
          [&o](double ms) {

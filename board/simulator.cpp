@@ -30,6 +30,7 @@ constexpr std::uint32_t kBootUs = 20'000;  // simulated before the port is offer
 constexpr SimTime kQuietAfterCommand = std::chrono::milliseconds(100);
 constexpr auto kDrainLimit = std::chrono::seconds(10);
 constexpr std::size_t kOutputLimit = 64 * 1024;  // unread output kept for a client, at most
+constexpr std::size_t kInputLimit = 4096;        // bytes taken from the line ahead of the UART
 constexpr std::size_t kAnswerShown = 48;         // characters of an answer shown in the log
 
 // Port D: the high voltage, its sense, SA1, the sockets' supplies. Port C: the bus lines.
@@ -224,17 +225,23 @@ void Simulator::on_uart_out(avr_irq_t*, std::uint32_t value, void* param) {
   self->answer_.clear();
 }
 
+// Bytes from the line reach the UART at the simulated time they arrived in real time: when the
+// machine is too loaded to keep the simulation at real time, the firmware still sees the host's
+// pace (frames 7 ms apart), only later.
 void Simulator::pump_input() {
   std::uint8_t buf[512];
-  for (;;) {
+  // What waits here is bounded; beyond it the bytes wait in the pseudo-terminal, and its writer.
+  while (in_.size() < kInputLimit) {
     const ssize_t n = read(pty_.master, buf, sizeof buf);
     if (n <= 0) break;
-    in_.insert(in_.end(), buf, buf + n);
+    const auto arrived = sim_start_ + std::chrono::duration_cast<SimTime>(Clock::now() - real_start_);
+    for (ssize_t i = 0; i < n; ++i) in_.push_back({buf[i], arrived});
   }
   const auto input = avr_io_getirq(avr_, uart_irqs(), UART_IRQ_INPUT);
-  while (xon_ && !in_.empty()) {
-    last_activity_ = now();
-    const std::uint8_t b = in_.front();
+  const SimTime t = now();
+  while (xon_ && !in_.empty() && in_.front().arrived <= t) {
+    last_activity_ = t;
+    const std::uint8_t b = in_.front().byte;
     in_.pop_front();
     avr_raise_irq(input, b);
   }
@@ -263,8 +270,9 @@ void Simulator::report_speed() {
 }
 
 int Simulator::run(std::optional<pid_t> child) {
-  using Clock = std::chrono::steady_clock;
-  const auto started = Clock::now();
+  real_start_ = Clock::now();
+  sim_start_ = now();
+  const auto started = real_start_;
   const avr_cycle_count_t first_cycle = avr_->cycle;
   std::optional<int> status;
   std::optional<SimTime> ending;

@@ -76,7 +76,15 @@ class Simulator {
   std::pair<std::uint8_t, std::uint8_t> external_[3] = {};
   bool scl_low_ = false;  // SCL pulled low by the pins
   bool xon_ = true;       // the UART's receive queue has room
-  std::deque<std::uint8_t> in_;
+  // A byte from the line and the simulated time it arrived at.
+  struct Arrival {
+    std::uint8_t byte;
+    SimTime arrived;
+  };
+  using Clock = std::chrono::steady_clock;
+  std::deque<Arrival> in_;
+  Clock::time_point real_start_{};  // when run() began, and the simulated time then
+  SimTime sim_start_{};
   std::string out_;
   std::string answer_;  // the firmware's answer line so far, for the log
   SimTime last_activity_{};

@@ -58,7 +58,11 @@ void TwiMaster::install() {
   reset();
 }
 
-void TwiMaster::on_reset(avr_io_t* io) { reinterpret_cast<ResetHook*>(io)->self->reset(); }
+void TwiMaster::on_reset(avr_io_t* io) {
+  auto* self = reinterpret_cast<ResetHook*>(io)->self;
+  self->bus_.note(self->now(), "the AVR was reset (its watchdog, or a jump to the reset vector)");
+  self->reset();
+}
 
 void TwiMaster::reset() {
   avr_cycle_timer_cancel(avr_, on_step_done, this);

@@ -62,9 +62,9 @@ Outcome hub_page(uint8_t page) {
 }
 
 const Generation kGenerations[] = {
-    {3, 256, 256, no_pages, 0},
-    {4, 512, kDdr4PageSize, ee1004_page, 0},
-    {5, 1024, kHubPageSize, hub_page, kHubMemoryBit},
+    {3, kDdr3SpdSize, kDdr3SpdSize, no_pages, 0},
+    {4, kDdr4PageSize* kDdr4PageCount, kDdr4PageSize, ee1004_page, 0},
+    {5, kHubPageSize* kHubPageCount, kHubPageSize, hub_page, kHubMemoryBit},
 };
 
 // Where an address of an area lies: its page, and the byte that addresses it in that page.
@@ -92,7 +92,7 @@ bool find_area(uint8_t device, bool registers, Area& area) {
   for (const Generation& g : kGenerations) {
     if (g.device != device) continue;
     if (registers && device != 5) return false;
-    area = {&g, registers, registers ? static_cast<uint16_t>(128) : g.spd_size};
+    area = {&g, registers, registers ? kHubRegisterCount : g.spd_size};
     return true;
   }
   return false;
@@ -149,13 +149,9 @@ Outcome read_bytes(const Area& area, uint16_t address, uint8_t* out, uint8_t cou
   return outcome(a);
 }
 
-Outcome write_byte(const Area& area, uint16_t address, uint8_t value) {
-  const Place at = place(area, address);
-  // MR11's two-byte addressing would cut the hub off from one-byte requests: never set it.
-  if (area.registers && at.byte == kHubLegacyMode) {
-    value = static_cast<uint8_t>(value & ~kHubTwoByteMode);
-    g_page = kNoPage;
-  }
+namespace {
+
+Outcome write_in_place(const Area& area, const Place& at, uint8_t value) {
   const Outcome paged = select(area, at.page);
   if (paged != Outcome::Ok) return paged;
   // The byte. The device may not yet acknowledge its address (coming up, or DDR5's hub its NVM's
@@ -180,6 +176,18 @@ Outcome write_byte(const Area& area, uint16_t address, uint8_t value) {
     if (static_cast<uint16_t>(millis() - start) > kWriteCycleMs) return Outcome::Refused;
     wait_ms(1);
   }
+}
+
+}  // namespace
+
+Outcome write_byte(const Area& area, uint16_t address, uint8_t value) {
+  const Place at = place(area, address);
+  if (!area.registers || at.byte != kHubLegacyMode) return write_in_place(area, at, value);
+  // MR11 itself: its two-byte addressing would cut the hub off from one-byte requests, so it is
+  // never set; and the page is the host's now, not the one last selected.
+  const Outcome o = write_in_place(area, at, static_cast<uint8_t>(value & ~kHubTwoByteMode));
+  g_page = kNoPage;
+  return o == Outcome::Ok && (value & kHubTwoByteMode) != 0 ? Outcome::Refused : o;
 }
 
 }  // namespace fw

@@ -34,6 +34,13 @@ namespace bus {
 // Seven-bit address of the SPD device with SA2-SA0 (DDR5: HSA) tied to ground.
 constexpr uint8_t kSpdAddress = 0x50;
 
+// The SPD area of each generation, as its device holds it: DDR3's 2-Kbit EEPROM, DDR4's two pages,
+// the hub's eight pages; and the hub's 128 registers (ddr.hpp's sizes are these).
+constexpr uint16_t kDdr3SpdSize = 256;
+constexpr uint8_t kDdr4PageCount = 2;
+constexpr uint8_t kHubPageCount = 8;
+constexpr uint16_t kHubRegisterCount = 128;
+
 // DDR3: the commands of the software write protection (device type 0110), seven-bit addresses.
 constexpr uint8_t kDdr3PermanentProtect = 0x30;  // 0110 A2 A1 A0 with the pins at 000
 constexpr uint8_t kDdr3SetReversible = 0x31;     // 0110 001, A0 at VHV

@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -111,7 +112,11 @@ void expect_written(const WholeWrite& c) {
   const auto run = run_board(options, command);
   EXPECT_EQ(run.result.status, 0) << run.result.err;
   EXPECT_EQ(run.result.out, "完成\n");
-  EXPECT_TRUE(same_bytes(read_file(dir.file("module.bin")), c.image)) << c.area;
+  // A file shorter than the area covers its start; the rest of the module stays as it was.
+  const std::string module = read_file(c.from);
+  EXPECT_TRUE(
+      same_bytes(read_file(dir.file("module.bin")), c.image + module.substr(std::min(c.image.size(), module.size()))))
+      << c.area;
   EXPECT_EQ(count_notes(run.log, "answer 1"), c.image.size() - c.refused) << c.area;
 }
 
@@ -127,9 +132,10 @@ TEST_F(BoardTest, WritesAWholeArea) {
 
 // The host paces a block write at 7 ms a byte; an EEPROM slower than that still takes every
 // byte: the firmware waits out each write cycle while the frames that arrive meanwhile wait in
-// its ring.
+// its ring (here some 40 of the 113 it holds, room for a machine too loaded to keep the
+// simulation at real time).
 TEST_F(BoardTest, AnEepromSlowerThanThePaceKeepsEveryByte) {
-  expect_written({"spd3", {"3"}, kSpd3, random_image(256, 30), {"--write-cycle", "10"}});
+  expect_written({"spd3", {"3"}, kSpd3, random_image(128, 30), {"--write-cycle", "10"}});
 }
 
 // The careful write reads, backs up, writes the bytes that differ and reads back: on DDR4's second
