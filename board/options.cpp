@@ -92,7 +92,7 @@ void describe(CLI::App& app, Options& o) {
           },
           "DDR5：在 MR12/MR13 中置上这些块（每块 64 字节，0-15）的写保护位，如 0-7")
       ->type_name("BLOCKS");
-  module->add_flag("--online", o.online, "DDR5：HSA 不接地（不在离线模式）：块写保护只能置上，不能清除");
+  module->add_flag("--online", o.online, "DDR5：HSA 不接地（不在脱机模式）：块写保护只能置上，不能清除");
   module->add_flag("--no-high-voltage", o.no_high_voltage, "板上没有装 SA0 的高压（VHV）开关");
   module
       ->add_option_function<unsigned>(
