@@ -16,7 +16,7 @@ void Ee1004::power_up() {
 }
 
 bool Ee1004::quadrant_protected(std::uint16_t address) const {
-  return (protected_ >> (address / bus::kDdr4QuadrantSize) & 1u) != 0;
+  return (static_cast<unsigned>(protected_) >> (address / bus::kDdr4QuadrantSize) & 1u) != 0;
 }
 
 bool Ee1004::start(std::uint8_t address, bool read, SimTime now) {
@@ -40,7 +40,7 @@ bool Ee1004::start(std::uint8_t address, bool read, SimTime now) {
   }
   for (std::uint8_t q = 0; q < bus::kDdr4QuadrantCount; ++q) {
     if (address != bus::kDdr4ProtectQuadrant[q]) continue;
-    const bool set = (protected_ >> q & 1u) != 0;
+    const bool set = (static_cast<unsigned>(protected_) >> q & 1u) != 0;
     if (read) {
       target_ = Target::State;
       return !set;

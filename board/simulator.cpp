@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <fmt/format.h>
 
@@ -30,6 +31,7 @@ constexpr SimTime kQuietAfterCommand = std::chrono::milliseconds(100);
 constexpr auto kDrainLimit = std::chrono::seconds(10);
 
 int self_pipe[2] = {-1, -1};
+avr_t* last_core = nullptr;  // the simulated AVR, while the process lasts
 
 void on_signal(int signo) {
   const auto b = static_cast<unsigned char>(signo);
@@ -62,7 +64,16 @@ Simulator::Simulator(emu::Pty pty, std::FILE* log, BoardFittings fittings)
     : pty_(std::move(pty)), fittings_(fittings), bus_(log) {}
 
 Simulator::~Simulator() {
+  // simavr frees the core's memories, but neither the core itself nor its IRQs' names: they stay
+  // (held by last_core) until the process ends, moments later.
   if (avr_ != nullptr) avr_terminate(avr_);
+  // What elf_read_firmware allocated (simavr has no call to free it).
+  std::free(firmware_.flash);
+  std::free(firmware_.eeprom);
+  std::free(firmware_.fuse);
+  std::free(firmware_.lockbits);
+  for (std::uint32_t i = 0; i < firmware_.symbolcount; ++i) std::free(firmware_.symbol[i]);
+  std::free(firmware_.symbol);
 }
 
 SimTime Simulator::now() const { return SimTime(avr_cycles_to_nsec(avr_, avr_->cycle)); }
@@ -75,18 +86,17 @@ bool Simulator::load(const std::string& firmware, std::string& why) {
     why = fmt::format("读取固件 {} 失败: {}", firmware, std::strerror(errno));
     return false;
   }
-  elf_firmware_t f{};
-  if (elf_read_firmware(firmware.c_str(), &f) != 0) {
+  if (elf_read_firmware(firmware.c_str(), &firmware_) != 0) {
     why = fmt::format("读取固件 {} 失败", firmware);
     return false;
   }
-  avr_ = avr_make_mcu_by_name("atmega328p");
+  avr_ = last_core = avr_make_mcu_by_name("atmega328p");
   if (avr_ == nullptr || avr_init(avr_) != 0) {
     why = "simavr 没有 ATmega328P";
     return false;
   }
   avr_->frequency = kClockHz;
-  avr_load_firmware(avr_, &f);
+  avr_load_firmware(avr_, &firmware_);
   avr_->frequency = kClockHz;  // whatever the ELF says
   avr_->sleep = no_sleep;
   // simavr polls a low INT0 or INT1 pin every cycle, to repeat a level interrupt; the firmware

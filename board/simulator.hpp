@@ -5,6 +5,7 @@
 #pragma once
 
 #include <simavr/sim_avr.h>
+#include <simavr/sim_elf.h>
 
 #include <chrono>
 #include <cstdint>
@@ -65,6 +66,7 @@ class Simulator {
   void report_speed();
 
   avr_t* avr_ = nullptr;
+  elf_firmware_t firmware_{};  // kept while simavr runs it
   emu::Pty pty_;
   BoardFittings fittings_;
   Bus bus_;

@@ -22,7 +22,7 @@ constexpr std::uint8_t kPortD = 0x2B, kDdrD = 0x2A, kPortC = 0x28, kDdrC = 0x27,
 constexpr int kHighVoltagePin = 2, kSensePin = 3, kSa1Pin = 4, kFirstSupplyPin = 5;
 constexpr int kSdaPin = 4, kSclPin = 5, kJumperPin = 0;
 
-bool bit(std::uint8_t value, int n) { return (value >> n & 1u) != 0; }
+bool bit(std::uint8_t value, int n) { return (static_cast<unsigned>(value) >> n & 1u) != 0; }
 
 // simavr's ioctl codes are ints built from characters.
 std::uint32_t port_irqs(char port) { return static_cast<std::uint32_t>(AVR_IOCTL_IOPORT_GETIRQ(port)); }

@@ -61,9 +61,9 @@ void status_text(uint16_t blocks, bool permanent, bool refused, char* out) {
   if (blocks == 0) out = append(out, "NONE");
   bool first = true;
   for (uint8_t b = 0; b < 16; ++b) {
-    if ((blocks >> b & 1u) == 0) continue;
+    if ((static_cast<unsigned>(blocks) >> b & 1u) == 0) continue;
     uint8_t last = b;
-    while (last + 1 < 16 && (blocks >> (last + 1) & 1u) != 0) ++last;
+    while (last + 1 < 16 && (static_cast<unsigned>(blocks) >> (last + 1) & 1u) != 0) ++last;
     if (!first) out = append(out, ", ");
     first = false;
     out = append_number(out, b);
