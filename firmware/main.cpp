@@ -67,9 +67,11 @@ void protection(uint8_t device, uint16_t code) {
 // Frames this firmware does not know (another command code, a generation other than 3-5, REG
 // requests for DDR3 and DDR4) are ignored, as unknown requests are on the emulator.
 void serve(const Frame& f) {
-  Area area = {};
   const bool registers = f.command == kReadReg || f.command == kWriteRegByte;
-  if (!find_area(f.device, registers, area)) return;
+  const bool known = f.command == kReadByte || f.command == kWriteByte || f.command == kWriteProtect ||
+                     f.command == kReadSpd || registers;
+  Area area = {};
+  if (!known || !find_area(f.device, registers, area)) return;
   if (f.command == kWriteProtect) return protection(f.device, f.value);
   power(area);
   switch (f.command) {
@@ -78,11 +80,8 @@ void serve(const Frame& f) {
     case kWriteByte:
     case kWriteRegByte:
       return write_one(area, f.address, f.value);
-    case kReadSpd:
-    case kReadReg:
+    default:  // ReadSpd, ReadReg
       return read_area(area);
-    default:
-      return;
   }
 }
 
