@@ -12,6 +12,8 @@
 #include <optional>
 #include <string_view>
 
+#include "model/spd_bus.hpp"
+
 namespace dimmwand {
 
 // The DDR generation; the value is the generation number sent in every request.
@@ -28,11 +30,11 @@ inline constexpr std::array<DeviceType, 3> kGenerations{DeviceType::DDR3, Device
 constexpr std::size_t spd_size(DeviceType g) {
   switch (g) {
     case DeviceType::DDR3:
-      return 256;
+      return bus::kDdr3SpdSize;
     case DeviceType::DDR4:
-      return 512;
+      return std::size_t{bus::kDdr4PageSize} * bus::kDdr4PageCount;
     case DeviceType::DDR5:
-      return 1024;
+      return std::size_t{bus::kHubPageSize} * bus::kHubPageCount;
   }
   return 0;
 }
@@ -52,7 +54,7 @@ constexpr unsigned jedec_millivolts(DeviceType g) {
 }
 
 // Bytes in the DDR5 REG area: the hub's registers MR0 to MR127.
-inline constexpr std::size_t kRegAreaSize = 128;
+inline constexpr std::size_t kRegAreaSize = bus::kHubRegisterCount;
 
 // Byte 2 of an SPD, which names the memory type.
 inline constexpr std::size_t kKeyByte = 2;

@@ -1,0 +1,27 @@
+# Prints the firmware's flash and static RAM (and keeps the line in REPORT) and fails, removing what
+# was built so that the next build tries again, when either is over its limit. Run by the
+# firmware's build with SIZE, ELF, HEX, REPORT, FLASH_LIMIT and RAM_LIMIT.
+execute_process(COMMAND ${SIZE} -A ${ELF} OUTPUT_VARIABLE sections RESULT_VARIABLE failed)
+if(failed)
+  file(REMOVE ${ELF} ${HEX})
+  message(FATAL_ERROR "avr-size could not read ${ELF}")
+endif()
+set(text 0)
+set(data 0)
+set(bss 0)
+set(noinit 0)
+foreach(section text data bss noinit)
+  if(sections MATCHES "\n\\.${section} +([0-9]+)")
+    set(${section} ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+math(EXPR flash "${text} + ${data}")
+math(EXPR ram "${data} + ${bss} + ${noinit}")
+set(line "dimmwand-fw: flash ${flash} of ${FLASH_LIMIT} bytes, static RAM ${ram} of ${RAM_LIMIT} bytes")
+message("${line}")
+file(WRITE ${REPORT} "${line}\n")
+if(flash GREATER FLASH_LIMIT OR ram GREATER RAM_LIMIT)
+  file(REMOVE ${ELF} ${HEX} ${REPORT})
+  message(FATAL_ERROR "dimmwand-fw does not fit: flash at most ${FLASH_LIMIT} bytes (below the boot loader), "
+                      "static RAM at most ${RAM_LIMIT} bytes (the rest is the stack)")
+endif()
