@@ -51,12 +51,14 @@ Result<> compare_written(std::span<const std::uint8_t> meant, std::span<const st
                   area_words(args))));
 }
 
-// The checks that need no port: the file itself, and with --check whether it fits the area.
+// The checks that need no port: the file itself (no text, no other memory type's SPD), and with
+// --check whether it fits the area.
 Result<Bytes> image_to_write(const WriteArgs& args, const AreaSpec& area, const Context& ctx) {
   auto data = read_image(args.input, kLargestRead);
   if (!data) return std::unexpected(DeviceError::file(FileFailure::Action::Read, args.input, data.error()));
   if (data->empty()) return std::unexpected(DeviceError::other("文件为空"));
   if (auto text = refuse_text_dump(*data, args); !text) return std::unexpected(std::move(text.error()));
+  if (auto type = refuse_other_memory_type(*data, args); !type) return std::unexpected(std::move(type.error()));
   if (args.backup && path_exists(*args.backup)) return std::unexpected(backup_exists(*args.backup));
   if (args.check) {
     const auto fits =

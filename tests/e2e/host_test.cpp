@@ -55,7 +55,9 @@ TEST(Host, ListsEachModuleAndSavesItsImageWithoutReplacingAnything) {
   EXPECT_EQ(listed.status, 1);
   EXPECT_EQ(
       listed.out,
-      lines + "总线 2 地址 0x53（at24）: 无法读取 sys/bus/i2c/drivers/at24/2-0053/eeprom: Is a directory\n" + other);
+      lines +
+          "总线 2 地址 0x53（at24）: 无法读取 sys/bus/i2c/drivers/at24/2-0053/eeprom: 是文件夹（Is a directory）\n" +
+          other);
   EXPECT_EQ(listed.err,
             "错误: 1 个 EEPROM 无法读取\n提示: at24 与 spd5118 的 eeprom 文件通常只有 root 可读：用 sudo dimmwand-spd "
             "host\n");

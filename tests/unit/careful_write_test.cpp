@@ -81,7 +81,7 @@ TEST(WriteCheck, TextInAnyEncodingIsRefusedAndNoImageIs) {
       "\xC4\xDA\xB4\xE6\xCC\xF5 SPD \xB1\xB8\xB7\xDD\n000000  23 11 0C 02\n";  // "内存条 SPD 备份" in GBK
   const auto r = refuse_text_dump(std::vector<std::uint8_t>(gbk.begin(), gbk.end()), args);
   ASSERT_FALSE(r);
-  EXPECT_TRUE(r.error().display().starts_with("t.txt 是文本（不是 UTF-8 或 UTF-16")) << r.error().display();
+  EXPECT_TRUE(r.error().display().starts_with("t.txt 是文本（不是 UTF-8、UTF-16 或 UTF-32")) << r.error().display();
   auto paths = testing::dump_paths();
   for (const auto* area : {"spd3", "spd4", "spd5", "reg5"}) paths.push_back(testing::sample_path(area));
   for (const auto& path : paths) {

@@ -56,7 +56,7 @@ TEST(WritePlan, WhichBytesGoOutAndWhatIsRefused) {
 
 TEST(Write, EveryFrameIsFollowedByTheWholePauseAndTheModuleHoldsTheImage) {
   Bench bench;
-  const Bytes image{0xA0, 0xA1, 0xA2, 0xA3, 0xA4};
+  const Bytes image{0x23, 0x11, 0x0C, 0xA3, 0xA4};  // a DDR4 SPD begins so
   TempFile input("pacing.bin", image);
   ASSERT_TRUE(run_write(write_args(DeviceType::DDR4, input.path), bench.context()));
   const auto writes = bench.frames(CommandCode::WriteByte);
@@ -152,7 +152,7 @@ TEST(Read, TwoAnswersThatDifferAreAnErrorAndNothingIsPrinted) {
 // A programmer that never answers: every command that waits for an answer gives up after the
 // deadline (on the fake clock: no test waits it out) and says so; nothing is printed or saved.
 TEST(Silence, EveryWaitEndsInNoResponse) {
-  const Bytes image(256, 0x04);  // not text: a text file is never written
+  const Bytes image(256, 0x1F);  // not text (a text file is never written), no memory type in byte 2
   TempFile input("silent-image.bin", image);
   TempFile out("silent-out.bin", Bytes{1, 2, 3});
   struct Case {
