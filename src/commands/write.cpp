@@ -1,5 +1,6 @@
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 
@@ -19,7 +20,8 @@
 namespace dimmwand {
 namespace {
 
-constexpr std::chrono::milliseconds kWritePause{7};  // after every frame: the EEPROM's write cycle
+constexpr std::chrono::milliseconds kWritePause{
+    7};  // from one frame to the next: the EEPROM's write cycle and a margin
 // Before reading back, after the last frame's pause: time for the programmer's late answer to
 // that frame to arrive, so that the discard before the read request takes it.
 constexpr std::chrono::milliseconds kReadBackSettle{5};
@@ -229,9 +231,14 @@ Result<> run_write(WriteArgs args, const Context& ctx) {
           !sent) {
         return std::unexpected(after_frames(std::move(sent.error()), k, total, args));
       }
-      // The pause ends 7 ms after the frame went out, whatever the counter and the wake-up cost
-      // meanwhile: the time between frames stays the write cycle instead of growing by it.
-      const auto next_frame = link->now() + kWritePause;
+      // The pause ends 7 ms after the frame was written, whatever the counter and the wake-up cost
+      // meanwhile: the time between frames stays the pause instead of growing by it. And never
+      // sooner than the EEPROM's write cycle after the frame has left the port: a driver that
+      // holds frames back and lets them go together (a loaded machine, a serial layer that writes
+      // later) must not bunch them on the line.
+      const auto written = link->now();
+      link->wait_until_sent();
+      const auto next_frame = std::max(written + kWritePause, link->now() + kEepromWriteCycle);
       progress.update(k + 1);
       ctx.output.progress(k + 1, total);
       if (const auto left = next_frame - link->now(); left > decltype(left)::zero()) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -50,6 +51,11 @@ constexpr unsigned jedec_millivolts(DeviceType g) {
   }
   return 0;
 }
+
+// The self-timed write cycle of an SPD EEPROM (tWR): after a byte write, the device takes no
+// other for at most this long. 5 ms in the data sheets of each kind: the 24C02-class EEPROMs of
+// DDR3 modules (Samsung S524L50X51, for one), JEDEC's EE1004-v of DDR4 and the SPD5118 hub of DDR5.
+inline constexpr std::chrono::milliseconds kEepromWriteCycle{5};
 
 // Bytes in the DDR5 REG area: the hub's registers MR0 to MR127.
 inline constexpr std::size_t kRegAreaSize = 128;
