@@ -96,6 +96,20 @@ TEST(Host, ListsEachModuleAndSavesItsImageWithoutReplacingAnything) {
   EXPECT_NE(json.out.find(R"("readable":true,"spd":false,"error":"256 字节)"), std::string::npos);
 }
 
+// Two modules of one part number, both without a serial (00000000): each saved under its slot.
+TEST(Host, ModulesOfOnePartWithoutASerialAreSavedApart) {
+  TempDir dir;
+  std::string module = dump(kDdr4);
+  module.replace(325, 4, std::string(4, '\0'));  // serial 00000000
+  eeprom(dir, "ee1004", "0-0050", module);
+  eeprom(dir, "ee1004", "0-0051", module);
+  const auto r = host(dir.path(), {"--save", "backup"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read_file(dir.file("backup/KF3600C18D4-16GX_00000000_0-0050.bin")), module);
+  EXPECT_EQ(read_file(dir.file("backup/KF3600C18D4-16GX_00000000_0-0051.bin")), module);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("backup")), {}), 2);
+}
+
 // Modules without a part number or serial (cheap ones, or erased) are told apart by their slot,
 // and every one of them is saved, each time under the name it had.
 TEST(Host, ModulesWithoutPartOrSerialAreSavedByTheirSlot) {

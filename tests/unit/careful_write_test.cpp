@@ -74,6 +74,22 @@ TEST(WriteCheck, ProtectionBitsAreNewOnlyWhenTheModuleLacksThem) {
   }
 }
 
+// At the gate of a REG write: an image that protects block 15 alone (a bit of MR13) onto a hub
+// that protects nothing is judged against the module's registers, and refused.
+TEST(WriteCheck, AnMr13BitAloneIsJudgedAtTheGate) {
+  Bytes image = emu::default_areas().reg5;
+  image[hub::kProtectHigh] = 0x80;
+  TempFile input("mr13.bin", image);
+  Bench bench;
+  auto args = write_args(DeviceType::DDR5, input.path);
+  args.common.mode = DataMode::Reg;
+  args.check = true;
+  const auto r = run_write(args, bench.context());
+  ASSERT_FALSE(r);
+  EXPECT_TRUE(r.error().display().starts_with("映像检查未通过: 映像会把块 15 设为写保护")) << r.error().display();
+  EXPECT_TRUE(bench.frames(CommandCode::WriteRegByte).empty());
+}
+
 // Text in a local code page (GBK) is refused like any other text; no real image is taken for text.
 TEST(WriteCheck, TextInAnyEncodingIsRefusedAndNoImageIs) {
   WriteArgs args = write_args(DeviceType::DDR4, "t.txt");

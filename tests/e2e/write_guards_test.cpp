@@ -1,0 +1,127 @@
+// The write path as a user meets it, end to end: an image of another generation, a cut dump, a
+// folder for a backup, a noisy line under a backup of the hub's registers, late answers under a
+// read-back, and the pause between frames.
+#include <gtest/gtest.h>
+
+#include <fmt/format.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "emulator.hpp"
+#include "process.hpp"
+
+namespace dimmwand {
+namespace {
+
+using testing::logged_frames;
+using testing::read_file;
+using testing::run_program;
+using testing::run_with_emulator;
+using testing::sample_path;
+using testing::TempDir;
+using testing::write_file;
+using testing::written_bytes;
+
+TEST(WriteGuards, AnotherGenerationsImageIsRefusedUnlessForced) {
+  TempDir dir;
+  write_file(dir.file("spd4.bin"), read_file(sample_path("spd4")));
+  const auto refused = run_with_emulator({}, {"write", "{port}", "5", "-i", "spd4.bin"}, dir.path());
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_EQ(refused.err,
+            "错误: 映像是 DDR4 的 SPD（第 2 字节 = 0x0C），命令给的是 DDR5；未写入\n"
+            "提示: 模块若是 DDR4，DEVICE 给 4；确要写入 DDR5 的 SPD 区（例如写回损坏模块的备份），加 --force\n");
+  EXPECT_TRUE(logged_frames(refused.log).empty());  // the port was never opened
+  const auto forced = run_with_emulator({}, {"write", "{port}", "5", "-i", "spd4.bin", "--force"}, dir.path());
+  EXPECT_EQ(forced.status, 0) << forced.err;
+  EXPECT_EQ(forced.out, "完成\n");
+  EXPECT_EQ(written_bytes(forced.log).size(), 512u);
+}
+
+TEST(WriteGuards, ConvertNeitherSavesACutDumpNorAText) {
+  TempDir dir;
+  write_file(dir.file("cut.bin"), read_file(sample_path("spd4")).substr(0, 256));
+  // "内存条 SPD 备份" in GBK above a dump.
+  write_file(dir.file("gbk.txt"), "\xC4\xDA\xB4\xE6\xCC\xF5 SPD \xB1\xB8\xB7\xDD\r\n000000  23 11 0C 02\r\n");
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+  };
+  for (const auto& c : std::vector<Case>{
+           {{"convert", "cut.bin", "-o", "a.bin"},
+            1,
+            "错误: 读出 256 字节，但字节 2 = 0x0C 说明是 DDR4 的 SPD（512 字节），少 256 字节；未写入文件\n"
+            "提示: 确实只要这些字节时加 --any-size\n"},
+           {{"convert", "gbk.txt", "-o", "b.bin", "--any-size"},
+            1,
+            "错误: gbk.txt 是文本（不是 UTF-8、UTF-16 或 UTF-32，像是 GBK 等本地编码），不是映像\n"
+            "提示: 用编辑器另存为 UTF-8 后再试；十六进制转储可以直接读\n"},
+           {{"convert", "cut.bin", "-o", "c.bin", "--any-size"}, 0, ""},
+       }) {
+    std::vector<std::string> argv{DIMMWAND_SPD_TOOL};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const auto r = run_program(argv, dir.path());
+    EXPECT_EQ(r.status, c.status) << c.args[1];
+    EXPECT_EQ(r.err, c.err) << c.args[1];
+    EXPECT_EQ(std::filesystem::exists(dir.file(c.args[3])), c.status == 0) << c.args[1];
+  }
+}
+
+TEST(WriteGuards, ABackupNamedByAFolderIsSaidToBeOne) {
+  TempDir dir;
+  write_file(dir.file("spd3.bin"), read_file(sample_path("spd3")));
+  std::filesystem::create_directory(dir.file("backups"));
+  const auto r = run_with_emulator({}, {"write", "{port}", "3", "-i", "spd3.bin", "--backup", "backups"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(
+      r.err,
+      "错误: --backup 给的 backups 是文件夹；备份存为一个新文件\n提示: 给出文件名，如 --backup backups/backup.bin\n");
+  EXPECT_TRUE(logged_frames(r.log).empty());
+}
+
+// Every second read of the registers has a bit flipped (with seed 5, below MR48): the backup is
+// the module's registers all the same, from the two reads that agree.
+TEST(WriteGuards, AHubBackupAgreesOnEveryRegisterButTheLiveOnes) {
+  TempDir dir;
+  write_file(dir.file("reg5.bin"), read_file(sample_path("reg5")));
+  const auto r =
+      run_with_emulator({"--flaky", "2", "--seed", "5", "--reg5", dir.file("reg5.bin")},
+                        {"write", "{port}", "5", "-t", "REG", "-i", "reg5.bin", "--backup", "b.bin"}, dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read_file(dir.file("b.bin")), read_file(sample_path("reg5")));
+}
+
+// Answers to the byte writes that come after the read-back's request (a 15 ms write cycle against
+// the 7 ms pace) and keep its length (no line feed ends them) are drained, and the module verifies.
+TEST(WriteGuards, LateAnswersOfTheSameLengthStillVerify) {
+  TempDir dir;
+  std::string image = read_file(sample_path("spd4"));
+  image[0x140] = '\x5A';
+  write_file(dir.file("image.bin"), image);
+  const auto r = run_with_emulator({"--no-line-feed", "--write-cycle", "15"},
+                                   {"write", "{port}", "4", "-i", "image.bin", "--changed", "--verify"}, dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "完成\n校验通过\n");
+}
+
+// A whole area takes its pauses whole: 511 of them from the first frame to the last of a DDR4
+// write. (The emulator stamps a frame when it reads it, never before it was written; a late first
+// stamp is all that can make the span look shorter, by far less than the allowance.)
+TEST(WriteGuards, AWholeAreaTakesEveryPauseWhole) {
+  TempDir dir;
+  write_file(dir.file("spd4.bin"), read_file(sample_path("spd4")));
+  const auto r = run_with_emulator({}, {"write", "{port}", "4", "-i", "spd4.bin"}, dir.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<double> stamps;
+  std::istringstream log(r.log);
+  for (std::string line; std::getline(log, line);) {
+    if (line.find(" WriteByte ") != std::string::npos) stamps.push_back(std::stod(line));
+  }
+  ASSERT_EQ(stamps.size(), 512u);
+  EXPECT_GE(stamps.back() - stamps.front(), 511 * 0.007 - 0.020);
+}
+
+}  // namespace
+}  // namespace dimmwand
