@@ -20,8 +20,8 @@
 namespace dimmwand {
 namespace {
 
-constexpr std::chrono::milliseconds kWritePause{
-    7};  // from one frame to the next: the EEPROM's write cycle and a margin
+// From one frame of a block write to the next: the EEPROM's write cycle and a margin.
+constexpr std::chrono::milliseconds kWritePause{7};
 // Before reading back, after the last frame's pause: time for the programmer's late answer to
 // that frame to arrive, so that the discard before the read request takes it.
 constexpr std::chrono::milliseconds kReadBackSettle{5};
