@@ -79,8 +79,8 @@ one_run() {  # KIND LOOPS RUN
   fi
   local received
   received=$(awk '$11 == "WriteByte" { print $1 }' "$work/frames.log" | gaps)
-  printf '%-6s %-13s run %d  emulator: %s  host: %s\n' "$kind" "$([ "$loops" = 0 ] && echo quiet || echo "$loops busy loops")" \
-    "$run" "$received" "$host"
+  printf '%-6s %d busy loops, run %d, load %s\n  emulator: %s\n  host:     %s\n' "$kind" "$loops" "$run" \
+    "$(cut -d' ' -f1 /proc/loadavg)" "$received" "$host"
 }
 
 # Times in seconds, one a line, in order: the frame count, the shortest gap, and the span's ratio.
@@ -93,7 +93,7 @@ gaps() {
        }'
 }
 
-echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg); host stamps: $($perf_ok && echo "perf trace" || echo "none (perf trace does not run here)")"
+echo "host stamps: $($perf_ok && echo "perf trace" || echo "none (perf trace does not run here)"); the load is the one-minute load average after each run"
 for kind in "${kinds[@]}"; do
   for loops in 0 2; do
     for run in $(seq "${RUNS:-1}"); do one_run "$kind" "$loops" "$run"; done
