@@ -6,8 +6,9 @@
 #   emulator  when the emulator read the frame from its pseudo-terminal (late when the machine
 #             is busy: the kernel hands pseudo-terminal input on in a worker thread, and two
 #             frames read together show a gap of 0);
-#   host      when the tool's write call for the frame entered the kernel (perf trace, where
-#             perf runs; otherwise "-").
+#   host      when the tool's write call for the frame entered the kernel, in a second write
+#             under perf trace where perf runs (otherwise "-"); perf slows each write call a
+#             little, so the span to judge is the emulator's.
 # The pause is 7 ms from one frame's write to the next, and never less than the EEPROM's write
 # cycle (5 ms) after the frame left the port. On a quiet machine the span comes out within 2 %
 # of 1023 x 7 ms natively.
@@ -38,47 +39,52 @@ if [ -x "$win_build/dimmwand.exe" ] && command -v wine >/dev/null; then
   wine "$win_build/dimmwand.exe" --version >/dev/null 2>&1 || true  # a warm wine: the first runs are slow
 fi
 
+# One write of the image by KIND, the emulator logging the frames; under perf trace with TRACE=yes.
+write_once() {  # KIND TRACE
+  local kind=$1 trace=$2
+  # Byte writes answered at once: an emulator asleep in a write cycle would stamp the next frame late.
+  "$build/dimmwand-emu" --write-cycle 0 --log "$work/frames.log" >"$work/port" &
+  emu=$!
+  for _ in $(seq 500); do [ -s "$work/port" ] && break; sleep 0.02; done
+  local port command
+  port=$(head -n 1 "$work/port")
+  if [ "$kind" = native ]; then
+    command=("$PWD/$build/dimmwand" write "$port" 5 -i spd5.bin)
+  else
+    ln -sfn "$port" "$WINEPREFIX/dosdevices/com9"
+    command=(wine "$PWD/$win_build/dimmwand.exe" write COM9 5 -i spd5.bin)
+  fi
+  [ "$trace" = yes ] && command=(perf trace -a -e write -o "$work/trace" -- "${command[@]}")
+  (cd "$work" && "${command[@]}" >/dev/null 2>&1)
+  kill "$emu"
+  wait "$emu" 2>/dev/null || true
+  emu=
+}
+
 one_run() {  # KIND LOOPS RUN
   local kind=$1 loops=$2 run=$3
   for _ in $(seq "$loops"); do
     (while :; do :; done) &
     busy+=($!)
   done
-  # Byte writes answered at once: an emulator asleep in a write cycle would stamp the next frame late.
-  "$build/dimmwand-emu" --write-cycle 0 --log "$work/frames.log" >"$work/port" &
-  emu=$!
-  for _ in $(seq 500); do [ -s "$work/port" ] && break; sleep 0.02; done
-  local port command comm
-  port=$(head -n 1 "$work/port")
-  if [ "$kind" = native ]; then
-    command=("$PWD/$build/dimmwand" write "$port" 5 -i spd5.bin)
-    comm=dimmwand
-  else
-    ln -sfn "$port" "$WINEPREFIX/dosdevices/com9"
-    command=(wine "$PWD/$win_build/dimmwand.exe" write COM9 5 -i spd5.bin)
-    comm=dimmwand.exe
-  fi
-  if $perf_ok; then
-    (cd "$work" && perf trace -a -e write -o "$work/trace" -- "${command[@]}" >/dev/null 2>&1)
-  else
-    (cd "$work" && "${command[@]}" >/dev/null 2>&1)
-  fi
-  kill "$emu"
-  wait "$emu" 2>/dev/null || true
-  emu=
-  for p in "${busy[@]}"; do kill "$p" 2>/dev/null; done
-  busy=()
-  # The frames' write calls: the tool's nine-byte writes to the descriptor most of them went to.
+  write_once "$kind" no
+  local received
+  received=$(awk '$11 == "WriteByte" { print $1 }' "$work/frames.log" | gaps)
+  # The host's side in a second write under perf trace (which slows every write call a little):
+  # the tool's nine-byte writes to the descriptor most of them went to.
   local host=-
   if $perf_ok; then
+    write_once "$kind" yes
+    local comm=dimmwand
+    [ "$kind" = wine ] && comm=dimmwand.exe
     grep -E " $comm/[0-9]+ write\(fd: [0-9]+, buf: [^,]+, count: 9\)" "$work/trace" |
       sed -E 's/^ *([0-9.]+) .*write\(fd: ([0-9]+),.*/\2 \1/' >"$work/writes" || true
     local fd
     fd=$(awk '{ print $1 }' "$work/writes" | sort | uniq -c | sort -rn | awk 'NR == 1 { print $2 }')
     host=$(awk -v fd="$fd" '$1 == fd { printf "%.6f\n", $2 / 1000 }' "$work/writes" | sort -n | gaps)
   fi
-  local received
-  received=$(awk '$11 == "WriteByte" { print $1 }' "$work/frames.log" | gaps)
+  for p in "${busy[@]}"; do kill "$p" 2>/dev/null; done
+  busy=()
   printf '%-6s %d busy loops, run %d, load %s\n  emulator: %s\n  host:     %s\n' "$kind" "$loops" "$run" \
     "$(cut -d' ' -f1 /proc/loadavg)" "$received" "$host"
 }
