@@ -35,7 +35,7 @@ kinds=(native)
 if [ -x "$win_build/dimmwand.exe" ] && command -v wine >/dev/null; then
   kinds+=(wine)
   export WINEDEBUG=-all WINEPREFIX=${WINEPREFIX:-$PWD/$win_build/wineprefix}
-  wineserver -p >/dev/null 2>&1 || true  # one server for every run (already running is fine)
+  wineserver -p5 >/dev/null 2>&1 || true  # one server for every run, gone 5 s after the last
   wine "$win_build/dimmwand.exe" --version >/dev/null 2>&1 || true  # a warm wine: the first runs are slow
 fi
 
