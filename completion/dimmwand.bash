@@ -47,7 +47,7 @@ _dimmwand() {
     local options="-h --help"
     case $sub in
       read) options="-t -o --verify $options" ;;
-      write) options="-t -i --verify --changed --backup --check --protect $options" ;;
+      write) options="-t -i --verify --changed --backup --check --protect --force $options" ;;
       WriteByte | write-byte | writebyte) options="--verify $options" ;;
     esac
     mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")

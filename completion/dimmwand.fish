@@ -56,4 +56,5 @@ complete -c dimmwand -n "__fish_seen_subcommand_from write" -l changed -d '只�
 complete -c dimmwand -n "__fish_seen_subcommand_from write" -l backup -r -F -d '写入前先备份到文件'
 complete -c dimmwand -n "__fish_seen_subcommand_from write" -l check -d '写入前检查映像是否适合模块'
 complete -c dimmwand -n "__fish_seen_subcommand_from write" -l protect -d '与 --check 同用：允许设置块写保护位'
+complete -c dimmwand -n "__fish_seen_subcommand_from write" -l force -d '照样写入另一种内存类型的 SPD 映像'
 complete -c dimmwand -n "__fish_seen_subcommand_from help" -a 'scan read ReadByte write WriteByte write-protect'

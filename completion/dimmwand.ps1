@@ -13,7 +13,7 @@ Register-ArgumentCompleter -Native -CommandName 'dimmwand', 'dimmwand.exe' -Scri
     $options = @{
         'scan' = @('-l', '--long', '-h', '--help')
         'read' = @('-t', '-o', '--verify', '-h', '--help')
-        'write' = @('-t', '-i', '--verify', '--changed', '--backup', '--check', '--protect', '-h', '--help')
+        'write' = @('-t', '-i', '--verify', '--changed', '--backup', '--check', '--protect', '--force', '-h', '--help')
         'ReadByte' = @('-h', '--help'); 'WriteByte' = @('--verify', '-h', '--help'); 'write-protect' = @('-h', '--help')
     }
 

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -22,6 +21,8 @@
 #include "line.hpp"
 #include "options.hpp"
 #include "platform/image_file.hpp"
+#include "platform/posix_system.hpp"
+#include "platform/system_error.hpp"
 #include "programmer.hpp"
 #include "pty.hpp"
 
@@ -58,7 +59,14 @@ const AreaName* second_module_area(const std::string& path) {
   return nullptr;
 }
 
+// Into `dir`, made first when it is not there.
 int export_defaults(const std::string& dir) {
+  std::error_code made;
+  std::filesystem::create_directories(file_path(dir), made);
+  if (made) {
+    fmt::print(stderr, "dimmwand-emu: 建立文件夹 {} 失败: {}\n", dir, system_error_text(made));
+    return 1;
+  }
   const Areas areas = default_areas();
   for (const auto& a : kAreaNames) {
     const auto path = (file_path(dir) / fmt::format("{}.bin", a.name)).string();
@@ -106,12 +114,12 @@ int run(const Options& o) {
   if (!areas) return 2;
   std::FILE* log = nullptr;
   if (!o.log_path.empty() && (log = std::fopen(o.log_path.c_str(), "w")) == nullptr) {
-    fmt::print(stderr, "dimmwand-emu: 写入 {} 失败: {}\n", o.log_path, std::strerror(errno));
+    fmt::print(stderr, "dimmwand-emu: 写入 {} 失败: {}\n", o.log_path, posix::system_message(errno));
     return 1;
   }
   auto pty = open_pty();
   if (!pty) {
-    fmt::print(stderr, "dimmwand-emu: 打开伪终端失败: {}\n", std::strerror(errno));
+    fmt::print(stderr, "dimmwand-emu: 打开伪终端失败: {}\n", posix::system_message(errno));
     return 1;
   }
   if (!route_signals()) return 1;
@@ -147,7 +155,7 @@ int run(const Options& o) {
   } else {
     const auto started = spawn(o.command, port);
     if (!started) {
-      fmt::print(stderr, "dimmwand-emu: 运行 {} 失败: {}\n", o.command.front(), std::strerror(started.error()));
+      fmt::print(stderr, "dimmwand-emu: 运行 {} 失败: {}\n", o.command.front(), posix::system_message(started.error()));
       return 127;
     }
     child = *started;

@@ -55,7 +55,7 @@ zsh -n "$work/prefix/share/zsh/site-functions/_dimmwand" && ok || bad "zsh compl
 fish_file="$work/prefix/share/fish/vendor_completions.d/dimmwand.fish"
 fish -n "$fish_file" && ok || bad "fish completion does not parse"
 expect "fish: device values" "3 4 5" "$(fish -c "source $fish_file; complete -C 'dimmwand write -i a.bin COM3 '" | cut -f1 | tr '\n' ' ' | sed 's/ $//')"
-expect "fish: write options" "--backup --changed --check --help --protect --verify" \
+expect "fish: write options" "--backup --changed --check --force --help --protect --verify" \
   "$(fish -c "source $fish_file; complete -C 'dimmwand write COM3 5 --'" | cut -f1 | sort | tr '\n' ' ' | sed 's/ $//')"
 ps1_balance=$(sed -e "s/'[^']*'//g" -e 's/"[^"]*"//g' -e 's/#.*//' "$(dirname "$0")/../completion/dimmwand.ps1" |
   awk '{ for (i = 1; i <= length($0); i++) { c = substr($0, i, 1); if (c ~ /[{(\[]/) d++; if (c ~ /[})\]]/) d-- ; if (d < 0) bad = 1 } }
@@ -74,7 +74,7 @@ expect "-t values" "reg spd " "$(complete_words "$dw" read COM3 5 -t "")"
 expect "device values" "3 4 5 " "$(complete_words "$dw" read COM3 "")"
 expect "device values after an option" "3 4 5 " "$(complete_words "$dw" write -i a.bin COM3 "")"
 expect "read options" "--help --verify -h -o -t " "$(complete_words "$dw" read COM3 5 -)"
-expect "careful write options" "--backup --changed --check --help --protect --verify " "$(complete_words "$dw" write COM3 5 --)"
+expect "careful write options" "--backup --changed --check --force --help --protect --verify " "$(complete_words "$dw" write COM3 5 --)"
 expect "device values after --backup" "3 4 5 " "$(complete_words "$dw" write --backup b.bin COM3 "")"
 expect "top-level options" "--help --version " "$(complete_words "$dw" --)"
 expect "help topics" "write write-protect " "$(complete_words "$dw" help wr)"

@@ -6,6 +6,7 @@
 #include <array>
 #include <filesystem>
 
+#include "model/hub.hpp"
 #include "platform/image_file.hpp"
 #include "spd/fields.hpp"
 #include "spd/input.hpp"
@@ -21,7 +22,7 @@ namespace dimmwand::spd {
 namespace {
 
 constexpr std::size_t kBytesShown = 32;  // of one run of differences
-// What a data area can hold: the DDR5 REG area, the DDR3 SPD, the DDR4 SPD or a DDR5 half, the DDR5 SPD.
+// What a data area can hold: the DDR5 REG area, the DDR3 SPD, the DDR4 SPD, the DDR5 SPD.
 constexpr std::array<std::size_t, 4> kAreaSizes{kRegAreaSize, spd_size(DeviceType::DDR3), spd_size(DeviceType::DDR4),
                                                 spd_size(DeviceType::DDR5)};
 
@@ -199,6 +200,31 @@ Result<bool> run_diff(const std::string& a_path, const std::string& b_path, bool
   return true;
 }
 
+namespace {
+
+// A converted image is a whole area: of a data area's size, and of its own generation's when its
+// key byte names one (a DDR4 dump cut at 256 bytes is no DDR3 image). A hub's register file is
+// told by its device type: its byte 2 is a register.
+Result<> whole_area(std::span<const std::uint8_t> image) {
+  const auto refused = [](std::string what) {
+    return std::unexpected(
+        DeviceError::other(std::move(what) + "；未写入文件").note("提示: 确实只要这些字节时加 --any-size"));
+  };
+  const std::size_t size = image.size();
+  if (std::find(kAreaSizes.begin(), kAreaSizes.end(), size) == kAreaSizes.end()) {
+    return refused(fmt::format("读出 {} 字节，不是任何数据区的大小（{} 字节）", size, fmt::join(kAreaSizes, "、")));
+  }
+  if (size == kRegAreaSize && hub::is_spd5118(image)) return {};
+  const auto* type = memory_type(image[kKeyByte]);
+  if (type == nullptr || !type->area || spd_size(*type->area) == size) return {};
+  const std::size_t whole = spd_size(*type->area);
+  return refused(fmt::format("读出 {} 字节，但字节 2 = 0x{:02X} 说明是 {} 的 SPD（{} 字节），{} {} 字节", size,
+                             type->key, type->name, whole, size < whole ? "少" : "多",
+                             size < whole ? whole - size : size - whole));
+}
+
+}  // namespace
+
 Result<> run_convert(const std::string& in, const std::string& out, bool any_size) {
   const bool to_stdout = out == "-";
   // Refused before anything is read: the file that stands there stays as it is.
@@ -210,12 +236,10 @@ Result<> run_convert(const std::string& in, const std::string& out, bool any_siz
   auto image = load_image(in);
   if (!image) return std::unexpected(std::move(image.error()));
   if (image->empty()) return std::unexpected(DeviceError::other("文件为空"));
-  // A dump that lost or gained lines comes out at a size no module has: caught here, before it
-  // is saved as an image that looks like any other.
-  if (!any_size && std::find(kAreaSizes.begin(), kAreaSizes.end(), image->size()) == kAreaSizes.end()) {
-    return std::unexpected(DeviceError::other(fmt::format("读出 {} 字节，不是任何数据区的大小（{} 字节）；未写入文件",
-                                                          image->size(), fmt::join(kAreaSizes, "、")))
-                               .note("提示: 确实只要这些字节时加 --any-size"));
+  // A dump that lost or gained lines comes out at a size no module has, or at another
+  // generation's size: caught here, before it is saved as an image that looks like any other.
+  if (!any_size) {
+    if (auto whole = whole_area(*image); !whole) return std::unexpected(std::move(whole.error()));
   }
   if (to_stdout) return write_image_to_stdout(*image);
   if (auto saved = save_new_image(out, *image); !saved) {

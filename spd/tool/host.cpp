@@ -7,6 +7,7 @@
 
 #include "platform/image_file.hpp"
 #include "platform/installed_spd.hpp"
+#include "platform/system_error.hpp"
 #include "spd/commands.hpp"
 #include "spd/decode.hpp"
 #include "spd/image.hpp"
@@ -147,7 +148,7 @@ std::vector<std::string> save_all(const std::string& folder, std::vector<Module>
     if (!made) {
       std::error_code error;
       std::filesystem::create_directories(file_path(folder), error);
-      if (error) return {fmt::format("无法建立文件夹 {}: {}", folder, error.message())};
+      if (error) return {fmt::format("无法建立文件夹 {}: {}", folder, system_error_text(error))};
       made = true;
     }
     const auto& bytes = *m.eeprom->bytes;

@@ -44,6 +44,13 @@ Result<std::vector<std::uint8_t>> load_image(const std::string& path) {
     std::fflush(stderr);
     return std::move((*text)->bytes);
   }
+  // Nor is a text in a local code page, which decodes as nothing above.
+  if (image::local_code_page_text(*data)) {
+    return std::unexpected(
+        DeviceError::other(
+            fmt::format("{}文本（不是 UTF-8、UTF-16 或 UTF-32，像是 GBK 等本地编码），不是映像", name + is))
+            .note("提示: 用编辑器另存为 UTF-8 后再试；十六进制转储可以直接读"));
+  }
   if (data->size() > kLargestImage) {
     return std::unexpected(
         DeviceError::other(fmt::format("{}{}大于 64 KiB，不是 SPD 映像", name, from_stdin ? "" : " ")));

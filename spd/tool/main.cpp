@@ -147,7 +147,9 @@ const std::array<SpdSubcommand, 11> kSubcommands{{
      [](CLI::App& sub) {
        file(sub, "file", "FILE", "文本转储或映像文件（- 为标准输入）");
        output(sub, "输出文件，不覆盖已有文件（- 为标准输出）");
-       sub.add_flag("--any-size")->description("读出的字节数不是任何数据区的大小（128、256、512、1024）时也保存");
+       sub.add_flag("--any-size")
+           ->description(
+               "读出的字节数不是任何数据区的大小（128、256、512、1024），或不是字节 2 所说那一代的大小时也保存");
      },
      [](const CLI::App& sub) {
        return finish(spd::run_convert(text(sub, "file"), text(sub, "-o"), flag(sub, "--any-size")));

@@ -72,6 +72,9 @@ void write_arguments(CLI::App& sub) {
       "REG 区须为 128 字节、带集线器器件类型（MR0-MR1 = 51 18），且不设置模块尚未设置的块写保护位：\n"
       "MR12/MR13 的位一旦置 1，该块就再也写不进，只有集线器的脱机模式（模块 HSA 引脚接地）才能清除");
   sub.add_flag("--protect")->description("与 --check 同用：允许 REG 映像设置块写保护位（见 --check）")->needs(check);
+  sub.add_flag("--force")->description(
+      "SPD 映像的字节 2 是该代 SPD 区不会有的内存类型（如 DDR4 映像写入 DDR5），或是 REG 区映像时，\n"
+      "照样写入（缺省拒绝，什么都不发送）；例如写回损坏模块的备份");
 }
 
 Converted<Commands> write_record(const CLI::App& sub) {
@@ -85,7 +88,8 @@ Converted<Commands> write_record(const CLI::App& sub) {
                    flag(sub, "--changed"),
                    optional_text(sub, "--backup"),
                    flag(sub, "--check"),
-                   flag(sub, "--protect")};
+                   flag(sub, "--protect"),
+                   flag(sub, "--force")};
 }
 
 void write_byte_arguments(CLI::App& sub) {

@@ -37,6 +37,7 @@ struct WriteArgs {
   std::optional<std::string> backup;  // save the area here before the first write; never replaced
   bool check = false;                 // refuse an image that does not fit the module
   bool protect = false;               // with check: let a REG image set block protection bits
+  bool force = false;                 // write an SPD image of a memory type the area never holds
 };
 struct WriteByteArgs {
   std::string port;

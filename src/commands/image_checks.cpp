@@ -33,25 +33,16 @@ std::string opening_line(std::string_view text) {
   return {};
 }
 
-// Text in a code page other than UTF-8 or UTF-16 (GBK, as older editors save it on Chinese
-// systems): lines, and no control byte but tab, CR, LF and form feed. No SPD or REG image is
-// that: each holds such a byte within its first three (the revision, DDR3's and DDR5's key byte,
-// MR1) and reserved zero bytes.
-bool legacy_text(std::span<const std::uint8_t> file) {
-  const auto control = [](std::uint8_t b) { return b < 0x20 && b != '\t' && b != '\n' && b != '\r' && b != '\f'; };
-  return std::find(file.begin(), file.end(), '\n') != file.end() && std::none_of(file.begin(), file.end(), control);
-}
-
 }  // namespace
 
 Result<> refuse_text_dump(std::span<const std::uint8_t> file, const WriteArgs& args) {
   // Every text is refused, not only a dump that parses: a title line, a prompt or a note above
   // a dump once made it pass for binary, and its characters went onto the module.
   const auto text = image::as_text(file);
-  if (!text && legacy_text(file)) {
+  if (!text && image::local_code_page_text(file)) {
     return std::unexpected(
         DeviceError::other(
-            fmt::format("{} 是文本（不是 UTF-8 或 UTF-16，像是 GBK 等本地编码），不是原始映像，未写入任何字节",
+            fmt::format("{} 是文本（不是 UTF-8、UTF-16 或 UTF-32，像是 GBK 等本地编码），不是原始映像，未写入任何字节",
                         args.input))
             .note(fmt::format("提示: 用编辑器另存为 UTF-8，再用 dimmwand-spd convert {} -o 映像.bin 转成二进制映像",
                               typed(args.input))));
@@ -79,6 +70,29 @@ Result<> refuse_text_dump(std::span<const std::uint8_t> file, const WriteArgs& a
            : "提示: 只能写入二进制映像（如 dimmwand read -o 保存的文件）；十六进制转储可先用 "
              "dimmwand-spd convert 转成二进制映像";
   return std::unexpected(DeviceError::other(what + "，未写入任何字节").note(hint));
+}
+
+Result<> refuse_other_memory_type(std::span<const std::uint8_t> image, const WriteArgs& args) {
+  if (args.common.mode == DataMode::Reg || args.check || args.force || image.size() <= kKeyByte) return {};
+  const DeviceType device = args.common.device;
+  const unsigned n = generation(device);
+  const std::string force = fmt::format("确要写入 DDR{} 的 SPD 区（例如写回损坏模块的备份），加 --force", n);
+  // A REG image's byte 2 is the hub's revision, no key byte: say what the file is.
+  if (image.size() == kRegAreaSize && hub::is_spd5118(image)) {
+    return std::unexpected(
+        DeviceError::other(
+            fmt::format("映像是 DDR5 的 REG 区映像（128 字节，MR0-MR1 = 51 18），命令写的是 DDR{} 的 SPD 区；未写入",
+                        n))
+            .note(fmt::format("提示: {}{}", device == DeviceType::DDR5 ? "写 REG 区要加 -t reg；" : "", force)));
+  }
+  const auto* type = memory_type(image[kKeyByte]);
+  if (type == nullptr || type->area == device) return {};
+  return std::unexpected(
+      DeviceError::other(
+          fmt::format("映像是 {} 的 SPD（第 2 字节 = 0x{:02X}），命令给的是 DDR{}；未写入", type->name, type->key, n))
+          .note(type->area
+                    ? fmt::format("提示: 模块若是 {}，DEVICE 给 {}；{}", type->name, generation(*type->area), force)
+                    : "提示: " + force));
 }
 
 std::expected<void, std::string> check_spd_image(std::span<const std::uint8_t> image, DeviceType device) {

@@ -16,6 +16,12 @@ namespace dimmwand {
 // raw image. Binary files pass: every SPD and REG image holds 0x00 bytes.
 Result<> refuse_text_dump(std::span<const std::uint8_t> file, const WriteArgs& args);
 
+// Any write of the SPD area but with --check (which judges the image itself) or --force: an image
+// whose byte 2 names a memory type that the generation's SPD area never holds, or a REG image
+// (128 bytes carrying the hub's device type), would make every address another's. The error names
+// both and --force. A byte 2 that names no memory type (a blank image's 0x00 or 0xFF) passes.
+Result<> refuse_other_memory_type(std::span<const std::uint8_t> image, const WriteArgs& args);
+
 // --check of an SPD image: the area's size, the key byte of the generation on the command line,
 // and every checksum the image identifies. The error is the reason.
 std::expected<void, std::string> check_spd_image(std::span<const std::uint8_t> image, DeviceType device);

@@ -1,5 +1,6 @@
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 
@@ -20,7 +21,8 @@
 namespace dimmwand {
 namespace {
 
-constexpr std::chrono::milliseconds kWritePause{7};  // after every frame: the EEPROM's write cycle
+// From one frame of a block write to the next: the EEPROM's write cycle and a margin.
+constexpr std::chrono::milliseconds kWritePause{7};
 // Before reading back, after the last frame's pause: time for the programmer's late answer to
 // that frame to arrive, so that the discard before the read request takes it.
 constexpr std::chrono::milliseconds kReadBackSettle{5};
@@ -52,12 +54,14 @@ Result<> compare_written(std::span<const std::uint8_t> meant, std::span<const st
                   area_words(args))));
 }
 
-// The checks that need no port: the file itself, and with --check whether it fits the area.
+// The checks that need no port: the file itself (no text, no other memory type's SPD), and with
+// --check whether it fits the area.
 Result<Bytes> image_to_write(const WriteArgs& args, const AreaSpec& area, const Context& ctx) {
   auto data = read_image(args.input, kLargestRead);
   if (!data) return std::unexpected(DeviceError::file(FileFailure::Action::Read, args.input, data.error()));
   if (data->empty()) return std::unexpected(DeviceError::other("文件为空"));
   if (auto text = refuse_text_dump(*data, args); !text) return std::unexpected(std::move(text.error()));
+  if (auto type = refuse_other_memory_type(*data, args); !type) return std::unexpected(std::move(type.error()));
   if (args.backup && path_exists(*args.backup)) return std::unexpected(backup_exists(*args.backup));
   if (args.check) {
     const auto fits =
@@ -228,9 +232,14 @@ Result<> write_planned(SerialLink* link, const WriteArgs& args, const AreaSpec* 
           !sent) {
         return std::unexpected(after_frames(std::move(sent.error()), k, total, args));
       }
-      // The pause ends 7 ms after the frame went out, whatever the counter and the wake-up cost
-      // meanwhile: the time between frames stays the write cycle instead of growing by it.
-      const auto next_frame = link->now() + kWritePause;
+      // The pause ends 7 ms after the frame was written, whatever the counter and the wake-up cost
+      // meanwhile: the time between frames stays the pause instead of growing by it. And never
+      // sooner than the EEPROM's write cycle after the frame has left the port: a driver that
+      // holds frames back and lets them go together (a loaded machine, a serial layer that writes
+      // later) must not bunch them on the line.
+      const auto written = link->now();
+      link->wait_until_sent();
+      const auto next_frame = std::max(written + kWritePause, link->now() + kEepromWriteCycle);
       progress.update(k + 1);
       ctx.output.progress(k + 1, total);
       if (const auto left = next_frame - link->now(); left > decltype(left)::zero()) {

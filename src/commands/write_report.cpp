@@ -60,6 +60,14 @@ DeviceError before_writing(DeviceError e) {
 }
 
 DeviceError backup_exists(const std::string& path) {
+  if (is_folder(path)) {
+    // A name inside it, written with the separator the user wrote.
+    const bool backslash = path.find('\\') != std::string::npos && path.find('/') == std::string::npos;
+    const bool ends = path.ends_with('/') || path.ends_with('\\');
+    const std::string inside = path + (ends ? "" : backslash ? "\\" : "/") + "backup.bin";
+    return DeviceError::other(fmt::format("--backup 给的 {} 是文件夹；备份存为一个新文件", path))
+        .note(fmt::format("提示: 给出文件名，如 --backup {}", typed(path_exists(inside) ? free_name(inside) : inside)));
+  }
   return DeviceError::other(fmt::format("备份文件已存在: {}", path))
       .note(fmt::format("提示: 备份从不覆盖已有的文件；换一个名字，如 --backup {}", typed(free_name(path))));
 }

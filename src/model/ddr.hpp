@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -53,6 +54,11 @@ constexpr unsigned jedec_millivolts(DeviceType g) {
   return 0;
 }
 
+// The self-timed write cycle of an SPD EEPROM (tWR): after a byte write, the device takes no
+// other for at most this long. 5 ms in the data sheets of each kind: the 24C02-class EEPROMs of
+// DDR3 modules (Samsung S524L50X51, for one), JEDEC's EE1004-v of DDR4 and the SPD5118 hub of DDR5.
+inline constexpr std::chrono::milliseconds kEepromWriteCycle{5};
+
 // Bytes in the DDR5 REG area: the hub's registers MR0 to MR127.
 inline constexpr std::size_t kRegAreaSize = bus::kHubRegisterCount;
 
@@ -79,28 +85,61 @@ constexpr std::optional<DeviceType> generation_of_key(std::uint8_t key) {
   return std::nullopt;
 }
 
-// Memory types whose key byte the tool knows but whose SPD it does not decode: their layouts
-// differ (LPDDR5 and LPDDR5X follow JESD406-5, not DDR5's JESD400-5). Key bytes as illumos
-// libjedec (libjedec.h, spd_dram_type_t) and decode-dimms list them.
-constexpr std::optional<std::string_view> other_memory_type(std::uint8_t key) {
-  switch (key) {
-    case 0x0E:
-      return "DDR4E";
-    case 0x0F:
-      return "LPDDR3";
-    case 0x10:
-      return "LPDDR4";
-    case 0x11:
-      return "LPDDR4X";
-    case 0x13:
-      return "LPDDR5";
-    case 0x14:
-      return "DDR5 NVDIMM-P";
-    case 0x15:
-      return "LPDDR5X";
-    default:
-      return std::nullopt;
+// The memory types byte 2 names, from JEDEC JESD21-C's SPD key byte table (the values decode-dimms
+// of i2c-tools and illumos libjedec, libjedec.h spd_dram_type_t, list; 0x00 and 0x0D are reserved,
+// values above 0x15 are not assigned). `area`: the generation whose SPD area holds such an SPD,
+// if any: the DDR5 SPD hub also carries the SPD of LPDDR5 and LPDDR5X CAMM2 modules. The tool
+// decodes DDR3, DDR4 and DDR5 alone; the others differ in layout (LPDDR5 and LPDDR5X follow
+// JESD406-5, not DDR5's JESD400-5).
+struct MemoryType {
+  std::uint8_t key;
+  std::string_view name;
+  std::optional<DeviceType> area;
+};
+
+inline constexpr std::array<MemoryType, 20> kMemoryTypes{{
+    {0x01, "FPM DRAM", std::nullopt},
+    {0x02, "EDO DRAM", std::nullopt},
+    {0x03, "Pipelined Nibble", std::nullopt},
+    {0x04, "SDR SDRAM", std::nullopt},
+    {0x05, "Multiplexed ROM", std::nullopt},
+    {0x06, "DDR SGRAM", std::nullopt},
+    {0x07, "DDR SDRAM", std::nullopt},
+    {0x08, "DDR2", std::nullopt},
+    {0x09, "DDR2 FB-DIMM", std::nullopt},
+    {0x0A, "DDR2 FB-DIMM Probe", std::nullopt},
+    {0x0B, "DDR3", DeviceType::DDR3},
+    {0x0C, "DDR4", DeviceType::DDR4},
+    {0x0E, "DDR4E", std::nullopt},
+    {0x0F, "LPDDR3", std::nullopt},
+    {0x10, "LPDDR4", std::nullopt},
+    {0x11, "LPDDR4X", std::nullopt},
+    {0x12, "DDR5", DeviceType::DDR5},
+    {0x13, "LPDDR5", DeviceType::DDR5},
+    {0x14, "DDR5 NVDIMM-P", std::nullopt},
+    {0x15, "LPDDR5X", DeviceType::DDR5},
+}};
+
+// The memory type a key byte names, or nullptr when it names none.
+constexpr const MemoryType* memory_type(std::uint8_t key) {
+  for (const auto& t : kMemoryTypes) {
+    if (t.key == key) return &t;
   }
+  return nullptr;
+}
+
+static_assert([] {
+  for (const auto g : kGenerations) {
+    if (const auto* t = memory_type(key_byte(g)); t == nullptr || t->area != g) return false;
+  }
+  return true;
+}());
+
+// The memory types whose key byte the tool knows but whose SPD it does not decode.
+constexpr std::optional<std::string_view> other_memory_type(std::uint8_t key) {
+  if (generation_of_key(key)) return std::nullopt;
+  if (const auto* t = memory_type(key)) return t->name;
+  return std::nullopt;
 }
 
 constexpr std::optional<DeviceType> generation_of_size(std::size_t size) {

@@ -33,4 +33,10 @@ std::expected<void, std::string> save_new_image(const std::string& path, std::sp
 // True when anything (a file, a folder, a link, even a dangling one) stands at `path`.
 bool path_exists(const std::string& path);
 
+// True when `path` is a folder (or a link to one).
+inline bool is_folder(const std::string& path) {
+  std::error_code ignored;
+  return std::filesystem::is_directory(file_path(path), ignored);
+}
+
 }  // namespace dimmwand

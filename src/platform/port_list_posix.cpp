@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/port_list.hpp"
+#include "platform/system_error.hpp"
 
 namespace dimmwand {
 namespace {
@@ -13,9 +14,10 @@ using PortList = std::unique_ptr<sp_port*, decltype(&sp_free_port_list)>;
 std::expected<PortList, std::string> ports_present() {
   sp_port** ports = nullptr;
   if (const sp_return rc = sp_list_ports(&ports); rc != SP_OK) {
-    if (rc != SP_ERR_FAIL) return std::unexpected(rc == SP_ERR_MEM ? "out of memory" : "listing is not supported here");
+    if (rc != SP_ERR_FAIL) return std::unexpected(rc == SP_ERR_MEM ? "内存不足" : "这个系统上无法列出串口");
+    // The system's error, as libserialport kept it.
     char* message = sp_last_error_message();
-    std::string reason = message != nullptr ? message : "unknown error";
+    std::string reason = errno_text(sp_last_error_code(), message != nullptr ? message : "");
     sp_free_error_message(message);
     return std::unexpected(std::move(reason));
   }

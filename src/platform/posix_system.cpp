@@ -1,5 +1,7 @@
 #include "platform/posix_system.hpp"
 
+#include "platform/system_error.hpp"
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -7,7 +9,7 @@
 
 namespace dimmwand::posix {
 
-std::string system_message(int error) { return std::strerror(error); }
+std::string system_message(int error) { return errno_text(error, std::strerror(error)); }
 
 std::expected<std::vector<std::uint8_t>, int> read_all(int fd, std::size_t limit) {
   std::vector<std::uint8_t> data(limit);
@@ -38,3 +40,9 @@ bool write_all(int fd, std::span<const std::uint8_t> bytes) {
 }
 
 }  // namespace dimmwand::posix
+
+namespace dimmwand {
+
+std::string system_error_text(const std::error_code& error) { return posix::system_message(error.value()); }
+
+}  // namespace dimmwand

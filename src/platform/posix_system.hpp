@@ -10,7 +10,7 @@
 
 namespace dimmwand::posix {
 
-// The system's message for an errno value.
+// The system's message for an errno value, in the words of system_error.hpp's table.
 std::string system_message(int error);
 
 // Reads `fd` to its end, at most `limit` bytes, again after an interruption; an error gives its

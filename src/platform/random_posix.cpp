@@ -3,7 +3,8 @@
 #include <sys/random.h>
 
 #include <cerrno>
-#include <cstring>
+
+#include "platform/posix_system.hpp"
 
 namespace dimmwand {
 
@@ -14,7 +15,7 @@ std::expected<std::vector<unsigned char>, std::string> random_bytes(std::size_t 
     const auto got = getrandom(out.data() + filled, count - filled, 0);
     if (got < 0) {
       if (errno == EINTR) continue;
-      return std::unexpected(std::string(std::strerror(errno)));
+      return std::unexpected(posix::system_message(errno));
     }
     filled += static_cast<std::size_t>(got);
   }

@@ -26,6 +26,9 @@ class SerialPort {
   virtual std::expected<std::size_t, std::string> write(std::span<const std::uint8_t> bytes) = 0;
   // Drops input that has arrived and not been read; best effort.
   virtual void discard_input() = 0;
+  // Returns once the bytes written have left the port (its transmit queue is empty), or after
+  // kWriteTimeout; best effort. A port with no queue of its own returns at once.
+  virtual void wait_until_sent() {}
 };
 
 // Opens a port by its name as typed, exclusively, with the fixed settings. The error is the

@@ -72,6 +72,10 @@ class PosixSerialPort final : public SerialPort {
 
   void discard_input() override { tcflush(fd_, TCIFLUSH); }
 
+  // tcdrain waits for the driver's queue and the UART to empty (a pseudo-terminal has neither);
+  // a signal ends the wait, and the caller decides what the signal means.
+  void wait_until_sent() override { tcdrain(fd_); }
+
  private:
   int fd_;
 };

@@ -34,6 +34,19 @@ class Win32SerialPort final : public SerialPort {
 
   void discard_input() override { PurgeComm(handle_, PURGE_RXABORT | PURGE_RXCLEAR); }
 
+  // WriteFile can return while the driver still holds the bytes: the transmit queue's count
+  // (cbOutQue) says when they have left.
+  void wait_until_sent() override {
+    const auto until = std::chrono::steady_clock::now() + kWriteTimeout;
+    for (;;) {
+      DWORD errors = 0;
+      COMSTAT status{};
+      if (!ClearCommError(handle_, &errors, &status) || status.cbOutQue == 0) return;
+      if (std::chrono::steady_clock::now() >= until) return;
+      SwitchToThread();
+    }
+  }
+
  private:
   HANDLE handle_;
 };

@@ -1,5 +1,7 @@
 #include "platform/win32_system.hpp"
 
+#include "platform/system_error.hpp"
+
 #include "text/utf16.hpp"
 #include "text/utf8.hpp"
 
@@ -19,10 +21,10 @@ std::string system_message(DWORD error) {
   const DWORD n =
       FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                      nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  if (n == 0 || buffer == nullptr) return "system error " + std::to_string(error);
-  std::string message = narrow({buffer, n});
+  if (n == 0 || buffer == nullptr) return windows_error_text(error, "");
+  const std::string message = narrow({buffer, n});
   LocalFree(buffer);
-  return std::string(text::trim_white_space(message));
+  return windows_error_text(error, text::trim_white_space(message));
 }
 
 std::expected<std::vector<std::uint8_t>, DWORD> read_all(HANDLE h, std::size_t limit) {
@@ -52,3 +54,14 @@ bool write_all(HANDLE h, std::span<const std::uint8_t> bytes) {
 }
 
 }  // namespace dimmwand::win32
+
+namespace dimmwand {
+
+// The standard library of mingw-w64 gives std::filesystem's errors either as Windows codes
+// (system_category) or as errno values (generic_category).
+std::string system_error_text(const std::error_code& error) {
+  if (error.category() == std::system_category()) return win32::system_message(static_cast<DWORD>(error.value()));
+  return errno_text(error.value(), error.message());
+}
+
+}  // namespace dimmwand

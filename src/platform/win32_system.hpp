@@ -22,7 +22,8 @@ namespace dimmwand::win32 {
 std::wstring wide(std::string_view text);    // from UTF-8 (WTF-8)
 std::string narrow(std::wstring_view text);  // to UTF-8 (WTF-8)
 
-// The system's message for an error code, in UTF-8, without surrounding white space.
+// The system's message for an error code, in the words of system_error.hpp's table; the system's
+// own text in UTF-8, without surrounding white space.
 std::string system_message(DWORD error);
 
 // Reads `h` to its end (a pipe: until its writer closes it), at most `limit` bytes; an error

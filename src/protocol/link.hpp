@@ -27,6 +27,8 @@ class SerialLink {
   explicit SerialLink(std::unique_ptr<SerialPort> port, LinkHooks hooks = {})
       : port_(std::move(port)), hooks_(std::move(hooks)) {}
   SerialPort& port() { return *port_; }
+  // Returns once the frames sent have left the port (or after the write time-out).
+  void wait_until_sent() { port_->wait_until_sent(); }
   std::chrono::steady_clock::time_point now() const { return hooks_.now(); }
   bool cancelled() const { return hooks_.cancelled(); }
 

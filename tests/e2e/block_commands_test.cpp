@@ -34,6 +34,13 @@ std::string bytes_of(std::size_t n, std::uint8_t first = 0) {
   return s;
 }
 
+// The same with the generation's key byte at address 2, as a write of the SPD area wants it.
+std::string spd_bytes_of(std::size_t n, std::uint8_t first, char key) {
+  std::string s = bytes_of(n, first);
+  s[2] = key;
+  return s;
+}
+
 TEST(Read, EachAreaDumpsItsLinesAndSendsItsFrame) {
   struct Case {
     std::vector<std::string> args;
@@ -109,8 +116,9 @@ TEST(Read, OutputThatCannotBeWritten) {
     std::string err;
   };
   for (const auto& [out, err] : std::vector<Case>{
-           {"/nonexistent-dir/spd.bin", "错误: 写入 /nonexistent-dir/spd.bin 失败: No such file or directory\n"},
-           {"/", "错误: 写入 / 失败: Is a directory\n"},
+           {"/nonexistent-dir/spd.bin",
+            "错误: 写入 /nonexistent-dir/spd.bin 失败: 找不到文件或文件夹（No such file or directory）\n"},
+           {"/", "错误: 写入 / 失败: 是文件夹（Is a directory）\n"},
        }) {
     const auto r = run_with_emulator({}, {"read", "{port}", "4", "-o", out});
     EXPECT_EQ(r.status, 1);
@@ -124,7 +132,7 @@ TEST(Read, OutputThatCannotBeWritten) {
                             "trap '' XFSZ; ulimit -f 0; exec " + testing::tool_path() + " read {port} 4 -o full.bin"},
                            dir.path());
   EXPECT_EQ(full.status, 1);
-  EXPECT_EQ(full.err, "错误: 写入 full.bin 失败: File too large\n");
+  EXPECT_EQ(full.err, "错误: 写入 full.bin 失败: 文件太大（File too large）\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 0);  // nothing left behind
 }
 
@@ -143,8 +151,8 @@ TEST(Read, SavingReplacesAFileBehindALinkAndKeepsItsMode) {
 TEST(Write, FramesAddressesAndCodes) {
   TempDir dir;
   write_file(dir.file("ten.bin"), bytes_of(10, 0xF0));
-  write_file(dir.file("256.bin"), bytes_of(256));
-  write_file(dir.file("300.bin"), bytes_of(300, 7));
+  write_file(dir.file("256.bin"), spd_bytes_of(256, 0, '\x0B'));
+  write_file(dir.file("300.bin"), spd_bytes_of(300, 7, '\x0B'));
   write_file(dir.file("128.bin"), bytes_of(128, 0x80));
   struct Case {
     std::vector<std::string> args;
@@ -180,7 +188,7 @@ TEST(Write, FramesAddressesAndCodes) {
 TEST(Write, TheAreaHoldsTheImageAfterwards) {
   TempDir dir;
   std::filesystem::copy_file(sample_path("spd4"), dir.file("module.bin"));
-  std::string image = bytes_of(256, 0x11);
+  std::string image = spd_bytes_of(256, 0x11, '\x0C');
   image += bytes_of(256, 0x22);
   write_file(dir.file("new.bin"), image);
   const auto r = run_with_emulator({"--spd4", dir.file("module.bin"), "--save"},
@@ -203,13 +211,17 @@ TEST(Write, ChecksComeBeforeThePortInOrder) {
   for (const auto& c : std::vector<Case>{
            {{"4", "-t", "reg", "-i", missing}, "", "错误: -t 仅适用于 D5（当前 D4）\n"},
            {{"3", "-t", "Reg", "-i", dir.file("empty.bin")}, "", "错误: -t 仅适用于 D5（当前 D3）\n"},
-           {{"4", "-i", missing}, "", "错误: 读取 " + missing + " 失败: No such file or directory\n"},
-           {{"4", "-i", dir.path()}, "", "错误: 读取 " + dir.path() + " 失败: Is a directory\n"},
+           {{"4", "-i", missing},
+            "",
+            "错误: 读取 " + missing + " 失败: 找不到文件或文件夹（No such file or directory）\n"},
+           {{"4", "-i", dir.path()}, "", "错误: 读取 " + dir.path() + " 失败: 是文件夹（Is a directory）\n"},
            {{"4", "-i", dir.file("empty.bin")}, "", "错误: 文件为空\n"},
-           {{"4", "-i", dir.file("one.bin")}, "", "错误: 打开 /nonexistent/ttyACM0 失败: No such file or directory\n"},
+           {{"4", "-i", dir.file("one.bin")},
+            "",
+            "错误: 打开 /nonexistent/ttyACM0 失败: 找不到文件或文件夹（No such file or directory）\n"},
            {{"3", "-i", "/dev/zero"},
             "文件超出 D3 容量，仅写入前 256 字节\n",
-            "错误: 打开 /nonexistent/ttyACM0 失败: No such file or directory\n"},
+            "错误: 打开 /nonexistent/ttyACM0 失败: 找不到文件或文件夹（No such file or directory）\n"},
        }) {
     std::vector<std::string> argv{testing::tool_path(), "write", "/nonexistent/ttyACM0"};
     argv.insert(argv.end(), c.args.begin(), c.args.end());

@@ -113,7 +113,7 @@ TEST(CarefulWrite, OutcomesOnHealthyAndFaultyModules) {
 
 TEST(CarefulWrite, BackupIsTheModuleBeforeAndNeverReplacesAFile) {
   TempDir dir;
-  write_file(dir.file("image.bin"), std::string(256, '\x03'));
+  write_file(dir.file("image.bin"), std::string(256, '\x1E'));
   write_file(dir.file("kept.bin"), "precious");
   const auto refused =
       run_with_emulator({}, {"write", "{port}", "3", "-i", "image.bin", "--backup", "kept.bin"}, dir.path());
@@ -133,7 +133,7 @@ TEST(CarefulWrite, BackupIsTheModuleBeforeAndNeverReplacesAFile) {
 
 TEST(CarefulWrite, AnInterruptStopsBetweenFramesAndSaysHowFar) {
   TempDir dir;
-  write_file(dir.file("image.bin"), std::string(256, '\x04'));
+  write_file(dir.file("image.bin"), std::string(256, '\x1F'));
   // The backup's two agreeing reads are the first frames, so the interrupt comes with the 40th
   // byte write.
   const auto r = run_with_emulator({"--interrupt-after", "42"},

@@ -36,9 +36,12 @@ TEST(Emulator, FilesItCannotUseAreRefusedWithTheReason) {
   std::vector<Case> cases;
   for (const auto& a : emu::kAreaNames) {
     const std::string option = fmt::format("--{}", a.name);
-    cases.push_back({{option, dir.path()}, 2, fmt::format("dimmwand-emu: 读取 {} 失败: Is a directory\n", dir.path())});
     cases.push_back(
-        {{option, missing}, 2, fmt::format("dimmwand-emu: 读取 {} 失败: No such file or directory\n", missing)});
+        {{option, dir.path()}, 2, fmt::format("dimmwand-emu: 读取 {} 失败: 是文件夹（Is a directory）\n", dir.path())});
+    cases.push_back(
+        {{option, missing},
+         2,
+         fmt::format("dimmwand-emu: 读取 {} 失败: 找不到文件或文件夹（No such file or directory）\n", missing)});
     cases.push_back({{option, dir.file("short.bin")},
                      2,
                      fmt::format("dimmwand-emu: {} 有 100 字节，该数据区为 {} 字节\n", dir.file("short.bin"), a.size)});
@@ -46,10 +49,12 @@ TEST(Emulator, FilesItCannotUseAreRefusedWithTheReason) {
   cases.push_back({{"--spd3", "/dev/zero"}, 2, "dimmwand-emu: /dev/zero 超过 65536 字节，该数据区为 256 字节\n"});
   cases.push_back({{"--log", dir.file("no/such.log")},
                    1,
-                   fmt::format("dimmwand-emu: 写入 {} 失败: No such file or directory\n", dir.file("no/such.log"))});
-  cases.push_back({{"--export", dir.file("no")},
-                   1,
-                   fmt::format("dimmwand-emu: 写入 {}/spd3.bin 失败: No such file or directory\n", dir.file("no"))});
+                   fmt::format("dimmwand-emu: 写入 {} 失败: 找不到文件或文件夹（No such file or directory）\n",
+                               dir.file("no/such.log"))});
+  cases.push_back(
+      {{"--export", dir.file("short.bin/no")},
+       1,
+       fmt::format("dimmwand-emu: 建立文件夹 {} 失败: 不是文件夹（Not a directory）\n", dir.file("short.bin/no"))});
   for (const auto& c : cases) {
     std::vector<std::string> argv{testing::emulator_path()};
     argv.insert(argv.end(), c.options.begin(), c.options.end());
@@ -62,11 +67,11 @@ TEST(Emulator, FilesItCannotUseAreRefusedWithTheReason) {
 
 TEST(Emulator, ExportsTheAreasItServes) {
   TempDir dir;
-  const auto r = run_program({testing::emulator_path(), "--export", dir.path()});
+  const auto r = run_program({testing::emulator_path(), "--export", dir.file("new/images")});
   ASSERT_EQ(r.status, 0) << r.err;
   const auto areas = emu::default_areas();
   for (const auto& a : emu::kAreaNames) {
-    EXPECT_EQ(read_file(dir.file(fmt::format("{}.bin", a.name))), text_of(areas.*a.member)) << a.name;
+    EXPECT_EQ(read_file(dir.file(fmt::format("new/images/{}.bin", a.name))), text_of(areas.*a.member)) << a.name;
   }
 }
 

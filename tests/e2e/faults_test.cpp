@@ -156,9 +156,12 @@ TEST(Soak, AThousandMixedCommands) {
       case 1: {  // block write of a few bytes from address 0
         const std::string file = dir.file("w.bin");
         std::string data;
-        // The first byte a control character: a file that is text is refused.
-        for (std::size_t i = 0, n = 1 + pick(4); i < n; ++i)
-          data += static_cast<char>(i == 0 ? 1 + pick(8) : pick(256));
+        // The first byte a control character: a file that is text is refused; and an SPD's
+        // byte 2 its generation's key byte: another memory type's SPD is refused.
+        for (std::size_t i = 0, n = 1 + pick(4); i < n; ++i) {
+          const auto any = static_cast<char>(i == 0 ? 1 + pick(8) : pick(256));
+          data += i == 2 && !reg ? static_cast<char>(key_byte(static_cast<DeviceType>(device[0] - '0'))) : any;
+        }
         write_length = data.size();
         write_file(file, data);
         args = {"write", port, device, "-i", file};

@@ -55,7 +55,9 @@ TEST(Host, ListsEachModuleAndSavesItsImageWithoutReplacingAnything) {
   EXPECT_EQ(listed.status, 1);
   EXPECT_EQ(
       listed.out,
-      lines + "总线 2 地址 0x53（at24）: 无法读取 sys/bus/i2c/drivers/at24/2-0053/eeprom: Is a directory\n" + other);
+      lines +
+          "总线 2 地址 0x53（at24）: 无法读取 sys/bus/i2c/drivers/at24/2-0053/eeprom: 是文件夹（Is a directory）\n" +
+          other);
   EXPECT_EQ(listed.err,
             "错误: 1 个 EEPROM 无法读取\n提示: at24 与 spd5118 的 eeprom 文件通常只有 root 可读：用 sudo dimmwand-spd "
             "host\n");
@@ -92,6 +94,20 @@ TEST(Host, ListsEachModuleAndSavesItsImageWithoutReplacingAnything) {
   EXPECT_NE(json.out.find(R"("part_number":"KF3600C18D4/16GX","serial_number":"5D5AC798","checksums_ok":true)"),
             std::string::npos);
   EXPECT_NE(json.out.find(R"("readable":true,"spd":false,"error":"256 字节)"), std::string::npos);
+}
+
+// Two modules of one part number, both without a serial (00000000): each saved under its slot.
+TEST(Host, ModulesOfOnePartWithoutASerialAreSavedApart) {
+  TempDir dir;
+  std::string module = dump(kDdr4);
+  module.replace(325, 4, std::string(4, '\0'));  // serial 00000000
+  eeprom(dir, "ee1004", "0-0050", module);
+  eeprom(dir, "ee1004", "0-0051", module);
+  const auto r = host(dir.path(), {"--save", "backup"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read_file(dir.file("backup/KF3600C18D4-16GX_00000000_0-0050.bin")), module);
+  EXPECT_EQ(read_file(dir.file("backup/KF3600C18D4-16GX_00000000_0-0051.bin")), module);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("backup")), {}), 2);
 }
 
 // Modules without a part number or serial (cheap ones, or erased) are told apart by their slot,

@@ -144,10 +144,10 @@ TEST(Link, OpenFailuresNameThePortAndTheReason) {
     std::string text;
   };
   for (const auto& [port, text] : std::vector<Case>{
-           {"/nonexistent/COM3", "打开 /nonexistent/COM3 失败: No such file or directory"},
-           {"COM3", "打开 COM3 失败: No such file or directory"},
+           {"/nonexistent/COM3", "打开 /nonexistent/COM3 失败: 找不到文件或文件夹（No such file or directory）"},
+           {"COM3", "打开 COM3 失败: 找不到文件或文件夹（No such file or directory）"},
            {dir.file("plain"), "打开 " + dir.file("plain") + " 失败: 不是串口设备"},
-           {dir.path(), "打开 " + dir.path() + " 失败: Is a directory"},
+           {dir.path(), "打开 " + dir.path() + " 失败: 是文件夹（Is a directory）"},
            {"/dev/null", "打开 /dev/null 失败: 不是串口设备"},
        }) {
     const auto r = open_link(port);
@@ -161,7 +161,7 @@ TEST(Link, APortIsHeldExclusively) {
   auto first = must_open(emu.port());
   const auto second = open_link(emu.port());
   ASSERT_FALSE(second);
-  EXPECT_EQ(second.error().display(), "打开 " + emu.port() + " 失败: Device or resource busy");
+  EXPECT_EQ(second.error().display(), "打开 " + emu.port() + " 失败: 设备或资源忙（Device or resource busy）");
 }
 
 // The exclusive flag belongs to the terminal and outlives a close while the line stays open (here

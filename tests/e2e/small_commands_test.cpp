@@ -117,7 +117,7 @@ TEST(SinglePortCommands, APortHeldByAnotherProgramIsRefused) {
     const auto r = testing::run_program(argv);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "错误: 打开 " + emu.port() + " 失败: Device or resource busy\n");
+    EXPECT_EQ(r.err, "错误: 打开 " + emu.port() + " 失败: 设备或资源忙（Device or resource busy）\n");
   }
   EXPECT_TRUE(logged_frames(emu.stop()).empty());
 }

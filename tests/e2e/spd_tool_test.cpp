@@ -87,7 +87,7 @@ TEST(SpdTool, FixNeverRewritesItsInput) {
   EXPECT_EQ(forced.status, 0) << forced.err;
   EXPECT_EQ(read_file(dir.file("backup.bin")), image);
   const auto r = run_spd({"fix", dir.file("a.bin"), "-o", "/nonexistent-dir/out.bin"});
-  EXPECT_EQ(r.err, "错误: 写入 /nonexistent-dir/out.bin 失败: No such file or directory\n");
+  EXPECT_EQ(r.err, "错误: 写入 /nonexistent-dir/out.bin 失败: 找不到文件或文件夹（No such file or directory）\n");
 }
 
 TEST(SpdTool, InfoOfTheDdr5Sample) {
@@ -148,7 +148,7 @@ TEST(SpdTool, BadInputIsAClearErrorNeverACrash) {
             "错误: 文件大小 128 字节不符合任何 SPD（DDR3 256、DDR4 512、DDR5 1024 字节）；128 字节的是 DDR5 REG "
             "区映像，它不带校验和\n"},
            {{"info", "/dev/zero"}, 1, "错误: /dev/zero 大于 64 KiB，不是 SPD 映像\n"},
-           {{"check", dir.path()}, 1, "错误: 读取 " + dir.path() + " 失败: Is a directory\n"},
+           {{"check", dir.path()}, 1, "错误: 读取 " + dir.path() + " 失败: 是文件夹（Is a directory）\n"},
            {{"check", sample_path("spd4"), "5"}, 1, "错误: 映像不完整: DDR5 SPD 为 1024 字节，文件只有 512 字节\n"},
        }) {
     const auto r = run_spd(c.args);

@@ -167,7 +167,7 @@ TEST(WriteSafety, RefusedImagesSendNoWriteAndLeaveTheModule) {
 
 TEST(WriteSafety, AFailureAfterFramesSaysHowFarAndHowToUndo) {
   TempDir dir;
-  write_file(dir.file("image.bin"), std::string(256, '\x04'));
+  write_file(dir.file("image.bin"), std::string(256, '\x1F'));
   // The backup's reads are frames 1 and 2; the line drops with frame 6, the fourth byte write.
   const auto r =
       run_with_emulator({"--hangup-after", "6"},

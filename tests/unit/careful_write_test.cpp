@@ -74,6 +74,22 @@ TEST(WriteCheck, ProtectionBitsAreNewOnlyWhenTheModuleLacksThem) {
   }
 }
 
+// At the gate of a REG write: an image that protects block 15 alone (a bit of MR13) onto a hub
+// that protects nothing is judged against the module's registers, and refused.
+TEST(WriteCheck, AnMr13BitAloneIsJudgedAtTheGate) {
+  Bytes image = emu::default_areas().reg5;
+  image[hub::kProtectHigh] = 0x80;
+  TempFile input("mr13.bin", image);
+  Bench bench;
+  auto args = write_args(DeviceType::DDR5, input.path);
+  args.common.mode = DataMode::Reg;
+  args.check = true;
+  const auto r = run_write(args, bench.context());
+  ASSERT_FALSE(r);
+  EXPECT_TRUE(r.error().display().starts_with("映像检查未通过: 映像会把块 15 设为写保护")) << r.error().display();
+  EXPECT_TRUE(bench.frames(CommandCode::WriteRegByte).empty());
+}
+
 // Text in a local code page (GBK) is refused like any other text; no real image is taken for text.
 TEST(WriteCheck, TextInAnyEncodingIsRefusedAndNoImageIs) {
   WriteArgs args = write_args(DeviceType::DDR4, "t.txt");
@@ -81,7 +97,7 @@ TEST(WriteCheck, TextInAnyEncodingIsRefusedAndNoImageIs) {
       "\xC4\xDA\xB4\xE6\xCC\xF5 SPD \xB1\xB8\xB7\xDD\n000000  23 11 0C 02\n";  // "内存条 SPD 备份" in GBK
   const auto r = refuse_text_dump(std::vector<std::uint8_t>(gbk.begin(), gbk.end()), args);
   ASSERT_FALSE(r);
-  EXPECT_TRUE(r.error().display().starts_with("t.txt 是文本（不是 UTF-8 或 UTF-16")) << r.error().display();
+  EXPECT_TRUE(r.error().display().starts_with("t.txt 是文本（不是 UTF-8、UTF-16 或 UTF-32")) << r.error().display();
   auto paths = testing::dump_paths();
   for (const auto* area : {"spd3", "spd4", "spd5", "reg5"}) paths.push_back(testing::sample_path(area));
   for (const auto& path : paths) {

@@ -56,7 +56,7 @@ TEST(WritePlan, WhichBytesGoOutAndWhatIsRefused) {
 
 TEST(Write, EveryFrameIsFollowedByTheWholePauseAndTheModuleHoldsTheImage) {
   Bench bench;
-  const Bytes image{0xA0, 0xA1, 0xA2, 0xA3, 0xA4};
+  const Bytes image{0x23, 0x11, 0x0C, 0xA3, 0xA4};  // a DDR4 SPD begins so
   TempFile input("pacing.bin", image);
   ASSERT_TRUE(run_write(write_args(DeviceType::DDR4, input.path), bench.context()));
   const auto writes = bench.frames(CommandCode::WriteByte);
@@ -149,10 +149,44 @@ TEST(Read, TwoAnswersThatDifferAreAnErrorAndNothingIsPrinted) {
   EXPECT_TRUE(steady.output.out_text.starts_with("000000  92 13 0B 02")) << steady.output.out_text;
 }
 
+// A frame follows the last one 7 ms after it was written, and no sooner than the EEPROM's write
+// cycle after it left the port; what the front end does between (drawing its progress) takes
+// nothing from either.
+TEST(Write, ThePauseCountsFromTheFrameWrittenAndFromTheFrameGone) {
+  // A front end whose progress takes 3 ms to draw.
+  struct SlowProgress final : Output {
+    explicit SlowProgress(testing::FakeClock& c) : clock(c) {}
+    void out(std::string_view) override {}
+    void err(std::string_view) override {}
+    void progress(std::size_t, std::size_t) override { clock.now += std::chrono::milliseconds(3); }
+    testing::FakeClock& clock;
+  };
+  struct Case {
+    std::chrono::microseconds drain;
+    std::chrono::microseconds gap;
+  };
+  for (const auto& c : std::vector<Case>{{std::chrono::microseconds(0), std::chrono::microseconds(7000)},
+                                         {std::chrono::microseconds(780), std::chrono::microseconds(7000)},
+                                         {std::chrono::microseconds(4000), std::chrono::microseconds(9000)}}) {
+    Bench bench;
+    bench.drain_time = c.drain;
+    const Bytes image{0x23, 0x11, 0x0C, 0x02, 0x85, 0x21};
+    TempFile input("pause.bin", image);
+    SlowProgress slow(bench.clock);
+    const Context ctx = bench.context();
+    ASSERT_TRUE(run_write(write_args(DeviceType::DDR4, input.path), Context{ctx.open_link, ctx.pause, slow}));
+    const auto writes = bench.frames(CommandCode::WriteByte);
+    ASSERT_EQ(writes.size(), image.size());
+    for (std::size_t i = 1; i < writes.size(); ++i) {
+      EXPECT_EQ(writes[i].at - writes[i - 1].at, c.gap) << "drain " << c.drain.count() << " us, frame " << i;
+    }
+  }
+}
+
 // A programmer that never answers: every command that waits for an answer gives up after the
 // deadline (on the fake clock: no test waits it out) and says so; nothing is printed or saved.
 TEST(Silence, EveryWaitEndsInNoResponse) {
-  const Bytes image(256, 0x04);  // not text: a text file is never written
+  const Bytes image(256, 0x1F);  // not text (a text file is never written), no memory type in byte 2
   TempFile input("silent-image.bin", image);
   TempFile out("silent-out.bin", Bytes{1, 2, 3});
   struct Case {

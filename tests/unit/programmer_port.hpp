@@ -27,13 +27,14 @@ struct SentFrame {
 class ProgrammerPort final : public SerialPort {
  public:
   ProgrammerPort(emu::Programmer& programmer, FakeClock& clock, std::vector<SentFrame>& sent, std::size_t unplug_after,
-                 bool silent, bool late)
+                 bool silent, bool late, std::chrono::microseconds drain_time)
       : programmer_(programmer),
         clock_(clock),
         sent_(sent),
         unplug_after_(unplug_after),
         silent_(silent),
-        late_(late) {}
+        late_(late),
+        drain_time_(drain_time) {}
 
   std::expected<std::size_t, std::string> read(std::span<std::uint8_t> buffer) override {
     pending_.insert(pending_.begin(), delayed_.begin(), delayed_.end());  // arriving now, after any discard
@@ -66,6 +67,8 @@ class ProgrammerPort final : public SerialPort {
 
   void discard_input() override { pending_.clear(); }
 
+  void wait_until_sent() override { clock_.now += drain_time_; }
+
  private:
   emu::Programmer& programmer_;
   FakeClock& clock_;
@@ -73,6 +76,7 @@ class ProgrammerPort final : public SerialPort {
   std::size_t unplug_after_;
   bool silent_;
   bool late_;
+  std::chrono::microseconds drain_time_;
   std::deque<char> delayed_;  // answers to byte writes that arrive only at the next read
   std::deque<char> pending_;
 };
@@ -98,12 +102,14 @@ struct Bench {
   bool silent = false;
   // A programmer whose answers to byte writes arrive late: after the discard before the next frame.
   bool late_write_answers = false;
+  // How long a frame written takes to leave the port (a slow line, a driver that holds it back).
+  std::chrono::microseconds drain_time{0};
 
   Context context() {
     return Context{[this](const std::string&) -> Result<SerialLink> {
                      clock.now += std::chrono::milliseconds(10);  // a command starts well after the last one
                      return SerialLink(std::make_unique<ProgrammerPort>(programmer, clock, sent, unplug_after, silent,
-                                                                        late_write_answers),
+                                                                        late_write_answers, drain_time),
                                        LinkHooks{clock.function(), [this] { return sent.size() >= cancel_after; }});
                    },
                    [this](std::chrono::microseconds d) { clock.now += d; }, output};

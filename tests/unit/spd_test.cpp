@@ -45,7 +45,7 @@ TEST(Identify, SizesTypesAndWhatIsGiven) {
     std::string_view message;
   };
   Bytes unknown_type = ddr4();
-  unknown_type[2] = 0x07;
+  unknown_type[2] = 0x16;
   const Bytes whole_ddr5 = ddr5();
   const Bytes half_ddr5(whole_ddr5.begin(), whole_ddr5.begin() + 512);
   Bytes lpddr5 = ddr5();
@@ -56,7 +56,7 @@ TEST(Identify, SizesTypesAndWhatIsGiven) {
            {ddr3(), std::nullopt, DeviceType::DDR3, ""},
            {ddr4(), std::nullopt, DeviceType::DDR4, ""},
            {ddr5(), std::nullopt, DeviceType::DDR5, ""},
-           {unknown_type, std::nullopt, std::nullopt, "未知内存类型 0x07 (字节 2)"},
+           {unknown_type, std::nullopt, std::nullopt, "未知内存类型 0x16 (字节 2)"},
            {unknown_type, DeviceType::DDR4, DeviceType::DDR4, ""},
            {ddr4_type_in_256, std::nullopt, std::nullopt, "映像不完整: DDR4 SPD 为 512 字节，文件只有 256 字节"},
            {Bytes(600, 0x0C), std::nullopt, std::nullopt, "文件 600 字节，大于 DDR4 SPD 的 512 字节"},

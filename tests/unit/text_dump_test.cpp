@@ -118,8 +118,21 @@ TEST(TextDump, TextIsWhatDecodesWithoutControlCharacters) {
            {std::string("0\0"
                         "0\0",
                         4),
-            false},  // no line: two bytes and zeros
-           {std::string("000000  92\0", 11), false},
+            false},                                          // no line: two bytes and zeros
+           {std::string("000000  92\0", 11), true},          // a stray NUL
+           {std::string("000000  92 13\n\0\0", 16), false},  // more NULs than one in 64 other bytes
+           {std::string("\xFF\xFE\0\0"
+                        "0\0\0\0\n\0\0\0",
+                        12),
+            true},  // UTF-32LE with its mark
+           {std::string("\0\0\0"
+                        "0\0\0\0\n",
+                        8),
+            true},  // UTF-32BE without a mark
+           {std::string("\xFF\xFE\0\0"
+                        "\x01\0\0\0",
+                        8),
+            false},
            {"a\x01", false},
            {"\x1B[31m", false},  // a terminal's colour
            {"\xE9\x87"

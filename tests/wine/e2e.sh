@@ -76,13 +76,16 @@ check "WriteByte" 0 "1" "" -- WriteByte COM7 5 0003 0007
 expect_frames "WriteByte" "AA 55 02 05 00 03 00 07 90|"
 check "write-protect" 0 "设备返回: OK" "" -- write-protect COM7 4 0045
 expect_frames "write-protect" "AA 55 03 04 00 00 00 45 6C|"
-printf '\x01\x02\x03' >"$work/中文.bin"  # not text: a text file is never written
+printf '\x01\x02\x0B' >"$work/中文.bin"  # not text (a text file is never written), DDR3's key byte
 check "write from a Chinese file name" 0 "完成" "写入中 3 字节 ... " -- write COM7 3 -i 中文.bin
-expect_frames "write" "AA 55 02 03 00 00 00 01 F0|AA 55 02 03 00 01 00 02 52|AA 55 02 03 00 02 00 03 72|"
+expect_frames "write" "AA 55 02 03 00 00 00 01 F0|AA 55 02 03 00 01 00 02 52|AA 55 02 03 00 02 00 0B 7C|"
 check "silent programmer" 1 "" "错误: 无响应" --silent -- ReadByte COM7 3 0
 check "short answer" 1 "" "错误: 数据不完整: 255 / 256 字节" --short 1 -- read COM7 3
 check "bad hexadecimal" 2 "" "$("$native" ReadByte COM7 3 12G4 2>&1)" -- ReadByte COM7 3 12G4
 check "missing file" 1 "" "$(wine "$exe" write COM7 3 -i missing.bin 2>&1)" -- write COM7 3 -i missing.bin
+# The system's reason in Chinese, wine's own text after it.
+check "a system error in Chinese" 1 "" "错误: 读取 missing.bin 失败: 找不到文件或文件夹（File not found.）" \
+  -- write COM7 3 -i missing.bin
 
 # The careful write and read, each outcome as the native build gives it.
 cp "$samples/spd5.bin" "$work/fixed5.bin"
@@ -118,11 +121,15 @@ check_as_native "WriteByte --verify" 1 --protect-range 10 -- WriteByte COM7 4 00
 cp "$samples/spd4.bin" "$work/spd4.bin"
 cp "$samples/reg5.bin" "$work/protect5.bin"
 printf '\xff' | dd of="$work/protect5.bin" bs=1 seek=12 conv=notrunc 2>/dev/null
-printf '\x01\x02\x03\x04' >"$work/small.bin"
+printf '\x01\x02\x0B\x04' >"$work/small.bin"
 check_as_native "a text dump refused" 1 -- write COM7 4 -i spd4.txt
 expect_frames "a text dump refused" ""
 check_as_native "another generation's image refused" 1 -- write COM7 5 -i spd4.bin --check
 expect_frames "another generation's image refused" ""
+check_as_native "another generation's image refused by a plain write" 1 -- write COM7 5 -i spd4.bin
+expect_frames "another generation's image refused by a plain write" ""
+mkdir "$work/backups"
+check_as_native "a folder for a backup" 1 -- write COM7 3 -i small.bin --backup backups
 check_as_native "block protection refused" 1 -- write COM7 5 -t reg -i protect5.bin --check
 expect_frames "block protection refused" "AA 55 06 05 00 00 00 00 88|"
 check_as_native "WriteByte answered 0" 1 --write-answer 0 -- WriteByte COM7 3 0 1
